@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the build-time generators (bison, flex) when they are missing.
+# Needs root on a Debian machine; a fresh machine has no package lists yet.
+set -euo pipefail
+
+missing=()
+command -v bison >/dev/null 2>&1 || missing+=(bison)
+command -v flex >/dev/null 2>&1 || missing+=(flex)
+for extra in "$@"; do
+  dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null

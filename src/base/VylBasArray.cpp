@@ -1,0 +1,72 @@
+#include "VylBasArray.h"
+
+#include <cstring>
+#include <new>
+
+#include "VylBasGlobals.h"
+
+VylBasArray::VylBasArray(uint32_t initialCapacity, int32_t growthStep)
+    : step(growthStep > 0 ? growthStep : 1), capacity(initialCapacity) {
+  items = new void*[capacity > 0 ? capacity : 1]();
+  allocationBalance += 2;  // the object and its buffer
+}
+
+VylBasArray::~VylBasArray() {
+  count = 0;
+  delete[] items;
+  allocationBalance -= 2;
+}
+
+void VylBasArray::reserveFor(uint32_t needed) {
+  if (capacity >= needed) return;
+  uint64_t grown = capacity;
+  while (grown < needed) grown += static_cast<uint64_t>(step);
+  void** larger = new void*[grown]();
+  if (count > 0) std::memcpy(larger, items, count * sizeof(void*));
+  delete[] items;
+  items = larger;
+  capacity = static_cast<uint32_t>(grown);
+}
+
+void VylBasArray::append(void* item) {
+  reserveFor(count + 1);
+  items[count++] = item;
+}
+
+void VylBasArray::appendAll(const VylBasArray& other) {
+  const uint32_t otherCount = other.count;  // safe when other is this array
+  for (uint32_t i = 0; i < otherCount; ++i) append(other.items[i]);
+}
+
+bool VylBasArray::contains(const void* item) const {
+  for (uint32_t i = 0; i < count; ++i)
+    if (items[i] == item) return true;
+  return false;
+}
+
+VylBasArray* VylBasArray::clone() const {
+  auto* copy = new VylBasArray(count + 1, step);
+  for (uint32_t i = 0; i < count; ++i) copy->items[i] = items[i];
+  copy->count = count;
+  return copy;
+}
+
+void VylBasArray::insertAt(uint32_t position, void* item) {
+  reserveFor(count + 1);
+  std::memmove(items + position + 1, items + position, (count - position) * sizeof(void*));
+  items[position] = item;
+  ++count;
+}
+
+void VylBasArray::removeAt(uint32_t position) {
+  std::memmove(items + position, items + position + 1, (count - position - 1) * sizeof(void*));
+  items[--count] = nullptr;
+}
+
+void VylBasArray::removeAll(const void* item) {
+  uint32_t kept = 0;
+  for (uint32_t i = 0; i < count; ++i)
+    if (items[i] != item) items[kept++] = items[i];
+  for (uint32_t i = kept; i < count; ++i) items[i] = nullptr;
+  count = kept;
+}

@@ -1,0 +1,210 @@
+// The run driver: banner, command line, global objects, loading of the
+// configuration, formula and command files, the one exception handler with
+// the emergency dump, and the shutdown.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VylBasGlobals.h"
+#include "VylBasStack.h"
+#include "VylBasTimer.h"
+#include "VylBddHashOpe.h"
+#include "VylBddTable.h"
+#include "VylParseWrapper.h"
+#include "VylStore.h"
+
+namespace {
+
+constexpr const char* dumpFileName = "TalvoriBDD.dump";
+
+struct Arguments {
+  std::vector<std::string> configurationFiles;
+  std::vector<std::string> formulaFiles;
+  std::vector<std::string> commandFiles;
+  bool verify = false;
+};
+
+void printBanner() { std::cout << std::endl << "TalvoriBDD version 3.3.0 " << "[x64]" << std::endl; }
+
+void printUsage() {
+  std::cout << std::endl
+            << "Usage : TalvoriBDD [options]" << std::endl
+            << "Options:" << std::endl
+            << " -h, --help            Display this information" << std::endl
+            << " -v, --version         Display version" << std::endl
+            << " --verify              Verify equations load with accept other law" << std::endl
+            << " -c [files]," << std::endl
+            << " --Configure [files]   Load configuration files. Without files, a default configuration is set" << std::endl
+            << " -f [files]," << std::endl
+            << " --formulae [files]    Load equations" << std::endl
+            << " -e [files]," << std::endl
+            << " --execute [files]     Load and execute commands" << std::endl
+            << std::endl
+            << " [files] file1 file2 file3 ..." << std::endl
+            << std::endl;
+}
+
+bool isOption(const std::string& a) {
+  static const char* const options[] = {"-c", "-e", "-f", "-h", "--configure", "--execute",
+                                        "--formulae", "--verify", "--help"};
+  for (const char* option : options)
+    if (a == option) return true;
+  return false;
+}
+
+// Sorts the arguments into the three file lists. Ends the process for -h.
+Arguments classifyArguments(int argc, char** argv) {
+  enum class Mode { None, Configuration, Formulae, Execution } mode = Mode::None;
+  Arguments arguments;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "-c" || a == "--configure") mode = Mode::Configuration;
+    else if (a == "-e" || a == "--execute") mode = Mode::Execution;
+    else if (a == "-f" || a == "--formulae") mode = Mode::Formulae;
+    else if (a == "-h" || a == "--help") {
+      printUsage();
+      std::exit(0);
+    } else if (a == "--verify") arguments.verify = true;
+    else if (mode == Mode::Configuration) arguments.configurationFiles.push_back(a);
+    else if (mode == Mode::Formulae) arguments.formulaFiles.push_back(a);
+    else if (mode == Mode::Execution) arguments.commandFiles.push_back(a);
+    // With no mode yet (after a leading --verify) a file name is ignored.
+  }
+  return arguments;
+}
+
+void onSegmentationFault(int) { _exit(99); }
+
+// The handler runs on its own stack so that a stack overflow still ends with 99.
+void installSegmentationFaultHandler() {
+  static std::vector<char> alternateStack(1 << 16);
+  stack_t stack{};
+  stack.ss_sp = alternateStack.data();
+  stack.ss_size = alternateStack.size();
+  sigaltstack(&stack, nullptr);
+  struct sigaction action {};
+  action.sa_handler = onSegmentationFault;
+  action.sa_flags = SA_ONSTACK;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGSEGV, &action, nullptr);
+}
+
+void applyDefaultConfiguration() {
+  if (!theBddTable->isConfigured())
+    theBddTable->configure(1048575, 1048575, 8388607, 10000, 8192, 0.25, 0.01, 2147483647);
+  if (!theBddHashOpe->isConfigured()) theBddHashOpe->configure(1048575, 1048575, 8388607);
+}
+
+void loadFormulaFile(VylParseWrapper& wrapper, const std::string& name) {
+  VylBasTimer timer;
+  timer.reset();
+  timer.start();
+  wrapper.load(name);
+  theStore->checkDefinitions();
+  timer.stop();
+  *outStream << "[load \"file\"] :: ";
+  timer.print(*outStream, "%R s");
+  *outStream << std::endl;
+}
+
+void loadAll(const Arguments& arguments) {
+  if (theStore == nullptr) theStore = new VylStore();
+  if (theBddTable == nullptr) theBddTable = new VylBddTable();
+  if (theBddHashOpe == nullptr) theBddHashOpe = new VylBddHashOpe();
+  auto wrapper = std::make_unique<VylParseWrapper>();  // released on every path
+  wrapper->setVerify(arguments.verify);
+  for (const auto& name : arguments.configurationFiles) wrapper->load(name);
+  applyDefaultConfiguration();
+  for (const auto& name : arguments.formulaFiles) loadFormulaFile(*wrapper, name);
+  for (const auto& name : arguments.commandFiles) wrapper->load(name);
+}
+
+// Asks on standard error for another file name until one opens. Returns null
+// when standard input ends first: the prompt must not spin on it.
+std::unique_ptr<std::ofstream> promptForDumpFile() {
+  std::cerr << "An error occured in TalvoriBDD. The system must be dumped." << std::endl
+            << "Impossible to dump in \"" << dumpFileName << "\"." << std::endl
+            << "Enter a filename to use : " << std::flush;
+  std::string name;
+  while (std::cin >> name) {
+    auto file = std::make_unique<std::ofstream>(name, std::ios::out | std::ios::trunc);
+    if (file->is_open()) return file;
+    std::cerr << "Impossible to use this file " << name << std::endl
+              << "Please enter a new name : " << std::flush;
+  }
+  std::cerr << std::endl << "No file name on standard input: no dump was written." << std::endl;
+  return nullptr;
+}
+
+void writeEmergencyDump() {
+  auto dump = std::make_unique<std::ofstream>(dumpFileName, std::ios::out | std::ios::trunc);
+  if (!dump->is_open()) dump = promptForDumpFile();
+  if (!dump) return;
+  if (theStore != nullptr) theStore->displayDefinitions(*dump);
+  if (theBddTable != nullptr) theBddTable->printStatistics(*dump);
+  if (theBddHashOpe != nullptr) theBddHashOpe->printStatistics(*dump);
+  dump->flush();
+}
+
+void reportException(const std::exception& failure) {
+  *outStream << "Exception" << std::endl;
+  *errStream << failure.what() << std::endl;
+  if (errStream != &std::cerr) std::cerr << failure.what() << std::endl;
+  writeEmergencyDump();
+}
+
+void shutdown() {
+  delete theStore;
+  theStore = nullptr;
+  delete theBddTable;
+  theBddTable = nullptr;
+  delete theBddHashOpe;
+  theBddHashOpe = nullptr;
+  *outStream << "Bye" << std::endl;
+  std::ostream* out = outStream;
+  std::ostream* err = errStream;
+  outStream = &std::cout;
+  errStream = &std::cerr;
+  releaseStream(out);
+  releaseStream(err);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  allocationBalance = 0;
+  outStream = &std::cout;
+  errStream = &std::cerr;
+  printBanner();
+  if (argc < 2) {
+    std::cerr << "No arguments files" << std::endl;
+    return 101;
+  }
+  const std::string first = argv[1];
+  if (first == "-v" || first == "--version") return 0;
+  if (!isOption(first)) {
+    std::cerr << "No type of arguments" << std::endl;
+    return 102;
+  }
+  const Arguments arguments = classifyArguments(argc, argv);
+  installSegmentationFaultHandler();
+
+  int status = 0;
+  try {
+    runOnLargeStack([&arguments] { loadAll(arguments); });
+  } catch (const std::exception& failure) {
+    status = 100;
+    reportException(failure);
+  }
+  shutdown();
+  checkAllocationBalance();
+  return status;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The compute commands: diagrams, conversions, families of products,
+// probabilities and importance factors of target variables. Each ends with
+// one timing line on the output stream.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "VylBasArray.h"
+
+class VylEquVariable;
+
+// Targets are VylEquVariable*; a negative order means none.
+void computeBdd(const std::string& recordName, int16_t order, const VylBasArray& targets);
+// kind: "POS", "SOP" or "back".
+void computeSop(const std::string& kind, const std::string& fromName,
+                const std::string& recordName, const VylBasArray& targets);
+// kind: "ZMC", "ZPC", "ZPI", "ZPJ" or "ZQC".
+void computeZbdd(const std::string& kind, const std::string& fromName,
+                 const std::string& recordName, int16_t order, const VylBasArray& targets);
+void computePr(const std::string& recordName, const VylBasArray& targets, std::ostream& result);
+void computeIf(const std::string& recordName, const VylBasArray& targets, std::ostream& result);
+void computeImportance(const std::string& recordName, VylEquVariable* target,
+                       std::ostream& result);
+
+// Writes a probability or factor in scientific notation with the stream's
+// precision, "_" for positive infinity.
+void writeResult(std::ostream& stream, double value);

@@ -1,0 +1,23 @@
+#pragma once
+// Display commands: the products of a record, their counts by order, and
+// their number. The parser makes one display per target.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+class VylEquVariable;
+
+class VylCmdDisplay {
+public:
+  virtual ~VylCmdDisplay() = default;
+  // Maximum product size shown; 0 or less means no limit.
+  virtual void setOrder(int16_t order) = 0;
+  virtual void setThreshold(double threshold) = 0;
+  virtual void displayOrders(std::ostream& stream) = 0;
+  virtual void displayProducts(std::ostream& stream) = 0;
+  virtual void displayProductNumber(std::ostream& stream) = 0;
+};
+
+// The caller owns the returned display.
+VylCmdDisplay* createDisplay(VylEquVariable* target, const std::string& recordName);

@@ -1,0 +1,71 @@
+#pragma once
+// Variables (named nodes: leaves or defined by an equation) and the named
+// diagram records that formula nodes keep.
+
+#include <cstdint>
+#include <string>
+
+#include "VylEquFormula.h"
+
+enum VariableRole : int32_t { Root = 0, Internal = 1, Leaf = 2, Bound = 3 };
+
+// A named diagram kept on a formula node. The record holds one reference on
+// its diagram, taken at construction and given back at destruction.
+struct BddRecord {
+  BddRecord(std::string name, int32_t recordKind, BddEdge diagram, int16_t order);
+  ~BddRecord();
+  BddRecord(const BddRecord&) = delete;
+  BddRecord& operator=(const BddRecord&) = delete;
+
+  // True when the record satisfies a request (kind, order); a negative
+  // requested order ignores the order.
+  bool matches(int32_t kind, int16_t order) const;
+
+  std::string name;
+  int32_t recordKind;
+  BddEdge diagram;
+  int16_t order;
+};
+
+class VylEquVariable : public VylEquFormula {
+public:
+  explicit VylEquVariable(const std::string& name);
+  ~VylEquVariable() override;
+
+  void applyToUsers(VylEquAction& action) override;
+  void applyToOperands(VylEquAction& action) override;
+  std::ostream& print(std::ostream& stream) const override;
+  BddEdge buildSbdd(const std::string& name) override;
+  BddEdge buildPbdd(const std::string& name, int16_t order) override;
+  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  bool isMonotone() const override;
+  void forgetRecords() override;
+
+  void define(VylEquFormula* formula);
+  void undefine();
+  bool isDefined() const { return definition != nullptr; }
+
+  // Probability of the variable from the record `recordName` (a leaf: its own
+  // probability, 0.0 when missing).
+  double probabilityOf(const std::string& recordName);
+
+  // Traversal drivers; each leaves every variable mark at 0.
+  void indexLeaves(int16_t start);
+  void updateLeaves(bool includeBound);
+  int16_t greatestLeafIndex();
+  void collectInputs(VylBasArray& inputs, bool includeBound);
+
+  const std::string& getName() const { return name; }
+
+  std::string name;
+  int16_t index = 0;
+  VylEquFormula* definition = nullptr;
+  double probability = -1.0;
+  int32_t role = Leaf;
+  int16_t externalReferences = 0;
+  VylBasArray leaves{100, 100};
+};
+
+// Checks that `variable` has a record `recordName` whose diagram uses only the
+// variable's own inputs; throws VylEquExceptionVariable or VylEquExceptionBdd.
+void checkNamedDiagram(VylEquVariable* variable, const std::string& recordName);

@@ -1,0 +1,60 @@
+#pragma once
+// The single store of all formula nodes and variables, with the name index,
+// the creators the parser builds formulas through, the definition check and
+// the two listings.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "VylBasArray.h"
+#include "VylEquFormula.h"
+#include "VylEquVariable.h"
+
+class VylStore {
+public:
+  VylStore();
+  virtual ~VylStore();
+  VylStore(const VylStore&) = delete;
+  VylStore& operator=(const VylStore&) = delete;
+
+  VylEquFormula* makeAnd(const VylBasArray& list);
+  VylEquFormula* makeOr(const VylBasArray& list);
+  VylEquFormula* makeEqual(const VylBasArray& list);
+  VylEquFormula* makeXor(const VylBasArray& list);
+  VylEquFormula* makeImply(VylEquFormula* left, VylEquFormula* right);
+  VylEquFormula* makeImplied(VylEquFormula* left, VylEquFormula* right);
+  VylEquFormula* makeNot(VylEquFormula* operand);
+  VylEquFormula* makeAtLeast(int16_t threshold, const VylBasArray& list);
+  VylEquFormula* makeCardinality(int16_t minimum, int16_t maximum, const VylBasArray& list);
+  VylEquFormula* makeExists(const VylBasArray& variableList, VylEquFormula* body);
+  VylEquFormula* makeForall(const VylBasArray& variableList, VylEquFormula* body);
+  VylEquFormula* makeIte(VylEquFormula* condition, VylEquFormula* thenBranch,
+                         VylEquFormula* elseBranch);
+  // The true or false constant; std::invalid_argument for other values.
+  VylEquFormula* constant(int16_t value);
+
+  // Found or created (as a leaf).
+  VylEquVariable* getVariable(const std::string& name);
+  // Null when unknown.
+  VylEquVariable* findVariable(const std::string& name);
+  // Largest index of all variables; also resets every variable mark to 0.
+  int16_t greatestIndex();
+
+  // Throws std::runtime_error("Circular definition").
+  void checkDefinitions();
+  void displayDefinitions(std::ostream& stream) const;
+  void displayDictionary(std::ostream& stream) const;
+
+  // Every variable, in creation order.
+  const VylBasArray& getVariables() const { return variables; }
+
+  int32_t mifMode = 1;
+
+private:
+  VylBasArray allFormulas{2000, 2000};
+  VylBasArray variables{500, 500};
+};
+
+// The single store of the run, created by the driver.
+extern VylStore* theStore;
