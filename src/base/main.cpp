@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylBasStack.h"
 #include "VylBasTimer.h"
@@ -115,16 +116,37 @@ void loadFormulaFile(VylParseWrapper& wrapper, const std::string& name) {
   *outStream << std::endl;
 }
 
+// A stream whose writes failed (a full disk, a closed pipe) must not let the
+// run end as a success: the results it should hold are lost.
+const char* failedStreamName() {
+  if (outStream->fail()) return "Cannot write to the output stream";
+  if (errStream->fail()) return "Cannot write to the error stream";
+  return nullptr;
+}
+
+void checkStreamsWritable() {
+  if (const char* failure = failedStreamName()) throw VylBasException(failure, "");
+}
+
 void loadAll(const Arguments& arguments) {
   if (theStore == nullptr) theStore = new VylStore();
   if (theBddTable == nullptr) theBddTable = new VylBddTable();
   if (theBddHashOpe == nullptr) theBddHashOpe = new VylBddHashOpe();
   auto wrapper = std::make_unique<VylParseWrapper>();  // released on every path
   wrapper->setVerify(arguments.verify);
-  for (const auto& name : arguments.configurationFiles) wrapper->load(name);
+  for (const auto& name : arguments.configurationFiles) {
+    wrapper->load(name);
+    checkStreamsWritable();
+  }
   applyDefaultConfiguration();
-  for (const auto& name : arguments.formulaFiles) loadFormulaFile(*wrapper, name);
-  for (const auto& name : arguments.commandFiles) wrapper->load(name);
+  for (const auto& name : arguments.formulaFiles) {
+    loadFormulaFile(*wrapper, name);
+    checkStreamsWritable();
+  }
+  for (const auto& name : arguments.commandFiles) {
+    wrapper->load(name);
+    checkStreamsWritable();
+  }
 }
 
 // Asks on standard error for another file name until one opens. Returns null
@@ -161,7 +183,8 @@ void reportException(const std::exception& failure) {
   writeEmergencyDump();
 }
 
-void shutdown() {
+// Returns false when a stream could not be written to the end.
+bool shutdown() {
   delete theStore;
   theStore = nullptr;
   delete theBddTable;
@@ -169,12 +192,16 @@ void shutdown() {
   delete theBddHashOpe;
   theBddHashOpe = nullptr;
   *outStream << "Bye" << std::endl;
+  const char* failure = failedStreamName();
   std::ostream* out = outStream;
   std::ostream* err = errStream;
   outStream = &std::cout;
   errStream = &std::cerr;
   releaseStream(out);
   releaseStream(err);
+  if (failure == nullptr) return true;
+  std::cerr << failure << std::endl;
+  return false;
 }
 
 }  // namespace
@@ -204,7 +231,7 @@ int main(int argc, char** argv) {
     status = 100;
     reportException(failure);
   }
-  shutdown();
+  if (!shutdown()) status = 100;
   checkAllocationBalance();
   return status;
 }

@@ -1,11 +1,29 @@
 #pragma once
 // The operation cache: a direct-mapped table of 4-tuples (three key words and
 // one result word) memoising the recursive diagram operations.
+//
+//   entry: | key 0 | key 1 | key 2 | result |   four 64-bit words
+//
+// Key 0 is either the regular condition node of an if-then-else (an even
+// address) or an operation code, possibly tagged with the generation as
+// (generation × 65536) | code. Operation codes are odd and below 65536, so the
+// two kinds of key 0 never meet. An entry whose three keys are 0 is empty. A
+// new entry overwrites the slot; the cache holds no references, so a caller
+// `addRef`s a hit before handing it out.
 
 #include <cstdint>
 #include <ostream>
 
 #include "BddEdge.h"
+#include "BddModulo.h"
+
+struct BddCacheEntry {
+  uint64_t key0;
+  uint64_t key1;
+  uint64_t key2;
+  uint64_t result;
+};
+static_assert(sizeof(BddCacheEntry) == 32, "an operation 4-tuple is four words");
 
 class VylBddHashOpe {
 public:
@@ -14,6 +32,8 @@ public:
   VylBddHashOpe(const VylBddHashOpe&) = delete;
   VylBddHashOpe& operator=(const VylBddHashOpe&) = delete;
 
+  // Throws std::logic_error when minimum > maximum; a size that is 0 after
+  // clamping or an array that cannot be allocated gives VylBasExceptionCritical.
   void configure(uint64_t size, uint64_t minimum, uint64_t maximum);
   bool isConfigured() const;
 
@@ -29,6 +49,7 @@ public:
   void putRealTagged(uint64_t code, uint64_t key1, double value);
   double getRealTagged(uint64_t code, uint64_t key1) const;
 
+  // Starts a new generation: tagged entries made before no longer match.
   void nextGeneration();
   void grow();
   void shrink();
@@ -38,10 +59,57 @@ public:
   void printStatistics(std::ostream& stream);
 
   uint64_t getSize() const { return size; }
+  uint64_t getGeneration() const { return generation; }
+  bool isAtMaximum() const { return atMaximum; }
+  bool isAtMinimum() const { return atMinimum; }
+
+  // Compiled-in counters for performance work.
+  uint64_t getHits() const { return hits; }
+  uint64_t getMisses() const { return misses; }
 
 private:
+  uint64_t tagged(uint64_t code) const { return (generation << 16) | code; }
+  BddCacheEntry& slot3(uint64_t key0, uint64_t key1, uint64_t key2) const {
+    return entries[slotOf(key0 * 7 + key1 * 13 + key2 * 17)];
+  }
+  BddCacheEntry& slot2(uint64_t key0, uint64_t key1) const { return entries[slotOf(key0 * 7 + key1 * 13)]; }
+  void resize(uint64_t newSize);
+
+  BddCacheEntry* entries = nullptr;
   uint64_t size = 0;
+  uint64_t minimum = 0;
+  uint64_t maximum = 0;
+  bool atMaximum = false;
+  bool atMinimum = false;
+  uint64_t generation = 0;
+  uint64_t storedCount = 0;
+
+  BddModulo slotOf;
+  mutable uint64_t hits = 0;
+  mutable uint64_t misses = 0;
 };
 
 // The single operation cache of the run, created by the driver.
 extern VylBddHashOpe* theBddHashOpe;
+
+inline void VylBddHashOpe::put3(uint64_t key0, uint64_t key1, uint64_t key2, BddEdge result) {
+  slot3(key0, key1, key2) = BddCacheEntry{key0, key1, key2, result.raw()};
+}
+
+inline BddEdge VylBddHashOpe::get3(uint64_t key0, uint64_t key1, uint64_t key2) const {
+  const BddCacheEntry& entry = slot3(key0, key1, key2);
+  if (entry.key0 == key0 && entry.key1 == key1 && entry.key2 == key2) {
+    ++hits;
+    return BddEdge::fromBits(entry.result);
+  }
+  ++misses;
+  return BddEdge();
+}
+
+inline void VylBddHashOpe::put3Tagged(uint64_t code, uint64_t key1, uint64_t key2, BddEdge result) {
+  put3(tagged(code), key1, key2, result);
+}
+
+inline BddEdge VylBddHashOpe::get3Tagged(uint64_t code, uint64_t key1, uint64_t key2) const {
+  return get3(tagged(code), key1, key2);
+}

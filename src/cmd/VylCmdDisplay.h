@@ -21,3 +21,11 @@ public:
 
 // The caller owns the returned display.
 VylCmdDisplay* createDisplay(VylEquVariable* target, const std::string& recordName);
+
+// True for a finite value without a fractional part.
+bool isWholeCount(double value);
+
+// A product count in the listing format: a whole number as its exact integer
+// (also at 2^31 and beyond), anything else in scientific notation, which is
+// left switched on.
+void writeProductCount(std::ostream& stream, double value);

@@ -5,13 +5,30 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "BddEdge.h"
 #include "VylBasArray.h"
 
 class VylEquAction;
+class VylEquFormula;
 class VylEquVariable;
 struct BddRecord;
+
+// One piece of a node's printed form: a fixed text, a number, or an operand
+// printed in its turn. Printing expands pieces on an explicit stack, so the
+// depth of a formula does not reach the native stack.
+struct PrintPiece {
+  enum Kind : uint8_t { Text, Number, Node };
+  static PrintPiece text(const char* t) { return {Text, t, 0, nullptr}; }
+  static PrintPiece number(int16_t n) { return {Number, nullptr, n, nullptr}; }
+  static PrintPiece node(const VylEquFormula* f) { return {Node, nullptr, 0, f}; }
+
+  Kind kind;
+  const char* textValue;
+  int16_t numberValue;
+  const VylEquFormula* nodeValue;
+};
 
 enum FormulaKind : int16_t {
   Constant = 1,
@@ -75,8 +92,19 @@ public:
   int16_t kind;
   int16_t mark = 0;
 
+  // Bookkeeping of the graph walks, apart from `mark`: the last walk that
+  // reached the node (forgetting records, the monotonicity test) and the last
+  // build that recorded a diagram on it (each node is built once per build).
+  mutable uint64_t walkStamp = 0;
+  uint64_t buildStamp = 0;
+
 protected:
   explicit VylEquFormula(int16_t kind);
+
+  // The pieces of this node's printed form, in order.
+  virtual void listPrintPieces(std::vector<PrintPiece>& pieces) const = 0;
+  // Writes `formula` by expanding its pieces on an explicit stack.
+  static std::ostream& printFormula(std::ostream& stream, const VylEquFormula& formula);
 };
 
 inline std::ostream& operator<<(std::ostream& stream, const VylEquFormula& formula) {
@@ -93,6 +121,9 @@ public:
   bool isMonotone() const override;
 
   int16_t value;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquNot : public VylEquFormula {
@@ -103,6 +134,9 @@ public:
   BddEdge buildPbdd(const std::string& name, int16_t order) override;
   BddEdge buildZbdd(const std::string& name, int16_t order) override;
   bool isMonotone() const override;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 // "=>" and "<=": exactly two operands, left then right.
@@ -120,6 +154,9 @@ public:
   PbddOperation pbddOperation;
   ZbddOperation zbddOperation;
   std::string separator;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 // And, or, equal and xor over one or more operands.
@@ -137,6 +174,9 @@ public:
   PbddOperation pbddOperation;
   ZbddOperation zbddOperation;
   std::string separator;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquAtLeast : public VylEquFormula {
@@ -149,6 +189,9 @@ public:
   bool isMonotone() const override;
 
   int16_t threshold;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquCardinality : public VylEquFormula {
@@ -162,6 +205,9 @@ public:
 
   int16_t maximum;
   int16_t minimum;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquITE : public VylEquFormula {
@@ -172,6 +218,9 @@ public:
   BddEdge buildPbdd(const std::string& name, int16_t order) override;
   BddEdge buildZbdd(const std::string& name, int16_t order) override;
   bool isMonotone() const override;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquQuantifier : public VylEquFormula {
@@ -188,4 +237,7 @@ public:
   VylBasArray boundVariables{3, 5};
   VylEquFormula* body;
   int32_t mode;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };

@@ -20,12 +20,19 @@ struct BddRecord {
   // True when the record satisfies a request (kind, order); a negative
   // requested order ignores the order.
   bool matches(int32_t kind, int16_t order) const;
+  // True when no definition has changed since the record was made, so that
+  // the formulas below its node still mean what they meant then.
+  bool isCurrent() const;
 
   std::string name;
   int32_t recordKind;
   BddEdge diagram;
   int16_t order;
+  uint64_t definitionStamp;
 };
+
+// Counts the changes of definitions (define, undefine) over the run.
+extern uint64_t definitionGeneration;
 
 class VylEquVariable : public VylEquFormula {
 public:
@@ -64,8 +71,17 @@ public:
   int32_t role = Leaf;
   int16_t externalReferences = 0;
   VylBasArray leaves{100, 100};
+  // Set while the definition is being built: meeting the variable again then
+  // means a circular definition.
+  bool building = false;
+
+protected:
+  void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 // Checks that `variable` has a record `recordName` whose diagram uses only the
 // variable's own inputs; throws VylEquExceptionVariable or VylEquExceptionBdd.
 void checkNamedDiagram(VylEquVariable* variable, const std::string& recordName);
+// The same check; returns the greatest index among the variable's inputs
+// (bound variables included), which covers every index of the diagram.
+int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& recordName);

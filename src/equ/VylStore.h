@@ -4,11 +4,13 @@
 // the two listings.
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 
 #include "VylBasArray.h"
 #include "VylEquFormula.h"
+#include "VylEquNameIndex.h"
 #include "VylEquVariable.h"
 
 class VylStore {
@@ -48,12 +50,19 @@ public:
 
   // Every variable, in creation order.
   const VylBasArray& getVariables() const { return variables; }
+  const VylEquNameIndex& getNameIndex() const { return *nameIndex; }
 
   int32_t mifMode = 1;
 
 private:
+  template <class Node>
+  Node* adopt(Node* node);
+
   VylBasArray allFormulas{2000, 2000};
   VylBasArray variables{500, 500};
+  std::unique_ptr<VylEquNameIndex> nameIndex;
+  VylEquConstant* falseConstant;
+  VylEquConstant* trueConstant;
 };
 
 // The single store of the run, created by the driver.

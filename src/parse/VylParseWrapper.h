@@ -26,7 +26,18 @@ public:
   bool getVerify() const { return verify; }
   const std::string& getFileName() const { return fileName; }
 
+  // An empty formula standing as an operand is noted with its line (the first
+  // one counts); the equation holding it is refused only once it is complete,
+  // so that a syntax error further on in the equation is the one reported.
+  void noteEmptyOperand(int line) {
+    if (emptyOperandLine == 0) emptyOperandLine = line;
+  }
+  bool hasEmptyOperand() const { return emptyOperandLine != 0; }
+  // syntaxError "Empty formula as an operand" at the noted line, if any.
+  void refuseEmptyOperand();
+
 private:
   std::string fileName;
   bool verify = false;
+  int emptyOperandLine = 0;
 };

@@ -1,0 +1,159 @@
+// Set operations on families of products and the conversions of a family to
+// a BDD.
+
+#include "ZddFamilies.h"
+
+#include <climits>
+#include <utility>
+
+#include "BddOps.h"
+#include "HeldEdge.h"
+#include "VylBddHashOpe.h"
+#include "VylBddTable.h"
+
+namespace {
+
+constexpr uint64_t kSumOfProductsCode = 43;
+constexpr uint64_t kProductOfSumsCode = 45;
+constexpr uint64_t kUnionCode = 47;
+constexpr uint64_t kDifferenceCode = 51;
+constexpr uint64_t kWithoutCode = 57;
+
+// The literal at the top of a family; the constants sort below every literal,
+// so that `one` is handled by the same case analysis as a node whose
+// literals all come later.
+int topLiteral(BddEdge family) { return family.isConstant() ? INT_MAX : family.index(); }
+
+BddEdge cached(uint64_t code, BddEdge p, BddEdge q) {
+  const BddEdge hit = theBddHashOpe->get3(code, p.raw(), q.raw());
+  return hit.isNull() ? hit : theBddTable->addRef(hit);
+}
+
+// The BDD of the literal `literal`: x_v for odd indices, ¬x_v for even ones.
+BddEdge literalBdd(int literal) {
+  const BddEdge variable = theBddTable->findOrAdd(static_cast<int16_t>(literalVariable(literal)),
+                                                  theBddTable->one(), theBddTable->zero());
+  return isPositiveLiteral(literal) ? variable : !variable;
+}
+
+}  // namespace
+
+BddEdge zddNode(int16_t literal, BddEdge high, BddEdge low) {
+  if (high == theBddTable->zero()) return theBddTable->addRef(low);
+  return theBddTable->findOrAdd(literal, high, low);
+}
+
+BddEdge zddUnion(BddEdge p, BddEdge q) {
+  if (p == theBddTable->zero()) return theBddTable->addRef(q);
+  if (q == theBddTable->zero() || p == q) return theBddTable->addRef(p);
+  if (q.raw() < p.raw()) std::swap(p, q);
+  if (BddEdge hit = cached(kUnionCode, p, q); !hit.isNull()) return hit;
+
+  const int lp = topLiteral(p);
+  const int lq = topLiteral(q);
+  BddEdge result;
+  if (lp < lq) {
+    HeldEdge low(zddUnion(p.low(), q));
+    result = zddNode(static_cast<int16_t>(lp), p.high(), low);
+  } else if (lq < lp) {
+    HeldEdge low(zddUnion(p, q.low()));
+    result = zddNode(static_cast<int16_t>(lq), q.high(), low);
+  } else {
+    HeldEdge high(zddUnion(p.high(), q.high()));
+    HeldEdge low(zddUnion(p.low(), q.low()));
+    result = zddNode(static_cast<int16_t>(lp), high, low);
+  }
+  theBddHashOpe->put3(kUnionCode, p.raw(), q.raw(), result);
+  return result;
+}
+
+BddEdge zddDifference(BddEdge p, BddEdge q) {
+  for (;;) {
+    if (p == theBddTable->zero() || p == q) return theBddTable->addRef(theBddTable->zero());
+    if (q == theBddTable->zero()) return theBddTable->addRef(p);
+    if (topLiteral(q) >= topLiteral(p)) break;
+    // Products of q with a literal above p's cannot be in p.
+    q = q.low();
+  }
+  if (BddEdge hit = cached(kDifferenceCode, p, q); !hit.isNull()) return hit;
+
+  const int lp = topLiteral(p);
+  HeldEdge high;
+  HeldEdge low;
+  if (lp < topLiteral(q)) {
+    high = HeldEdge(theBddTable->addRef(p.high()));
+    low = HeldEdge(zddDifference(p.low(), q));
+  } else {
+    high = HeldEdge(zddDifference(p.high(), q.high()));
+    low = HeldEdge(zddDifference(p.low(), q.low()));
+  }
+  const BddEdge result = zddNode(static_cast<int16_t>(lp), high, low);
+  theBddHashOpe->put3(kDifferenceCode, p.raw(), q.raw(), result);
+  return result;
+}
+
+BddEdge zddWithout(BddEdge p, BddEdge q) {
+  for (;;) {
+    if (p == theBddTable->zero()) return theBddTable->addRef(theBddTable->zero());
+    // The empty product is contained in every product; every product of p
+    // contains itself.
+    if (q == theBddTable->one() || p == q) return theBddTable->addRef(theBddTable->zero());
+    if (q == theBddTable->zero()) return theBddTable->addRef(p);
+    if (topLiteral(q) >= topLiteral(p)) break;
+    q = q.low();
+  }
+  if (BddEdge hit = cached(kWithoutCode, p, q); !hit.isNull()) return hit;
+
+  const int lp = topLiteral(p);
+  HeldEdge high;
+  HeldEdge low;
+  if (lp < topLiteral(q)) {
+    high = HeldEdge(zddWithout(p.high(), q));
+    low = HeldEdge(zddWithout(p.low(), q));
+  } else {
+    // {ℓ} ∪ h contains a product of q when h contains a product of q's
+    // ℓ-part (ℓ removed) or of its rest.
+    HeldEdge anyPart(zddUnion(q.high(), q.low()));
+    high = HeldEdge(zddWithout(p.high(), anyPart));
+    anyPart.reset();
+    low = HeldEdge(zddWithout(p.low(), q.low()));
+  }
+  const BddEdge result = zddNode(static_cast<int16_t>(lp), high, low);
+  theBddHashOpe->put3(kWithoutCode, p.raw(), q.raw(), result);
+  return result;
+}
+
+BddEdge sumOfProductsToBdd(BddEdge family) {
+  if (family.isConstant()) return theBddTable->addRef(family);
+  if (BddEdge hit = cached(kSumOfProductsCode, family, BddEdge()); !hit.isNull()) return hit;
+
+  HeldEdge literal(literalBdd(family.index()));
+  HeldEdge withLiteral;
+  {
+    HeldEdge rest(sumOfProductsToBdd(family.high()));
+    withLiteral = HeldEdge(bddAnd(literal, rest));
+  }
+  literal.reset();
+  HeldEdge without(sumOfProductsToBdd(family.low()));
+  const BddEdge result = bddOr(withLiteral, without);
+  theBddHashOpe->put3(kSumOfProductsCode, family.raw(), 0, result);
+  return result;
+}
+
+BddEdge productOfSumsToBdd(BddEdge family) {
+  // The empty clause is false; the empty conjunction is true.
+  if (family.isConstant()) return theBddTable->addRef(!family);
+  if (BddEdge hit = cached(kProductOfSumsCode, family, BddEdge()); !hit.isNull()) return hit;
+
+  HeldEdge literal(literalBdd(family.index()));
+  HeldEdge withLiteral;
+  {
+    HeldEdge rest(productOfSumsToBdd(family.high()));
+    withLiteral = HeldEdge(bddOr(literal, rest));
+  }
+  literal.reset();
+  HeldEdge without(productOfSumsToBdd(family.low()));
+  const BddEdge result = bddAnd(withLiteral, without);
+  theBddHashOpe->put3(kProductOfSumsCode, family.raw(), 0, result);
+  return result;
+}

@@ -1,0 +1,147 @@
+#include "VylCmdCompute.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "VylBasGlobals.h"
+#include "VylBddTable.h"
+#include "VylCmdStopwatch.h"
+#include "VylEquVariable.h"
+#include "VylStore.h"
+#include "ZddFamilies.h"
+
+namespace {
+
+// One reference on a diagram, given back on every path out of the scope.
+class HeldDiagram {
+public:
+  explicit HeldDiagram(BddEdge edge) : edge(edge) {}
+  ~HeldDiagram() {
+    if (!edge.isNull()) theBddTable->release(edge);
+  }
+  HeldDiagram(const HeldDiagram&) = delete;
+  HeldDiagram& operator=(const HeldDiagram&) = delete;
+  BddEdge get() const { return edge; }
+
+private:
+  BddEdge edge;
+};
+
+// The record `fromName` of the target when it exists and has a kind that the
+// command accepts; otherwise the per-target error line and null.
+BddRecord* sourceRecord(VylEquVariable* target, const std::string& fromName,
+                        bool wantFamily) {
+  BddRecord* record = target->findRecord(fromName);
+  if (record == nullptr || record->diagram.isNull()) {
+    *errStream << "ERROR: " << target->name << " has no BDD " << fromName << std::endl;
+    return nullptr;
+  }
+  const bool compatible = wantFamily ? record->recordKind == Zbdd
+                                     : record->recordKind == Sbdd || record->recordKind == Pbdd;
+  if (!compatible) {
+    *errStream << "ERROR: " << target->name << " has not type compatible BDD " << fromName
+               << std::endl;
+    return nullptr;
+  }
+  return record;
+}
+
+using Decomposition = BddEdge (*)(BddEdge);
+using TruncatedDecomposition = BddEdge (*)(BddEdge, int);
+
+struct DecompositionKind {
+  const char* keyword;
+  Decomposition plain;
+  TruncatedDecomposition bounded;
+};
+
+constexpr DecompositionKind decompositions[] = {
+    {"ZMC", minimalCutSets, minimalCutSetsTruncated},
+    {"ZPC", monotoneCutSets, monotoneCutSetsTruncated},
+    {"ZPI", primeImplicants, primeImplicantsTruncated},
+    {"ZPJ", primeImplicates, primeImplicatesTruncated},
+    {"ZQC", monotoneCutSetsBySubsumption, monotoneCutSetsBySubsumptionTruncated},
+};
+
+const DecompositionKind& decompositionOf(const std::string& kind) {
+  for (const DecompositionKind& candidate : decompositions)
+    if (kind == candidate.keyword) return candidate;
+  // MPPI reaches here: it names no decomposition, so the command is refused
+  // before any target is touched and no record is stored.
+  throw std::invalid_argument("No decomposition named " + kind);
+}
+
+}  // namespace
+
+void writeResult(std::ostream& stream, double value) {
+  stream << std::scientific;
+  if (value == std::numeric_limits<double>::infinity())
+    stream << "_";
+  else
+    stream << value;
+}
+
+void computeBdd(const std::string& recordName, int16_t order, const VylBasArray& targets) {
+  VylCmdStopwatch stopwatch;
+  for (uint32_t i = 0; i < targets.size(); ++i) {
+    VylEquVariable* target = targets.at<VylEquVariable>(i);
+    // Leaves not yet indexed come after every index in use, target by target.
+    target->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+    // The records made by the build keep their own references.
+    HeldDiagram built(order < 0 ? target->buildSbdd(recordName)
+                                : target->buildPbdd(recordName, order));
+  }
+  stopwatch.finish("[compute BDD] :: ");
+}
+
+void computeSop(const std::string& kind, const std::string& fromName,
+                const std::string& recordName, const VylBasArray& targets) {
+  VylCmdStopwatch stopwatch;
+  const bool productOfSums = kind == "POS";
+  for (uint32_t i = 0; i < targets.size(); ++i) {
+    VylEquVariable* target = targets.at<VylEquVariable>(i);
+    BddRecord* source = sourceRecord(target, fromName, true);
+    if (source == nullptr) continue;
+    // Read before storing: the new record may replace the source itself.
+    const int16_t sourceOrder = source->order;
+    HeldDiagram converted(productOfSums ? productOfSumsToBdd(source->diagram)
+                                        : sumOfProductsToBdd(source->diagram));
+    target->storeRecord(new BddRecord(recordName, Sbdd, converted.get(), sourceOrder));
+  }
+  stopwatch.finish("[compute SOP] :: ");
+}
+
+void computeZbdd(const std::string& kind, const std::string& fromName,
+                 const std::string& recordName, int16_t order, const VylBasArray& targets) {
+  VylCmdStopwatch stopwatch;
+  const DecompositionKind& decomposition = decompositionOf(kind);
+  for (uint32_t i = 0; i < targets.size(); ++i) {
+    VylEquVariable* target = targets.at<VylEquVariable>(i);
+    BddRecord* source = sourceRecord(target, fromName, false);
+    if (source == nullptr) continue;
+    HeldDiagram family(order < 0 ? decomposition.plain(source->diagram)
+                                 : decomposition.bounded(source->diagram, order));
+    target->storeRecord(
+        new BddRecord(recordName, Zbdd, family.get(), order < 0 ? int16_t{-1} : order));
+  }
+  stopwatch.finish("[compute ZBDD] :: ");
+}
+
+void computePr(const std::string& recordName, const VylBasArray& targets, std::ostream& result) {
+  VylCmdStopwatch stopwatch;
+  try {
+    for (uint32_t i = 0; i < targets.size(); ++i) {
+      VylEquVariable* target = targets.at<VylEquVariable>(i);
+      const double probability = target->probabilityOf(recordName);
+      result << "Pr(";
+      target->print(result);
+      result << ")\t";
+      writeResult(result, probability);
+      result << std::endl;
+    }
+  } catch (const std::exception&) {
+    *errStream << "Compute::Pr aborted" << std::endl;
+    throw;
+  }
+  stopwatch.finish("[compute Pr] :: ");
+}

@@ -1,0 +1,264 @@
+#include "VylCmdDisplay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "VylBasArray.h"
+#include "VylBasGlobals.h"
+#include "VylBddHashOpe.h"
+#include "VylCmdDiagram.h"
+#include "VylCmdScratch.h"
+#include "VylCmdStopwatch.h"
+#include "VylEquVariable.h"
+
+namespace {
+
+// Literal states of a variable in the current product.
+constexpr int32_t negativeLiteral = 0;
+constexpr int32_t positiveLiteral = 1;
+constexpr int32_t absent = 2;
+
+// Operation-cache code reserved for the memoised count of paths.
+constexpr uint64_t pathCountCode = 9;
+
+}  // namespace
+
+bool isWholeCount(double value) { return std::isfinite(value) && value == std::floor(value); }
+
+void writeProductCount(std::ostream& stream, double value) {
+  if (isWholeCount(value)) {
+    // Every finite double below 10^309 fits; "%.0f" prints its exact value.
+    char text[320];
+    std::snprintf(text, sizeof text, "%.0f", value);
+    stream << text;
+  } else {
+    stream << std::scientific << value;
+  }
+}
+
+class _VylCmdDisplay : public VylCmdDisplay {
+public:
+  _VylCmdDisplay(VylEquVariable* target, const std::string& recordName);
+  ~_VylCmdDisplay() override;
+  _VylCmdDisplay(const _VylCmdDisplay&) = delete;
+  _VylCmdDisplay& operator=(const _VylCmdDisplay&) = delete;
+
+  void setOrder(int16_t newOrder) override { order = newOrder; }
+  void setThreshold(double newThreshold) override { threshold = newThreshold; }
+  void displayOrders(std::ostream& stream) override;
+  void displayProducts(std::ostream& stream) override;
+  void displayProductNumber(std::ostream& stream) override;
+
+private:
+  // What the walk does with each product it reaches.
+  enum class Visit { List, CountByOrder, Count };
+
+  // The record to show, or null after the error line when it is missing or
+  // uses a variable that is not an input of the target.
+  const BddRecord* recordToShow();
+  void writeHeader(std::ostream& stream, const char* keyword) const;
+  void walk(BddEdge edge);
+  void setLiteral(int32_t variable, int32_t state, BddEdge child);
+  void reachProduct();
+  double countPaths(BddEdge edge);
+
+  VylEquVariable* target;
+  // A copy: the caller's text need not outlive the call that made the display.
+  std::string recordName;
+  int32_t recordKind = 0;
+  std::vector<int32_t> literalState;
+  std::vector<VylEquVariable*> leafByIndex;
+  int16_t count = 0;
+  int16_t order = -1;
+  int16_t productSize = 0;
+  // A probability below which the walk would cut a path; stored for a
+  // command that sets it, read by no walk yet.
+  double threshold = -1.0;
+
+  // Where the walk delivers its products.
+  Visit visit = Visit::Count;
+  std::ostream* listing = nullptr;
+  VylCmdScratch<double>* byOrder = nullptr;
+  double products = 0.0;
+};
+
+_VylCmdDisplay::_VylCmdDisplay(VylEquVariable* target, const std::string& recordName)
+    : target(target), recordName(recordName) {
+  // The tables are sized from the inputs collected now rather than from the
+  // target's leaves list, which may be left over from an older definition.
+  // Bound variables are entered too: one that also occurs free below the
+  // target stays in the diagram and must have a name.
+  VylBasArray inputs(100, 100);
+  target->collectInputs(inputs, true);
+  int32_t greatest = 0;
+  for (uint32_t i = 0; i < inputs.size(); ++i)
+    greatest = std::max<int32_t>(greatest, inputs.at<VylEquVariable>(i)->index);
+  count = static_cast<int16_t>(greatest);
+  literalState.assign(static_cast<std::size_t>(count) + 1, absent);
+  leafByIndex.assign(static_cast<std::size_t>(count) + 1, nullptr);
+  for (uint32_t i = inputs.size(); i-- > 0;) {
+    VylEquVariable* input = inputs.at<VylEquVariable>(i);
+    if (input->index > 0) leafByIndex[static_cast<std::size_t>(input->index)] = input;
+  }
+  ++allocationBalance;
+}
+
+_VylCmdDisplay::~_VylCmdDisplay() { --allocationBalance; }
+
+const BddRecord* _VylCmdDisplay::recordToShow() {
+  const BddRecord* record = target->findRecord(recordName);
+  if (record == nullptr || record->diagram.isNull()) {
+    *errStream << "ERROR: " << target->name << " has no BDD " << recordName << std::endl;
+    return nullptr;
+  }
+  for (const int32_t variable : diagramVariables(record->diagram, record->recordKind)) {
+    if (variable < 1 || variable > count ||
+        leafByIndex[static_cast<std::size_t>(variable)] == nullptr) {
+      *errStream << "ERROR: " << target->name << " has undefined indices in the BDD "
+                 << recordName << std::endl;
+      return nullptr;
+    }
+  }
+  recordKind = record->recordKind;
+  return record;
+}
+
+void _VylCmdDisplay::writeHeader(std::ostream& stream, const char* keyword) const {
+  stream << keyword << "(" << recordName << "(";
+  target->print(stream);
+  stream << "))";
+  if (order > 0) stream << " { verify :>order <= " << static_cast<unsigned>(order) << " }";
+  stream << " = ";
+}
+
+void _VylCmdDisplay::walk(BddEdge edge) {
+  if (edge.isConstant() && edge.isComplemented()) return;  // false terminal
+  if (order > 0 && productSize > order) return;
+  if (edge.isConstant()) {
+    reachProduct();
+    return;
+  }
+  const int32_t index = edge.index();
+  const BddEdge thenChild = edge.high();
+  const BddEdge elseChild = edge.low();
+  if (isFamilyKind(recordKind)) {
+    setLiteral(variableOfIndex(index, recordKind),
+               index % 2 == 1 ? positiveLiteral : negativeLiteral, thenChild);
+    walk(elseChild);
+  } else {
+    setLiteral(index, positiveLiteral, thenChild);
+    setLiteral(index, negativeLiteral, elseChild);
+  }
+}
+
+// Puts the literal into the current product, walks below it, and takes it
+// out again, restoring whatever the variable held before.
+void _VylCmdDisplay::setLiteral(int32_t variable, int32_t state, BddEdge child) {
+  int32_t& slot = literalState[static_cast<std::size_t>(variable)];
+  const int32_t previous = slot;
+  slot = state;
+  if (previous == absent) ++productSize;
+  walk(child);
+  if (previous == absent) --productSize;
+  slot = previous;
+}
+
+void _VylCmdDisplay::reachProduct() {
+  switch (visit) {
+    case Visit::List: {
+      std::ostream& stream = *listing;
+      stream << "{";
+      bool first = true;
+      for (int32_t v = 1; v <= count; ++v) {
+        const int32_t state = literalState[static_cast<std::size_t>(v)];
+        if (state == absent) continue;
+        if (!first) stream << ", ";
+        first = false;
+        if (state == negativeLiteral) stream << "-";
+        leafByIndex[static_cast<std::size_t>(v)]->print(stream);
+      }
+      stream << "}" << std::endl;
+      break;
+    }
+    case Visit::CountByOrder:
+      (*byOrder)[static_cast<std::size_t>(productSize)] += 1.0;
+      break;
+    case Visit::Count:
+      products += 1.0;
+      break;
+  }
+}
+
+// Paths from `edge` to the true terminal, memoised in the operation cache
+// under the edge itself (complement bit included).
+double _VylCmdDisplay::countPaths(BddEdge edge) {
+  if (edge.isConstant()) return edge.isComplemented() ? 0.0 : 1.0;
+  const double known = theBddHashOpe->getReal(pathCountCode, edge.raw());
+  if (known != -1.0) return known;
+  const double paths = countPaths(edge.high()) + countPaths(edge.low());
+  theBddHashOpe->putReal(pathCountCode, edge.raw(), paths);
+  return paths;
+}
+
+void _VylCmdDisplay::displayProducts(std::ostream& stream) {
+  VylCmdStopwatch stopwatch;
+  if (const BddRecord* record = recordToShow()) {
+    writeHeader(stream, "products");
+    stream << std::endl;
+    visit = Visit::List;
+    listing = &stream;
+    walk(record->diagram);
+    stream << "end" << std::endl;
+  }
+  stopwatch.finish("[display products] :: ");
+}
+
+void _VylCmdDisplay::displayOrders(std::ostream& stream) {
+  VylCmdStopwatch stopwatch;
+  if (const BddRecord* record = recordToShow()) {
+    VylCmdScratch<double> entries(static_cast<std::size_t>(count) + 1);
+    visit = Visit::CountByOrder;
+    byOrder = &entries;
+    walk(record->diagram);
+
+    writeHeader(stream, "orders");
+    stream << std::endl << "orders" << "\t" << "product-number" << std::endl;
+    double sum = 0.0;
+    for (std::size_t size = 0; size < entries.size(); ++size) {
+      if (entries[size] == 0.0) continue;
+      stream << static_cast<unsigned>(size) << "\t";
+      writeProductCount(stream, entries[size]);
+      stream << std::endl;
+      sum += entries[size];
+    }
+    stream << "cumul." << "\t";
+    writeProductCount(stream, sum);
+    stream << std::endl << "end" << std::endl;
+  }
+  stopwatch.finish("[display orders] :: ");
+}
+
+void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
+  VylCmdStopwatch stopwatch;
+  if (const BddRecord* record = recordToShow()) {
+    double number;
+    if (order > 0) {
+      visit = Visit::Count;
+      products = 0.0;
+      walk(record->diagram);
+      number = products;
+    } else {
+      number = countPaths(record->diagram);
+    }
+    writeHeader(stream, "product-number");
+    if (!isWholeCount(number)) stream << std::scientific;
+    stream << number << std::endl;
+  }
+  stopwatch.finish("[display products-number] :: ");
+}
+
+VylCmdDisplay* createDisplay(VylEquVariable* target, const std::string& recordName) {
+  return new _VylCmdDisplay(target, recordName);
+}

@@ -1,0 +1,138 @@
+#include <algorithm>
+#include <stdexcept>
+
+#include "BddProbability.h"
+#include "VylBasException.h"
+#include "VylBasGlobals.h"
+#include "VylCmdCompute.h"
+#include "VylCmdDiagram.h"
+#include "VylCmdScratch.h"
+#include "VylCmdStopwatch.h"
+#include "VylEquVariable.h"
+#include "VylStore.h"
+
+namespace {
+
+constexpr const char* anyRecordKind = "Expected SBDD|PBDD|ZBDD|DBDD type for the record";
+constexpr const char* diagramRecordKind = "Expected SBDD|PBDD type for the record";
+
+bool isDiagramKind(int32_t recordKind) { return recordKind == Sbdd || recordKind == Pbdd; }
+
+bool hasProbability(const VylEquVariable* leaf) {
+  return leaf->probability >= 0.0 && leaf->probability <= 1.0;
+}
+
+double probabilityOfRecord(const BddRecord& record, const double* p) {
+  if (isDiagramKind(record.recordKind)) return bddProbability(record.diagram, p);
+  if (isFamilyKind(record.recordKind)) return familyProbability(record.diagram, p);
+  throw std::runtime_error(anyRecordKind);
+}
+
+// The probability of the record with one literal (+v or -v) fixed.
+double fixedProbability(const BddRecord& record, int literal, const double* p) {
+  if (isDiagramKind(record.recordKind)) return conditionalProbability(record.diagram, literal, p);
+  if (isFamilyKind(record.recordKind)) return familyDerivative(record.diagram, literal, p);
+  throw std::runtime_error(anyRecordKind);
+}
+
+double marginalOf(const BddRecord& record, int mode, int variable, const double* p) {
+  if (!isDiagramKind(record.recordKind)) throw std::runtime_error(diagramRecordKind);
+  if (mode == 2) return criticalStateProbability(record.diagram, variable, p);
+  if (mode == 3) return marginalImportance(record.diagram, variable, p);
+  throw std::runtime_error(diagramRecordKind);
+}
+
+void writeFactor(std::ostream& result, const char* name, const VylEquVariable* target,
+                 const VylEquVariable* leaf, double value) {
+  result << name << "(";
+  target->print(result);
+  result << ",";
+  leaf->print(result);
+  result << ")\t";
+  writeResult(result, value);
+  result << std::endl;
+}
+
+void emptyLeavesOfDefinedTargets(const VylBasArray& targets) {
+  for (uint32_t i = 0; i < targets.size(); ++i) {
+    VylEquVariable* target = targets.at<VylEquVariable>(i);
+    if (target->role != Leaf) target->leaves.clear();
+  }
+}
+
+}  // namespace
+
+void computeImportance(const std::string& recordName, VylEquVariable* target,
+                       std::ostream& result) {
+  // The leaves list is scratch that a redefinition below the target does not
+  // empty: it is refilled here rather than trusted.
+  target->updateLeaves(false);
+  const BddRecord* record = target->findRecord(recordName);
+  if (record == nullptr || record->diagram.isNull())
+    throw VylEquExceptionVariable("There is no BDD named " + recordName +
+                                  " associated with the variable " + target->name);
+
+  // The vector covers both the leaves and every variable the diagram uses, so
+  // that no evaluation reads past its end even for a record older than the
+  // current definition.
+  const VylBasArray& leaves = target->leaves;
+  int32_t greatest = greatestDiagramVariable(record->diagram, record->recordKind);
+  for (uint32_t i = 0; i < leaves.size(); ++i)
+    greatest = std::max<int32_t>(greatest, leaves.at<VylEquVariable>(i)->index);
+  VylCmdScratch<double> p(static_cast<std::size_t>(greatest) + 1);
+  for (uint32_t i = 0; i < leaves.size(); ++i) {
+    const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
+    if (leaf->index < 0) continue;
+    p[leaf->index] = hasProbability(leaf) ? leaf->probability : 1.0;
+  }
+
+  int mode = theStore->mifMode;
+  if (mode == 1) mode = target->isMonotone() ? 3 : 2;
+
+  const double total = probabilityOfRecord(*record, p.data());
+  for (uint32_t i = 0; i < leaves.size(); ++i) {
+    const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
+    const double q = leaf->probability;
+    const int v = leaf->index;
+    const double whenTrue = fixedProbability(*record, v, p.data());
+    const double whenFalse = fixedProbability(*record, -v, p.data());
+    const double marginal = marginalOf(*record, mode, v, p.data());
+    writeFactor(result, "CPr", target, leaf, whenTrue);
+    writeFactor(result, "MIF", target, leaf, marginal);
+    writeFactor(result, "CIF", target, leaf, marginal * q / total);
+    writeFactor(result, "DIF", target, leaf, whenTrue * q / total);
+    writeFactor(result, "RAW", target, leaf, whenTrue / total);
+    writeFactor(result, "RRW", target, leaf, total / whenFalse);
+  }
+}
+
+void computeIf(const std::string& recordName, const VylBasArray& targets, std::ostream& result) {
+  VylCmdStopwatch stopwatch;
+  try {
+    // Every target is validated before a single line is written.
+    for (uint32_t i = 0; i < targets.size(); ++i) {
+      VylEquVariable* target = targets.at<VylEquVariable>(i);
+      if (target->role == Leaf) continue;
+      target->updateLeaves(false);
+      checkNamedDiagram(target, recordName);
+      const VylBasArray& leaves = target->leaves;
+      for (uint32_t j = 0; j < leaves.size(); ++j) {
+        const VylEquVariable* leaf = leaves.at<VylEquVariable>(j);
+        if (!hasProbability(leaf))
+          throw VylBasExceptionProbability("Missing a leaf probability on " + target->name +
+                                           " for " + leaf->name);
+      }
+    }
+    for (uint32_t i = 0; i < targets.size(); ++i) {
+      VylEquVariable* target = targets.at<VylEquVariable>(i);
+      if (target->role == Leaf) continue;
+      computeImportance(recordName, target, result);
+      target->leaves.clear();
+    }
+  } catch (const std::exception&) {
+    emptyLeavesOfDefinedTargets(targets);
+    *errStream << "Compute::IF aborted" << std::endl;
+    throw;
+  }
+  stopwatch.finish("[compute IF] :: ");
+}

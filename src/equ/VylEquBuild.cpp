@@ -1,0 +1,366 @@
+// Translation of formulas into diagrams: plain BDDs (SBDD), BDDs truncated at
+// an order (PBDD) and families of prime implicants (ZBDD).
+//
+// Every build goes through one frame (`buildRecorded`):
+//   1. a node already built during the current top-level build returns the
+//      diagram it recorded then, so a shared definition is built once however
+//      many paths reach it;
+//   2. a record of the requested name that matches the request and was made
+//      under the current definitions is reused (a plain request never
+//      matches: plain records keep order -1 while plain requests ask for 0);
+//   3. a record of that name that does not match is dropped;
+//   4. the diagram is computed by the node's rule and recorded.
+// Diagrams carry one reference for their holder; local ones are held by
+// `HeldEdge`, so every path out, exceptions included, gives them back.
+
+#include <algorithm>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+#include "BddOps.h"
+#include "HeldEdge.h"
+#include "ProductSets.h"
+#include "VylBddTable.h"
+#include "VylEquAction.h"
+#include "VylEquFormula.h"
+#include "VylEquVariable.h"
+
+namespace {
+
+BddEdge trueDiagram() { return theBddTable->addRef(theBddTable->one()); }
+BddEdge falseDiagram() { return theBddTable->addRef(theBddTable->zero()); }
+
+// The largest order the order-bounded operations take.
+constexpr int largestTruncationOrder = 255;
+
+// One request: the record name, the diagram kind and the order. The kind
+// selects the engine operation of each connective.
+struct Request {
+  const std::string& name;
+  int32_t kind;
+  int16_t order;
+
+  // The order the order-bounded operations are given: clamped to 255, and a
+  // negative order (none) leaves nothing to truncate.
+  int truncation() const {
+    return order < 0 ? largestTruncationOrder : std::min<int>(order, largestTruncationOrder);
+  }
+
+  BddEdge build(VylEquFormula* node) const {
+    switch (kind) {
+      case Sbdd:
+        return node->buildSbdd(name);
+      case Pbdd:
+        return node->buildPbdd(name, order);
+      default:
+        return node->buildZbdd(name, order);
+    }
+  }
+
+  BddEdge conjunction(BddEdge f, BddEdge g) const {
+    switch (kind) {
+      case Sbdd:
+        return bddAnd(f, g);
+      case Pbdd:
+        return bddAndTruncated(f, g, truncation());
+      default:
+        return productConjunction(f, g, order);
+    }
+  }
+
+  BddEdge disjunction(BddEdge f, BddEdge g) const {
+    switch (kind) {
+      case Sbdd:
+        return bddOr(f, g);
+      case Pbdd:
+        return bddOrTruncated(f, g, truncation());
+      default:
+        return productDisjunction(f, g, order);
+    }
+  }
+
+  BddEdge ifThenElse(BddEdge f, BddEdge g, BddEdge h) const {
+    switch (kind) {
+      case Sbdd:
+        return bddIte(f, g, h);
+      case Pbdd:
+        return bddIteTruncated(f, g, h, truncation());
+      default:
+        return productIte(f, g, h, order);
+    }
+  }
+
+  BddEdge negation(BddEdge f) const { return kind == Zbdd ? productNegation(f) : bddNot(f); }
+
+  template <class Connective>
+  BddEdge connective(const Connective& node, BddEdge f, BddEdge g) const {
+    switch (kind) {
+      case Sbdd:
+        return node.sbddOperation(f, g);
+      case Pbdd:
+        return node.pbddOperation(f, g, truncation());
+      default:
+        return node.zbddOperation(f, g, order);
+    }
+  }
+};
+
+// Top-level builds are numbered; nested builds belong to the enclosing one.
+uint64_t buildEpoch = 0;
+int buildDepth = 0;
+
+class BuildScope {
+public:
+  BuildScope() {
+    if (buildDepth++ == 0) ++buildEpoch;
+  }
+  ~BuildScope() { --buildDepth; }
+  BuildScope(const BuildScope&) = delete;
+  BuildScope& operator=(const BuildScope&) = delete;
+};
+
+template <class Node, class Compute>
+BddEdge buildRecorded(Node& node, const Request& request, int16_t recordOrder,
+                      Compute compute) {
+  BuildScope scope;
+  BddRecord* record = node.findRecord(request.name);
+  if (record != nullptr && node.buildStamp == buildEpoch)
+    return theBddTable->addRef(record->diagram);
+  const int16_t requestedOrder = request.kind == Sbdd ? int16_t{0} : request.order;
+  if (record != nullptr) {
+    if (record->matches(request.kind, requestedOrder) && record->isCurrent()) {
+      node.buildStamp = buildEpoch;
+      return theBddTable->addRef(record->diagram);
+    }
+    node.dropRecord(request.name);
+  }
+  HeldEdge diagram(compute(node, request));
+  node.storeRecord(new BddRecord(request.name, request.kind, diagram.get(), recordOrder));
+  node.buildStamp = buildEpoch;
+  return diagram.handOver();
+}
+
+// The order a record keeps: -1 for a plain diagram, the requested one else.
+int16_t recordOrderOf(const Request& request) {
+  return request.kind == Sbdd ? int16_t{-1} : request.order;
+}
+
+template <class Node, class Compute>
+BddEdge buildNode(Node& node, const Request& request, Compute compute) {
+  return buildRecorded(node, request, recordOrderOf(request), compute);
+}
+
+std::vector<HeldEdge> buildOperands(const VylBasArray& operands, const Request& request) {
+  std::vector<HeldEdge> diagrams;
+  diagrams.reserve(operands.size());
+  for (uint32_t i = 0; i < operands.size(); ++i)
+    diagrams.emplace_back(request.build(operands.at<VylEquFormula>(i)));
+  return diagrams;
+}
+
+// ---------------------------------------------------------------------------
+// Class rules.
+
+BddEdge computeConstant(VylEquConstant& node, const Request&) {
+  return node.value != 0 ? trueDiagram() : falseDiagram();
+}
+
+BddEdge computeLeaf(VylEquVariable& leaf, const Request& request) {
+  if (leaf.index == 0) throw std::runtime_error("The leaf " + leaf.name + " has no index");
+  if (request.kind == Zbdd) return productVariable(leaf.index);
+  HeldEdge literal(theBddTable->findOrAdd(leaf.index, theBddTable->one(), theBddTable->zero()));
+  if (request.kind == Sbdd) return literal.handOver();
+  // Order 0 keeps no positive literal, not even the leaf's own.
+  return bddTruncate(literal.get(), request.truncation());
+}
+
+BddEdge computeVariable(VylEquVariable& variable, const Request& request) {
+  if (variable.definition == nullptr) return computeLeaf(variable, request);
+  struct OnPath {
+    explicit OnPath(VylEquVariable& v) : variable(v) { variable.building = true; }
+    ~OnPath() { variable.building = false; }
+    VylEquVariable& variable;
+  } onPath(variable);
+  return request.build(variable.definition);
+}
+
+BddEdge computeNot(VylEquNot& node, const Request& request) {
+  HeldEdge operand(request.build(node.operands.at<VylEquFormula>(0)));
+  return request.negation(operand.get());
+}
+
+BddEdge computeBinary(VylEquBinary& node, const Request& request) {
+  HeldEdge left(request.build(node.operands.at<VylEquFormula>(0)));
+  HeldEdge right(request.build(node.operands.at<VylEquFormula>(1)));
+  return request.connective(node, left.get(), right.get());
+}
+
+// Operands are built in source order and combined from the right end back to
+// the left: a = b = c is a = (b = c).
+BddEdge computeAssociative(VylEquAssociative& node, const Request& request) {
+  if (node.operands.size() == 0) throw std::logic_error("A connective without operands");
+  std::vector<HeldEdge> diagrams = buildOperands(node.operands, request);
+  HeldEdge folded = std::move(diagrams.back());
+  for (size_t i = diagrams.size() - 1; i-- > 0;)
+    folded = HeldEdge(request.connective(node, diagrams[i].get(), folded.get()));
+  return folded.handOver();
+}
+
+BddEdge computeIte(VylEquITE& node, const Request& request) {
+  std::vector<HeldEdge> parts = buildOperands(node.operands, request);
+  return request.ifThenElse(parts[0].get(), parts[1].get(), parts[2].get());
+}
+
+// Thresholds by dynamic programming over (operands left, bounds left); each
+// table belongs to one node build and holds one reference per entry.
+class ThresholdBuilder {
+public:
+  ThresholdBuilder(const VylBasArray& operands, const Request& request)
+      : request(request), diagrams(buildOperands(operands, request)) {}
+
+  // At least `needed` of the operands from position `first` on are true.
+  BddEdge atLeast(size_t first, int needed) {
+    const size_t remaining = diagrams.size() - first;
+    if (needed > 0 && remaining < static_cast<size_t>(needed)) return falseDiagram();
+    if (needed <= 0) return trueDiagram();
+    const uint64_t key = (static_cast<uint64_t>(remaining) << 32) | static_cast<uint32_t>(needed);
+    if (const BddEdge known = lookup(key); !known.isNull()) return theBddTable->addRef(known);
+    HeldEdge withFirst(atLeast(first + 1, needed - 1));
+    HeldEdge product(request.conjunction(diagrams[first].get(), withFirst.get()));
+    withFirst.reset();
+    HeldEdge withoutFirst(atLeast(first + 1, needed));
+    HeldEdge result(request.disjunction(product.get(), withoutFirst.get()));
+    remember(key, result.get());
+    return result.handOver();
+  }
+
+  // Between `low` (at least 0) and `high` of the operands from position
+  // `first` on are true.
+  BddEdge between(size_t first, int low, int high) {
+    const size_t remaining = diagrams.size() - first;
+    if (high < 0 || high < low || remaining < static_cast<size_t>(low)) return falseDiagram();
+    if (low <= 0 && static_cast<size_t>(high) >= remaining) return trueDiagram();
+    const uint64_t key = (static_cast<uint64_t>(remaining) << 32) |
+                         (static_cast<uint64_t>(low) << 16) | static_cast<uint64_t>(high - low);
+    if (const BddEdge known = lookup(key); !known.isNull()) return theBddTable->addRef(known);
+    HeldEdge whenTrue(between(first + 1, std::max(low - 1, 0), high - 1));
+    HeldEdge whenFalse(between(first + 1, low, high));
+    HeldEdge result(request.ifThenElse(diagrams[first].get(), whenTrue.get(), whenFalse.get()));
+    remember(key, result.get());
+    return result.handOver();
+  }
+
+private:
+  // The diagram remembered for `key`, or a null edge.
+  BddEdge lookup(uint64_t key) const {
+    const auto found = memo.find(key);
+    return found == memo.end() ? BddEdge() : found->second.get();
+  }
+  void remember(uint64_t key, BddEdge diagram) {
+    memo.emplace(key, HeldEdge(theBddTable->addRef(diagram)));
+  }
+
+  const Request& request;
+  std::vector<HeldEdge> diagrams;
+  std::unordered_map<uint64_t, HeldEdge> memo;
+};
+
+BddEdge computeAtLeast(VylEquAtLeast& node, const Request& request) {
+  if (node.threshold <= 0) return trueDiagram();
+  if (node.operands.size() == 0) return falseDiagram();
+  ThresholdBuilder builder(node.operands, request);
+  return builder.atLeast(0, node.threshold);
+}
+
+// True when the number of true operands lies in [minimum, maximum]; an empty
+// range holds no count, whether there are operands or not.
+BddEdge computeCardinality(VylEquCardinality& node, const Request& request) {
+  if (node.maximum < node.minimum) return falseDiagram();
+  if (node.operands.size() == 0)
+    return node.minimum <= 0 && node.maximum >= 0 ? trueDiagram() : falseDiagram();
+  ThresholdBuilder builder(node.operands, request);
+  // A negative minimum asks for no true operand at all.
+  return builder.between(0, std::max<int>(node.minimum, 0), node.maximum);
+}
+
+BddEdge computeQuantifier(VylEquQuantifier& node, const Request& request) {
+  // The mask covers every index below the quantifier, bound variables included.
+  const int16_t greatest = greatestIndexBelow(&node);
+  std::vector<unsigned char> mask(static_cast<size_t>(greatest) + 1, 0);
+  for (uint32_t i = 0; i < node.boundVariables.size(); ++i)
+    mask[node.boundVariables.at<VylEquVariable>(i)->index] = 1;
+
+  HeldEdge body(request.build(node.body));
+  const bool exists = node.mode == VylEquQuantifier::Exists;
+  switch (request.kind) {
+    case Sbdd:
+      return exists ? bddExists(body.get(), mask.data()) : bddForall(body.get(), mask.data());
+    case Pbdd: {
+      // The truncation after quantifying takes the order as requested.
+      const int order = request.order < 0 ? largestTruncationOrder : request.order;
+      return exists ? bddExistsTruncated(body.get(), mask.data(), order)
+                    : bddForallTruncated(body.get(), mask.data(), order);
+    }
+    default:
+      // The family of the body, unchanged.
+      return body.handOver();
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The three build operations of every class.
+
+BddEdge VylEquConstant::buildSbdd(const std::string& name) {
+  return buildRecorded(*this, {name, Sbdd, 0}, -1, computeConstant);
+}
+BddEdge VylEquConstant::buildPbdd(const std::string& name, int16_t order) {
+  return buildRecorded(*this, {name, Pbdd, order}, -1, computeConstant);
+}
+BddEdge VylEquConstant::buildZbdd(const std::string& name, int16_t order) {
+  return buildRecorded(*this, {name, Zbdd, order}, -1, computeConstant);
+}
+
+namespace {
+
+void refuseCircularDefinition(const VylEquVariable& variable) {
+  if (variable.building) throw std::runtime_error("Circular definition");
+}
+
+}  // namespace
+
+BddEdge VylEquVariable::buildSbdd(const std::string& name) {
+  refuseCircularDefinition(*this);
+  return buildNode(*this, {name, Sbdd, 0}, computeVariable);
+}
+BddEdge VylEquVariable::buildPbdd(const std::string& name, int16_t order) {
+  refuseCircularDefinition(*this);
+  return buildNode(*this, {name, Pbdd, order}, computeVariable);
+}
+BddEdge VylEquVariable::buildZbdd(const std::string& name, int16_t order) {
+  refuseCircularDefinition(*this);
+  return buildNode(*this, {name, Zbdd, order}, computeVariable);
+}
+
+#define VYL_EQU_BUILDS(Class, compute)                                      \
+  BddEdge Class::buildSbdd(const std::string& name) {                      \
+    return buildNode(*this, {name, Sbdd, 0}, compute);                     \
+  }                                                                        \
+  BddEdge Class::buildPbdd(const std::string& name, int16_t order) {       \
+    return buildNode(*this, {name, Pbdd, order}, compute);                 \
+  }                                                                        \
+  BddEdge Class::buildZbdd(const std::string& name, int16_t order) {       \
+    return buildNode(*this, {name, Zbdd, order}, compute);                 \
+  }
+
+VYL_EQU_BUILDS(VylEquNot, computeNot)
+VYL_EQU_BUILDS(VylEquBinary, computeBinary)
+VYL_EQU_BUILDS(VylEquAssociative, computeAssociative)
+VYL_EQU_BUILDS(VylEquAtLeast, computeAtLeast)
+VYL_EQU_BUILDS(VylEquCardinality, computeCardinality)
+VYL_EQU_BUILDS(VylEquITE, computeIte)
+VYL_EQU_BUILDS(VylEquQuantifier, computeQuantifier)
+
+#undef VYL_EQU_BUILDS

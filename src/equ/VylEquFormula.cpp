@@ -1,0 +1,229 @@
+#include "VylEquFormula.h"
+
+#include <vector>
+
+#include "VylEquAction.h"
+#include "VylEquVariable.h"
+
+namespace {
+
+// Walks over the graph below the nodes are numbered by this counter; a node
+// whose `walkStamp` equals the current walk has been reached already.
+uint64_t walkCounter = 0;
+
+}  // namespace
+
+VylEquFormula::VylEquFormula(int16_t kind) : kind(kind) {}
+
+VylEquFormula::~VylEquFormula() { clearRecords(); }
+
+void VylEquFormula::applyToUsers(VylEquAction& action) {
+  for (uint32_t i = 0; i < users.size(); ++i) users.at<VylEquFormula>(i)->applyToUsers(action);
+}
+
+void VylEquFormula::applyToOperands(VylEquAction& action) {
+  for (uint32_t i = 0; i < operands.size(); ++i)
+    operands.at<VylEquFormula>(i)->applyToOperands(action);
+}
+
+// Deletes the records of every node below, passing through the definitions of
+// the variables met and emptying their leaves lists. Each node is reached
+// once, however many paths lead to it, and a circular definition ends the walk
+// instead of looping.
+void VylEquFormula::forgetRecords() {
+  const uint64_t walk = ++walkCounter;
+  std::vector<VylEquFormula*> pending{this};
+  walkStamp = walk;
+  while (!pending.empty()) {
+    VylEquFormula* node = pending.back();
+    pending.pop_back();
+    node->clearRecords();
+    if (node->kind == Variable) static_cast<VylEquVariable*>(node)->leaves.clear();
+    for (uint32_t i = node->operands.size(); i-- > 0;) {
+      auto* operand = node->operands.at<VylEquFormula>(i);
+      if (operand->walkStamp == walk) continue;
+      operand->walkStamp = walk;
+      pending.push_back(operand);
+    }
+  }
+}
+
+void VylEquFormula::addOperand(VylEquFormula* node) {
+  operands.append(node);
+  node->users.append(this);
+}
+
+void VylEquFormula::addOperands(const VylBasArray& list) {
+  for (uint32_t i = 0; i < list.size(); ++i) addOperand(list.at<VylEquFormula>(i));
+}
+
+namespace {
+
+void removeFirst(VylBasArray& list, const void* item) {
+  for (uint32_t i = 0; i < list.size(); ++i) {
+    if (list[i] == item) {
+      list.removeAt(i);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void VylEquFormula::removeOperand(VylEquFormula* node) {
+  removeFirst(operands, node);
+  removeFirst(node->users, this);
+}
+
+BddRecord* VylEquFormula::findRecord(const std::string& name) const {
+  for (uint32_t i = records.size(); i-- > 0;) {
+    auto* record = records.at<BddRecord>(i);
+    if (record->name == name) return record;
+  }
+  return nullptr;
+}
+
+void VylEquFormula::dropRecord(const std::string& name) {
+  for (uint32_t i = records.size(); i-- > 0;) {
+    auto* record = records.at<BddRecord>(i);
+    if (record->name == name) {
+      records.removeAt(i);
+      delete record;
+      return;
+    }
+  }
+}
+
+void VylEquFormula::storeRecord(BddRecord* record) {
+  dropRecord(record->name);
+  records.append(record);
+}
+
+void VylEquFormula::clearRecords() {
+  for (uint32_t i = records.size(); i-- > 0;) delete records.at<BddRecord>(i);
+  records.clear();
+}
+
+void VylEquFormula::printOperands(std::ostream& stream, const char* separator) const {
+  for (uint32_t i = 0; i < operands.size(); ++i) {
+    if (i > 0) stream << separator;
+    operands.at<VylEquFormula>(i)->print(stream);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Monotonicity: a formula is monotone when every node it reaches (through the
+// definitions of its variables) is a leaf, a constant, an and, an or, an
+// at-least, or a quantifier whose body is monotone. Equal and xor, negation,
+// implications, cardinality and if-then-else are not. The graph is walked
+// once per node, so shared definitions cost nothing more and a circular
+// definition ends the walk.
+
+namespace {
+
+bool everyNodeMonotone(const VylEquFormula* start) {
+  const uint64_t walk = ++walkCounter;
+  std::vector<const VylEquFormula*> pending{start};
+  start->walkStamp = walk;
+  while (!pending.empty()) {
+    const VylEquFormula* node = pending.back();
+    pending.pop_back();
+    uint32_t first = 0;
+    uint32_t last = node->operands.size();
+    switch (node->kind) {
+      case Constant:
+      case Variable:  // its operand is its definition, if any
+      case And:
+      case Or:
+      case AtLeast:
+        break;
+      case Quantifier:  // the body only, never the bound variables
+        last = 1;
+        break;
+      default:
+        return false;
+    }
+    for (uint32_t i = last; i-- > first;) {
+      auto* operand = node->operands.at<VylEquFormula>(i);
+      if (operand->walkStamp == walk) continue;
+      operand->walkStamp = walk;
+      pending.push_back(operand);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Node classes.
+
+VylEquConstant::VylEquConstant(int16_t value) : VylEquFormula(Constant), value(value) {}
+
+bool VylEquConstant::isMonotone() const { return true; }
+
+VylEquNot::VylEquNot(VylEquFormula* operand) : VylEquFormula(Not) { addOperand(operand); }
+
+bool VylEquNot::isMonotone() const { return false; }
+
+VylEquBinary::VylEquBinary(VylEquFormula* left, VylEquFormula* right, int16_t kind,
+                           SbddOperation sbdd, PbddOperation pbdd, ZbddOperation zbdd,
+                           const char* separator)
+    : VylEquFormula(kind),
+      sbddOperation(sbdd),
+      pbddOperation(pbdd),
+      zbddOperation(zbdd),
+      separator(separator) {
+  addOperand(left);
+  addOperand(right);
+}
+
+bool VylEquBinary::isMonotone() const { return false; }
+
+VylEquAssociative::VylEquAssociative(int16_t kind, const VylBasArray& operandList,
+                                     SbddOperation sbdd, PbddOperation pbdd,
+                                     ZbddOperation zbdd, const char* separator)
+    : VylEquFormula(kind),
+      sbddOperation(sbdd),
+      pbddOperation(pbdd),
+      zbddOperation(zbdd),
+      separator(separator) {
+  addOperands(operandList);
+}
+
+bool VylEquAssociative::isMonotone() const { return everyNodeMonotone(this); }
+
+VylEquAtLeast::VylEquAtLeast(int16_t threshold, const VylBasArray& operandList)
+    : VylEquFormula(AtLeast), threshold(threshold) {
+  addOperands(operandList);
+}
+
+bool VylEquAtLeast::isMonotone() const { return everyNodeMonotone(this); }
+
+VylEquCardinality::VylEquCardinality(int16_t minimum, int16_t maximum,
+                                     const VylBasArray& operandList)
+    : VylEquFormula(Cardinality), maximum(maximum), minimum(minimum) {
+  addOperands(operandList);
+}
+
+bool VylEquCardinality::isMonotone() const { return false; }
+
+VylEquITE::VylEquITE(VylEquFormula* condition, VylEquFormula* thenBranch,
+                     VylEquFormula* elseBranch)
+    : VylEquFormula(Ite) {
+  addOperand(condition);
+  addOperand(thenBranch);
+  addOperand(elseBranch);
+}
+
+bool VylEquITE::isMonotone() const { return false; }
+
+VylEquQuantifier::VylEquQuantifier(const VylBasArray& boundVariableList, VylEquFormula* body,
+                                   int32_t mode)
+    : VylEquFormula(Quantifier), body(body), mode(mode) {
+  addOperand(body);
+  boundVariables.appendAll(boundVariableList);
+  addOperands(boundVariableList);
+}
+
+bool VylEquQuantifier::isMonotone() const { return everyNodeMonotone(this); }

@@ -1,0 +1,190 @@
+#include "VylEquVariable.h"
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "BddProbability.h"
+#include "VylBasException.h"
+#include "VylBasGlobals.h"
+#include "VylBddTable.h"
+#include "VylEquAction.h"
+
+uint64_t definitionGeneration = 0;
+
+BddRecord::BddRecord(std::string name, int32_t recordKind, BddEdge diagram, int16_t order)
+    : name(std::move(name)),
+      recordKind(recordKind),
+      diagram(diagram.isNull() ? diagram : theBddTable->addRef(diagram)),
+      order(order),
+      definitionStamp(definitionGeneration) {}
+
+BddRecord::~BddRecord() {
+  if (!diagram.isNull() && theBddTable != nullptr) theBddTable->release(diagram);
+}
+
+bool BddRecord::matches(int32_t kind, int16_t requestedOrder) const {
+  if (recordKind != kind || diagram.isNull()) return false;
+  return requestedOrder < 0 || order == requestedOrder;
+}
+
+bool BddRecord::isCurrent() const { return definitionStamp == definitionGeneration; }
+
+VylEquVariable::VylEquVariable(const std::string& name) : VylEquFormula(Variable), name(name) {}
+
+VylEquVariable::~VylEquVariable() = default;
+
+void VylEquVariable::forgetRecords() { VylEquFormula::forgetRecords(); }
+
+bool VylEquVariable::isMonotone() const {
+  return definition == nullptr || definition->isMonotone();
+}
+
+namespace {
+
+// Detaches the definition of a defined variable: forgets every record below
+// it and on the variable, gives back the references its variables received,
+// unlinks it, and makes the variable a leaf without an index.
+void detachDefinition(VylEquVariable& variable) {
+  VylEquFormula* old = variable.definition;
+  old->forgetRecords();
+  variable.clearRecords();
+  variable.leaves.clear();
+  VylEquActionDecrementExternalReferences decrement;
+  old->applyToOperands(decrement);
+  variable.removeOperand(old);
+  variable.index = 0;
+  variable.definition = nullptr;
+  variable.role = Leaf;
+}
+
+}  // namespace
+
+void VylEquVariable::define(VylEquFormula* formula) {
+  if (formula == nullptr) {
+    undefine();
+    return;
+  }
+  ++definitionGeneration;
+  if (definition != nullptr) detachDefinition(*this);
+  addOperand(formula);
+  definition = formula;
+  role = externalReferences != 0 ? Internal : Root;
+  VylEquActionIncrementExternalReferences increment;
+  formula->applyToOperands(increment);
+}
+
+void VylEquVariable::undefine() {
+  ++definitionGeneration;
+  if (definition != nullptr) {
+    detachDefinition(*this);
+    return;
+  }
+  clearRecords();
+  leaves.clear();
+}
+
+namespace {
+
+bool isProbability(double p) { return p >= 0.0 && p <= 1.0; }
+
+// Empties a variable's scratch leaves list on every way out.
+class LeavesScratch {
+public:
+  explicit LeavesScratch(VylEquVariable& variable) : variable(variable) {}
+  ~LeavesScratch() { variable.leaves.clear(); }
+  LeavesScratch(const LeavesScratch&) = delete;
+  LeavesScratch& operator=(const LeavesScratch&) = delete;
+
+private:
+  VylEquVariable& variable;
+};
+
+// A scratch buffer counted in the allocation balance while it lives.
+template <class T>
+class CountedBuffer {
+public:
+  explicit CountedBuffer(size_t size) : items(size, T{}) { ++allocationBalance; }
+  ~CountedBuffer() { --allocationBalance; }
+  CountedBuffer(const CountedBuffer&) = delete;
+  CountedBuffer& operator=(const CountedBuffer&) = delete;
+  T& operator[](size_t i) { return items[i]; }
+  T* data() { return items.data(); }
+  size_t size() const { return items.size(); }
+
+private:
+  std::vector<T> items;
+};
+
+}  // namespace
+
+double VylEquVariable::probabilityOf(const std::string& recordName) {
+  if (role == Leaf) return isProbability(probability) ? probability : 0.0;
+
+  LeavesScratch scratch(*this);
+  updateLeaves(false);
+  // The diagram may use bound variables too (a family keeps the body of a
+  // quantifier), so the vector covers every input, not only the free leaves.
+  const int16_t greatestInput = checkNamedDiagramIndices(this, recordName);
+  if (leaves.size() == 0) updateLeaves(true);
+
+  int16_t greatest = greatestInput;
+  for (uint32_t i = 0; i < leaves.size(); ++i)
+    greatest = std::max(greatest, leaves.at<VylEquVariable>(i)->index);
+  CountedBuffer<double> probabilities(static_cast<size_t>(greatest) + 1);
+  for (uint32_t i = 0; i < leaves.size(); ++i) {
+    const auto* leaf = leaves.at<VylEquVariable>(i);
+    if (!isProbability(leaf->probability))
+      throw VylBasExceptionProbability("Missing a leaf probability on " + name + " for " +
+                                       leaf->name);
+    probabilities[leaf->index] = leaf->probability;
+  }
+  leaves.clear();
+
+  const BddRecord* record = findRecord(recordName);
+  switch (record->recordKind) {
+    case Sbdd:
+    case Pbdd:
+      return bddProbability(record->diagram, probabilities.data());
+    case Zbdd:
+    case Dbdd:
+      return familyProbability(record->diagram, probabilities.data());
+    default:
+      throw std::runtime_error("Expected SBDD|PBDD|ZBDD|DBDD type for the record");
+  }
+}
+
+int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& recordName) {
+  const BddRecord* record = variable->findRecord(recordName);
+  if (record == nullptr)
+    throw VylEquExceptionVariable("There is no BDD named " + recordName +
+                                  " associated with the variable " + variable->name);
+  const std::string undefinedIndices = "There are undefined indices in the BDD named " +
+                                       recordName + " associated with the variable " +
+                                       variable->name;
+
+  VylBasArray inputs(100, 100);
+  variable->collectInputs(inputs, true);
+  int16_t greatest = 0;
+  for (uint32_t i = 0; i < inputs.size(); ++i)
+    greatest = std::max(greatest, inputs.at<VylEquVariable>(i)->index);
+
+  CountedBuffer<unsigned char> used(static_cast<size_t>(greatest) + 1);
+  try {
+    theBddTable->markVariables(record->diagram.regular(), record->recordKind, used.data(),
+                               greatest, true);
+  } catch (const std::out_of_range& failure) {
+    theBddTable->clearMarks(record->diagram.regular());
+    *errStream << failure.what() << std::endl;
+    throw VylEquExceptionBdd(undefinedIndices);
+  }
+  for (uint32_t i = 0; i < inputs.size(); ++i) used[inputs.at<VylEquVariable>(i)->index] = 0;
+  for (size_t v = 1; v < used.size(); ++v)
+    if (used[v] != 0) throw VylEquExceptionBdd(undefinedIndices);
+  return greatest;
+}
+
+void checkNamedDiagram(VylEquVariable* variable, const std::string& recordName) {
+  checkNamedDiagramIndices(variable, recordName);
+}

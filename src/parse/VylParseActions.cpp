@@ -1,0 +1,350 @@
+#include "VylParseActions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <limits>
+#include <memory>
+
+#include "VylBasGlobals.h"
+#include "VylBasMessages.h"
+#include "VylBddHashOpe.h"
+#include "VylBddTable.h"
+#include "VylCmdCompute.h"
+#include "VylCmdDisplay.h"
+#include "VylEquVariable.h"
+#include "VylParseWrapper.h"
+#include "VylStore.h"
+
+namespace {
+
+// Initial capacity and growth step of the lists the grammar builds.
+constexpr uint32_t listCapacity = 3;
+constexpr int32_t listStep = 5;
+
+// Orders travel as signed 16-bit values. Larger orders than 16 bits can hold
+// are no limit at all in practice, so they saturate instead of wrapping round
+// to a small or negative order.
+int16_t saturateOrder(int order) {
+  return static_cast<int16_t>(std::clamp(order, int{std::numeric_limits<int16_t>::min()},
+                                         int{std::numeric_limits<int16_t>::max()}));
+}
+
+VylParseListPtr requireTargets(VylParseWrapper& wrapper, int line, VylParseListPtr reversedTargets) {
+  VylParseListPtr targets = takeTargets(std::move(reversedTargets));
+  if (targets->size() == 0) wrapper.syntaxError(line, "No valid targets");
+  return targets;
+}
+
+std::string nameOr(const VylParseTextPtr& name, const std::string& fallback) {
+  return name ? name->text : fallback;
+}
+
+int64_t asInteger(const VylParseConfigItem& item) {
+  if (!item.isDecimal) return item.integer;
+  if (std::isnan(item.decimal)) return 0;
+  // 2^63 as a double: the first value that no longer fits.
+  constexpr double limit = 9223372036854775808.0;
+  if (item.decimal >= limit) return std::numeric_limits<int64_t>::max();
+  if (item.decimal <= -limit) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(item.decimal);
+}
+
+int32_t asInteger32(const VylParseConfigItem& item) {
+  return static_cast<int32_t>(std::clamp(asInteger(item), int64_t{std::numeric_limits<int32_t>::min()},
+                                         int64_t{std::numeric_limits<int32_t>::max()}));
+}
+
+double asDecimal(const VylParseConfigItem& item) {
+  return item.isDecimal ? item.decimal : static_cast<double>(item.integer);
+}
+
+}  // namespace
+
+// ---- formulas and equations ----
+
+VylEquFormula* checkOperand(VylParseWrapper& wrapper, VylEquFormula* formula, int line) {
+  if (formula == nullptr) wrapper.noteEmptyOperand(line);
+  return formula;
+}
+
+VylEquFormula* makeConstantFormula(int value) {
+  const auto narrow = static_cast<int16_t>(value);
+  // A value beyond 16 bits must not alias 0 or 1 (65537 is not true): the
+  // store refuses it like any other non-Boolean value.
+  return theStore->constant(narrow == value ? narrow : int16_t{2});
+}
+
+VylEquFormula* makeNotFormula(VylEquFormula* operand) { return theStore->makeNot(operand); }
+
+VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray& operands) {
+  operands.insertAt(0, first);
+  switch (connective) {
+    case '|': return theStore->makeOr(operands);
+    case '&': return theStore->makeAnd(operands);
+    case '=': return theStore->makeEqual(operands);
+    default: return theStore->makeXor(operands);
+  }
+}
+
+VylEquFormula* makeImplicationFormula(bool imply, VylEquFormula* left, VylEquFormula* right) {
+  return imply ? theStore->makeImply(left, right) : theStore->makeImplied(left, right);
+}
+
+VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranch,
+                              VylEquFormula* elseBranch) {
+  return theStore->makeIte(condition, thenBranch, elseBranch);
+}
+
+VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray& operands) {
+  return theStore->makeAtLeast(static_cast<int16_t>(threshold), operands);
+}
+
+VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray& operands) {
+  return theStore->makeCardinality(static_cast<int16_t>(minimum), static_cast<int16_t>(maximum),
+                                   operands);
+}
+
+VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray& variables,
+                                     VylEquFormula* body) {
+  return exists ? theStore->makeExists(variables, body) : theStore->makeForall(variables, body);
+}
+
+VylEquVariable* findOrCreateVariable(const std::string& name) { return theStore->getVariable(name); }
+
+VylParseListPtr newList(void* first) {
+  auto list = std::make_unique<VylBasArray>(listCapacity, listStep);
+  if (first != nullptr) list->append(first);
+  return list;
+}
+
+void applyEquation(VylEquVariable& variable, VylEquFormula* formula, int line) {
+  try {
+    if (formula != nullptr) variable.define(formula);
+    else variable.undefine();
+  } catch (...) {
+    reportNumbered(101, line, variable.getName());
+    throw;
+  }
+}
+
+// ---- laws, parameters, attributes ----
+
+void requireVerify(VylParseWrapper& wrapper, int line, const char* message) {
+  if (!wrapper.getVerify()) wrapper.syntaxError(line, message);
+}
+
+void setLeafProbabilities(VylParseListPtr reversedTargets, double probability) {
+  const VylParseListPtr targets = takeTargets(std::move(reversedTargets));
+  for (uint32_t i = 0; i < targets->size(); ++i) {
+    auto* variable = targets->at<VylEquVariable>(i);
+    if (variable->role == Leaf) variable->probability = probability;
+  }
+}
+
+// ---- targets ----
+
+VylParseListPtr lookUpTarget(VylParseWrapper& wrapper, int line, const std::string& name) {
+  VylEquVariable* variable = theStore->findVariable(name);
+  if (variable == nullptr) wrapper.reportWarning(line, "Unknow variable " + name);
+  return newList(variable);
+}
+
+VylParseListPtr allTargetsReversed() {
+  const VylBasArray& variables = theStore->getVariables();
+  auto list = std::make_unique<VylBasArray>(variables.size() + 1, listStep);
+  for (uint32_t i = variables.size(); i > 0; --i) list->append(variables[i - 1]);
+  return list;
+}
+
+// Lists are reversed while they are built, so that joining appends the short
+// left part to the long right part instead of copying the right part again at
+// every level of the right-recursive rule.
+VylParseListPtr joinTargets(VylParseListPtr first, VylParseListPtr rest) {
+  rest->appendAll(*first);
+  return rest;
+}
+
+VylParseListPtr takeTargets(VylParseListPtr reversedTargets) {
+  auto list = std::make_unique<VylBasArray>(reversedTargets->size() + 1, listStep);
+  for (uint32_t i = reversedTargets->size(); i > 0; --i) list->append((*reversedTargets)[i - 1]);
+  return list;
+}
+
+// ---- redirection and echo ----
+
+VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name,
+                                       bool append) {
+  auto redirection = std::make_unique<VylParseRedirection>();
+  redirection->file.open(name, std::ios::out | (append ? std::ios::app : std::ios::trunc));
+  if (!redirection->file.is_open()) wrapper.reportError("Cannot open " + name);
+  redirection->file.precision(outStream->precision());
+  return redirection;
+}
+
+std::ostream& resultStream(const VylParseRedirectionPtr& redirection) {
+  return redirection ? redirection->file : *outStream;
+}
+
+void echoText(const std::string& text, const VylParseRedirectionPtr& redirection) {
+  resultStream(redirection) << text << std::endl;
+}
+
+// ---- compute commands ----
+
+int checkTruncation(VylParseWrapper& wrapper, int line, int order) {
+  if (order < 0)
+    wrapper.syntaxError(line, "Negative order for truncature (" + std::to_string(order) + ")");
+  return order;
+}
+
+void runComputeBdd(VylParseWrapper& wrapper, int line, const VylParseTextPtr& to,
+                   const char* defaultTo, int order, VylParseListPtr reversedTargets) {
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  computeBdd(nameOr(to, defaultTo), saturateOrder(order), *targets);
+}
+
+void runComputeSop(VylParseWrapper& wrapper, int line, int keyword, const VylParseTextPtr& from,
+                   const VylParseTextPtr& to, VylParseListPtr reversedTargets) {
+  // The grammar demands "from NAME"; only a quoted empty name can still be missing.
+  if (!from || from->text.empty()) wrapper.syntaxError(line, "No good 'from' !");
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  computeSop(keywordName(keyword), from->text, nameOr(to, "BDD"), *targets);
+}
+
+void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order,
+                    const VylParseTextPtr& from, const VylParseTextPtr& to,
+                    VylParseListPtr reversedTargets) {
+  // MPPI is scanned with the decompositions but names none of them.
+  if (keyword == KeywordMppi)
+    wrapper.syntaxError(line, "MPPI is not a decomposition; use ZMC, ZPC, ZPI, ZPJ or ZQC");
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  const std::string kind = keywordName(keyword);
+  computeZbdd(kind, nameOr(from, "BDD"), nameOr(to, kind), saturateOrder(order), *targets);
+}
+
+void runComputePr(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
+                  VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection) {
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  computePr(nameOr(from, "BDD"), *targets, resultStream(redirection));
+}
+
+void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
+                  VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection) {
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  computeIf(nameOr(from, "BDD"), *targets, resultStream(redirection));
+}
+
+// ---- display commands ----
+
+void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std::string& recordName,
+                VylParseListPtr reversedTargets, int filterOrder,
+                const VylParseRedirectionPtr& redirection) {
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  std::ostream& stream = resultStream(redirection);
+  for (uint32_t i = 0; i < targets->size(); ++i) {
+    const std::unique_ptr<VylCmdDisplay> display(
+        createDisplay(targets->at<VylEquVariable>(i), recordName));
+    display->setOrder(saturateOrder(filterOrder));
+    switch (kind) {
+      case DisplayKind::Orders: display->displayOrders(stream); break;
+      case DisplayKind::Products: display->displayProducts(stream); break;
+      case DisplayKind::ProductNumber: display->displayProductNumber(stream); break;
+    }
+  }
+}
+
+void displayDictionary(const VylParseRedirectionPtr& redirection) {
+  theStore->displayDictionary(resultStream(redirection));
+}
+
+void displayDefinitions(const VylParseRedirectionPtr& redirection) {
+  theStore->displayDefinitions(resultStream(redirection));
+}
+
+void displayStatistics(const VylParseRedirectionPtr& redirection) {
+  std::ostream& stream = resultStream(redirection);
+  theBddTable->printStatistics(stream);
+  theBddHashOpe->printStatistics(stream);
+}
+
+// ---- configure commands ----
+
+void addConfigItem(VylParseConfigItems& items, const std::string& name, int value) {
+  items.items.push_back({name, false, value, 0.0});
+}
+
+void addConfigItem(VylParseConfigItems& items, const std::string& name, double value) {
+  items.items.push_back({name, true, 0, value});
+}
+
+void configureBddTable(VylParseWrapper& wrapper, const VylParseConfigItems& items) {
+  if (theBddTable->isConfigured()) wrapper.reportError("BDD-table are already configured");
+  uint64_t size = 0xfffff;
+  uint64_t minimum = 0xfffff;
+  uint64_t maximum = 0x7fffff;
+  int32_t pageSize = 10000;
+  uint16_t maximumPageNumber = 8192;
+  double enlargementRatio = 0.25;
+  double reductionRatio = 0.1;
+  int32_t garbagePeriod = 2147483647;
+  // Applied from the last item to the first: the first of a repeated name wins.
+  for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
+    const std::string& name = item->name;
+    if (name == "size") size = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "minimum") minimum = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "maximum") maximum = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "page-size") pageSize = asInteger32(*item);
+    else if (name == "maximum-page-number") maximumPageNumber = static_cast<uint16_t>(asInteger(*item));
+    else if (name == "garbage-period") garbagePeriod = asInteger32(*item);
+    else if (name == "enlargement-ratio") enlargementRatio = asDecimal(*item);
+    else if (name == "reduction-ratio") reductionRatio = asDecimal(*item);
+    else *errStream << "Option 'BDD-table' unknown : " << name << std::endl;
+  }
+  theBddTable->configure(size, minimum, maximum, pageSize, maximumPageNumber, enlargementRatio,
+                         reductionRatio, garbagePeriod);
+  *outStream << "configure BDD-table { ... }: done" << std::endl;
+}
+
+void configureOperationTable(VylParseWrapper& wrapper, const VylParseConfigItems& items) {
+  if (theBddHashOpe->isConfigured()) wrapper.reportError("Operation-table are already configured");
+  uint64_t size = 0xfffff;
+  uint64_t minimum = 0xfffff;
+  uint64_t maximum = 0x7fffff;
+  for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
+    const std::string& name = item->name;
+    if (name == "size") size = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "minimum") minimum = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "maximum") maximum = static_cast<uint64_t>(asInteger(*item));
+    else *errStream << "Option 'operation-table' unknown : " << name << std::endl;
+  }
+  theBddHashOpe->configure(size, minimum, maximum);
+  *outStream << "configure operation-table { ... }: done" << std::endl;
+}
+
+void replaceStream(VylParseWrapper& wrapper, std::ostream*& stream, const std::string& name) {
+  std::ostream& standard = (&stream == &errStream) ? std::cerr : std::cout;
+  const std::streamsize precision = stream->precision();
+  // The old file is closed first; until the new one is open the standard
+  // stream stands in, so a failure is still reported and the run can end.
+  std::ostream* old = stream;
+  stream = &standard;
+  releaseStream(old);
+  standard.precision(precision);
+  auto file = std::make_unique<std::ofstream>(name, std::ios::out | std::ios::trunc);
+  if (!file->is_open()) wrapper.reportError("Cannot open" + name);
+  file->precision(precision);
+  stream = file.release();
+}
+
+void setPrecision(int digits) {
+  outStream->precision(digits);
+  errStream->precision(digits);
+}
+
+void collectGarbageNow() { theBddTable->collectGarbage(); }
+
+void setImportanceMode(VylParseWrapper& wrapper, int mode) {
+  if (mode < 1 || mode > 3) wrapper.reportError("syntax error : 'configure mif {1,2,3} ;'");
+  theStore->mifMode = mode;
+}

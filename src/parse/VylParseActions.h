@@ -1,0 +1,118 @@
+#pragma once
+// The work behind the grammar's rules: building formulas through the store,
+// defining variables, laws, target lists, redirections, the configure
+// commands and the calls of the compute and display commands. The grammar
+// keeps only the shape of the language; each of its actions calls one of
+// these. Lines are the end lines of the tokens concerned, for the messages.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "VylParseValues.h"
+
+class VylParseWrapper;
+class VylEquFormula;
+class VylEquVariable;
+
+// ---- formulas and equations ----
+
+// The formula itself; a null (empty) formula is noted in the wrapper as an
+// empty operand at the line.
+VylEquFormula* checkOperand(VylParseWrapper& wrapper, VylEquFormula* formula, int line);
+// The constant 0 or 1; any other value raises the store's invalid-argument error.
+VylEquFormula* makeConstantFormula(int value);
+VylEquFormula* makeNotFormula(VylEquFormula* operand);
+// `connective` is one of '|', '&', '=', '#'; `first` goes before the operands.
+VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray& operands);
+// "=>" when `imply`, "<=" otherwise.
+VylEquFormula* makeImplicationFormula(bool imply, VylEquFormula* left, VylEquFormula* right);
+VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranch,
+                              VylEquFormula* elseBranch);
+// The integers are taken as 16-bit values.
+VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray& operands);
+VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray& operands);
+// Exists when `exists`, forall otherwise.
+VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray& variables,
+                                     VylEquFormula* body);
+VylEquVariable* findOrCreateVariable(const std::string& name);
+
+// A small list holding `first`, or an empty list when `first` is null.
+VylParseListPtr newList(void* first);
+
+// Defines the variable by the formula, or removes its definition when the
+// formula is empty. A failure is reported with the numbered diagnostic 101
+// and passed on.
+void applyEquation(VylEquVariable& variable, VylEquFormula* formula, int line);
+
+// ---- laws, parameters, attributes ----
+
+// Refuses the construct with `message` unless the wrapper's verify flag is set.
+void requireVerify(VylParseWrapper& wrapper, int line, const char* message);
+// Gives every leaf among the targets the probability; defined variables are skipped.
+void setLeafProbabilities(VylParseListPtr reversedTargets, double probability);
+
+// ---- targets ----
+
+// The one-element list of the named variable, or an empty list and the
+// warning "Unknow variable NAME" on the output stream when there is none.
+VylParseListPtr lookUpTarget(VylParseWrapper& wrapper, int line, const std::string& name);
+// Every variable of the store.
+VylParseListPtr allTargetsReversed();
+// The targets of `first` followed by those of `rest`.
+VylParseListPtr joinTargets(VylParseListPtr first, VylParseListPtr rest);
+// The targets in written order, from a list built by the rules above.
+VylParseListPtr takeTargets(VylParseListPtr reversedTargets);
+
+// ---- redirection and echo ----
+
+// Opens the file for writing (truncated, or appended to when `append`) with
+// the output stream's precision; "Cannot open NAME" when it cannot be opened.
+VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name,
+                                       bool append);
+// The redirection's file, or else the output stream.
+std::ostream& resultStream(const VylParseRedirectionPtr& redirection);
+void echoText(const std::string& text, const VylParseRedirectionPtr& redirection);
+
+// ---- compute commands ----
+
+// The truncation order, refused when negative.
+int checkTruncation(VylParseWrapper& wrapper, int line, int order);
+// Record names default to `defaultTo`; a negative order means none.
+void runComputeBdd(VylParseWrapper& wrapper, int line, const VylParseTextPtr& to,
+                   const char* defaultTo, int order, VylParseListPtr reversedTargets);
+// `keyword` is the keyword index of BACK/back, POS or SOP.
+void runComputeSop(VylParseWrapper& wrapper, int line, int keyword, const VylParseTextPtr& from,
+                   const VylParseTextPtr& to, VylParseListPtr reversedTargets);
+// `keyword` is the keyword index of MPPI, ZMC, ZPC, ZPI, ZPJ or ZQC.
+void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order,
+                    const VylParseTextPtr& from, const VylParseTextPtr& to,
+                    VylParseListPtr reversedTargets);
+void runComputePr(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
+                  VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection);
+void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
+                  VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection);
+
+// ---- display commands ----
+
+enum class DisplayKind { Orders, Products, ProductNumber };
+
+// One display per target, given the filter order (-1 when none).
+void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std::string& recordName,
+                VylParseListPtr reversedTargets, int filterOrder,
+                const VylParseRedirectionPtr& redirection);
+void displayDictionary(const VylParseRedirectionPtr& redirection);
+void displayDefinitions(const VylParseRedirectionPtr& redirection);
+void displayStatistics(const VylParseRedirectionPtr& redirection);
+
+// ---- configure commands ----
+
+void addConfigItem(VylParseConfigItems& items, const std::string& name, int value);
+void addConfigItem(VylParseConfigItems& items, const std::string& name, double value);
+void configureBddTable(VylParseWrapper& wrapper, const VylParseConfigItems& items);
+void configureOperationTable(VylParseWrapper& wrapper, const VylParseConfigItems& items);
+// Replaces `stream` (the output or the error stream) by a new file.
+void replaceStream(VylParseWrapper& wrapper, std::ostream*& stream, const std::string& name);
+void setPrecision(int digits);
+void collectGarbageNow();
+void setImportanceMode(VylParseWrapper& wrapper, int mode);

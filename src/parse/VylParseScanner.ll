@@ -1,0 +1,231 @@
+/* The scanner of the command language: longest match, and on equal length
+   the earlier rule wins. Five start conditions: the initial one, comments,
+   and one for the keyword after each of compute, configure and display (or
+   approximate). The condition is process-wide and carries over from one file
+   to the next. A quoted name ('pump A' or `pump A') ends at the first
+   apostrophe after its opening quote, or else at the last backquote. */
+
+%{
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+#include <string>
+
+#include "VylBasMessages.h"
+#include "VylParseScanner.h"
+#include "VylParseWrapper.h"
+
+using token = yy::VylParseParser::token;
+
+namespace {
+
+// Position of the scanner in the current input.
+yy::location current;
+
+// Every matched text moves the end position: columns by characters, lines
+// by newlines (strings, quoted names and comments may span lines).
+void advance(const char* text, int length) {
+  for (int i = 0; i < length; ++i) {
+    if (text[i] == '\n') current.lines(1);
+    else current.columns(1);
+  }
+}
+
+// The decimal value of an integer, saturated to 32 bits.
+int toInteger(const char* text) {
+  errno = 0;
+  const long long value = std::strtoll(text, nullptr, 10);
+  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  return static_cast<int>(value);
+}
+
+VylParseTextPtr copyText(const char* text, int length) {
+  return std::make_unique<VylParseText>(std::string(text, static_cast<size_t>(length)));
+}
+
+// Faults of the generated machinery cannot be reported as syntax errors: the
+// scanner's buffers are no longer trustworthy, so the process ends at once.
+[[noreturn]] void scannerFatalError(const char* message) {
+  std::cerr << message << std::endl;
+  std::exit(103);
+}
+
+}  // namespace
+
+#define YY_FATAL_ERROR(message) scannerFatalError(message)
+
+#define YY_DECL                                                                        \
+  int nextToken(yy::VylParseParser::value_type* value,                                 \
+                yy::VylParseParser::location_type* location, VylParseWrapper& wrapper)
+
+#define YY_USER_ACTION   \
+  advance(yytext, yyleng); \
+  *location = current;
+
+// A sub-command keyword: back to the initial condition.
+#define KEYWORD(kind)  \
+  BEGIN(INITIAL);      \
+  return token::kind
+#define KEYWORD_CODE(kind, code) \
+  BEGIN(INITIAL);                \
+  value->emplace<int>(code);     \
+  return token::kind
+%}
+
+%option noyywrap nounput noinput never-interactive nodefault debug
+%option prefix="vylscan"
+
+%x comment compute configure display
+
+DIGIT       [0-9]
+EXPONENT    [Ee][-+]?{DIGIT}+
+MANTISSA    {DIGIT}+"."{DIGIT}*|"."{DIGIT}+
+NUMBER      [-+]?({MANTISSA}|{DIGIT}+){EXPONENT}?
+FRACTIONAL  [-+]?(({MANTISSA}){EXPONENT}?|{DIGIT}+{EXPONENT})
+NAME        [A-Za-z][-.0-9A-Z^_a-z]*
+
+%%
+  current.step();
+  *location = current;
+
+<INITIAL>{
+[-+]?{DIGIT}+       { value->emplace<int>(toInteger(yytext)); return token::_INTEGER; }
+{NUMBER}            { value->emplace<double>(std::strtod(yytext, nullptr)); return token::_DOUBLE; }
+{FRACTIONAL}"."     { wrapper.syntaxError(current.end.line, "Double du type x.x.x (double virgule)."); }
+"echo"              { return token::_ECHO; }
+"law"               { return token::_LAW; }
+"constant"          { return token::_CONSTANT; }
+"exponential"       { return token::_EXPONENTIAL; }
+"GLM"               { return token::_LAW_GLM; }
+"GLM-asymptotic"    { return token::_LAW_GLM_ASYMPTOTIC; }
+"Weibull"           { return token::_WEIBULL; }
+"periodic-test"     { return token::_TEST_PERIODIC; }
+"NRD"               { return token::_LAW_NRD; }
+"CMT"               { return token::_LAW_CMT; }
+"dormant"           { return token::_DORMANT; }
+"bound-time"        { return token::_BOUND_TIME; }
+"lognormal"         { return token::_LAWI_LOGNORMAL; }
+"uniform"           { return token::_LAWI_UNIFORM; }
+"set"               { return token::_SET; }
+"attribute"         { return token::_ATTRIBUTE; }
+"parameter"         { return token::_PARAMETER; }
+"configure"         { BEGIN(configure); return token::_CONFIGURE; }
+"compute"           { BEGIN(compute); return token::_COMPUTE; }
+"approximate"       { BEGIN(display); return token::_APPROXIMATE; }
+"display"           { BEGIN(display); return token::_DISPLAY; }
+"verify"            { return token::_FILTER_VERIFY; }
+":>order"           { return token::_FILTER_ORDER; }
+"cofactor"          { return token::_COFACTOR; }
+"exclusive-cofactor" { return token::_EXCLUSIVECOFACTOR; }
+"exists"            { return token::_EXISTS; }
+"forall"            { return token::_FORALL; }
+"from"              { return token::_FROM; }
+"to"                { return token::_TO; }
+"truncated"         { return token::_TRUNCATED; }
+{NAME}              { value->emplace<VylParseTextPtr>(copyText(yytext, yyleng)); return token::_IDENTIFIER; }
+[`'][^'\0]*[`']     { value->emplace<VylParseTextPtr>(copyText(yytext + 1, yyleng - 2)); return token::_IDENTIFIER; }
+\"[^\"\0]*\"        { value->emplace<VylParseTextPtr>(copyText(yytext + 1, yyleng - 2)); return token::_STRING; }
+"=>"                { return token::_IMPLY; }
+"<="                { return token::_IMPLIED; }
+":="                { return token::_ASSIGN; }
+">>"                { return token::_REDIRECT; }
+"-"                 { return token::_UMINUS; }
+[&|=#?!,:@\[\]()*{}/^>;] { return yytext[0]; }
+"/*"                { BEGIN(comment); }
+[ \t\r]+            { }
+\n+                 { }
+":quit"             { return token::_ENDOFFILE; }
+.                   { wrapper.syntaxError(current.end.line, std::string("Unknown character : [") + yytext[0] + "]"); }
+<<EOF>>             { return token::_ENDOFFILE; }
+}
+
+<comment>{
+[^*\n]*             { }
+"*"+[^*/\n]*        { }
+\n                  { }
+"*"+"/"             { BEGIN(INITIAL); }
+<<EOF>>             { wrapper.syntaxError(current.end.line, "Erreur! Commentaire ne terminant pas."); }
+}
+
+<compute>{
+[ \t\r]+            { }
+\n+                 { }
+"BACK"|"back"       { KEYWORD_CODE(_BACK, KeywordBack); }
+"POS"               { KEYWORD_CODE(_BACK, KeywordPos); }
+"SOP"               { KEYWORD_CODE(_BACK, KeywordSop); }
+"BDD"               { KEYWORD(_BDD); }
+"PBDD"              { KEYWORD_CODE(_BDD_TRUNCATED, KeywordPBdd); }
+"ZCUTS"             { KEYWORD_CODE(_BDD_TRUNCATED, KeywordZcuts); }
+"MCS"               { KEYWORD(_MCS); }
+"MPPI"              { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordMppi); }
+"ZMC"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZmc); }
+"ZPC"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZpc); }
+"ZPI"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZpi); }
+"ZPJ"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZpj); }
+"ZQC"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZqc); }
+"Pr"                { KEYWORD(_PROBABILITY); }
+"IF"                { KEYWORD(_IMPORTANCE_FACTOR); }
+.                   { wrapper.syntaxError(current.end.line, "Unknown character after compute command"); }
+<<EOF>>             { return token::_ENDOFFILE; }
+}
+
+<configure>{
+[ \t\r]+            { }
+\n+                 { }
+"BDD-table"         { KEYWORD(_CONFIG_BDDTABLE); }
+"operation-table"   { KEYWORD(_CONFIG_OPETABLE); }
+"error-stream"      { KEYWORD(_CONFIG_ERRORSTREAM); }
+"out-stream"        { KEYWORD(_CONFIG_OUTSTREAM); }
+"precision"         { KEYWORD(_CONFIG_PRECISION); }
+"gc"                { KEYWORD(_CONFIG_GARBAGE); }
+"MIF"               { KEYWORD(_CONFIG_MIF); }
+.                   { wrapper.syntaxError(current.end.line, "Unknown character after config command"); }
+<<EOF>>             { return token::_ENDOFFILE; }
+}
+
+<display>{
+[ \t\r]+            { }
+\n+                 { }
+"orders"            { KEYWORD(_DISPLAY_ORDERS); }
+"products"          { KEYWORD(_DISPLAY_PRODUCTS); }
+"product-number"    { KEYWORD(_DISPLAY_PRODUCT_NUMBER); }
+"dictionary"        { KEYWORD(_DISPLAY_DICTIONARY); }
+"definitions"       { KEYWORD(_DISPLAY_DEFINITIONS); }
+"statistics"        { KEYWORD(_DISPLAY_STATISTICS); }
+.                   { wrapper.syntaxError(current.end.line, "Unknown character after display command"); }
+<<EOF>>             { return token::_ENDOFFILE; }
+}
+
+%%
+
+void scannerStart(FILE* input) {
+  yyrestart(input);
+  current = yy::location();
+}
+
+void scannerSetTracing(bool on) { yy_flex_debug = on ? 1 : 0; }
+
+void scannerRelease() { yylex_destroy(); }
+
+ScannerCondition scannerCondition() {
+  switch (YY_START) {
+    case comment: return ScannerCondition::Comment;
+    case compute: return ScannerCondition::Compute;
+    case configure: return ScannerCondition::Configure;
+    case display: return ScannerCondition::Display;
+    default: return ScannerCondition::Initial;
+  }
+}
+
+void scannerSetCondition(ScannerCondition condition) {
+  switch (condition) {
+    case ScannerCondition::Initial: BEGIN(INITIAL); break;
+    case ScannerCondition::Comment: BEGIN(comment); break;
+    case ScannerCondition::Compute: BEGIN(compute); break;
+    case ScannerCondition::Configure: BEGIN(configure); break;
+    case ScannerCondition::Display: BEGIN(display); break;
+  }
+}

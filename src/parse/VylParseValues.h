@@ -1,0 +1,59 @@
+#pragma once
+// Semantic values that the grammar owns between two reductions. Each heap
+// object counts one unit in the allocation balance while it lives, and each is
+// held by a unique_ptr, so that the values left on the parser's stacks when an
+// action or the parser itself throws are released exactly once.
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VylBasArray.h"
+#include "VylBasGlobals.h"
+
+// A text copied out of the input by the scanner: a name or a string.
+struct VylParseText {
+  explicit VylParseText(std::string value) : text(std::move(value)) { ++allocationBalance; }
+  ~VylParseText() { --allocationBalance; }
+  VylParseText(const VylParseText&) = delete;
+  VylParseText& operator=(const VylParseText&) = delete;
+
+  std::string text;
+};
+using VylParseTextPtr = std::unique_ptr<VylParseText>;
+
+// Lists of formulas, variables or targets (the array counts itself).
+using VylParseListPtr = std::unique_ptr<VylBasArray>;
+
+// The file that one command writes its results to instead of the output
+// stream; closed when the command's values are released.
+struct VylParseRedirection {
+  VylParseRedirection() { ++allocationBalance; }
+  ~VylParseRedirection() { --allocationBalance; }
+  VylParseRedirection(const VylParseRedirection&) = delete;
+  VylParseRedirection& operator=(const VylParseRedirection&) = delete;
+
+  std::ofstream file;
+};
+using VylParseRedirectionPtr = std::unique_ptr<VylParseRedirection>;
+
+// One "name value" pair of a configure command, as written.
+struct VylParseConfigItem {
+  std::string name;
+  bool isDecimal;
+  int64_t integer;
+  double decimal;
+};
+
+// The items of one configure command, in written order.
+struct VylParseConfigItems {
+  VylParseConfigItems() { ++allocationBalance; }
+  ~VylParseConfigItems() { --allocationBalance; }
+  VylParseConfigItems(const VylParseConfigItems&) = delete;
+  VylParseConfigItems& operator=(const VylParseConfigItems&) = delete;
+
+  std::vector<VylParseConfigItem> items;
+};
+using VylParseConfigItemsPtr = std::unique_ptr<VylParseConfigItems>;

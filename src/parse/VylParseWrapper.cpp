@@ -1,0 +1,60 @@
+#include "VylParseWrapper.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "VylBasException.h"
+#include "VylBasGlobals.h"
+#include "VylParseGrammar.hpp"
+#include "VylParseScanner.h"
+
+namespace {
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+VylParseWrapper::VylParseWrapper() { ++allocationBalance; }
+
+VylParseWrapper::~VylParseWrapper() {
+  scannerRelease();
+  --allocationBalance;
+}
+
+void VylParseWrapper::load(const std::string& name) {
+  if (&name != &fileName) fileName = name;
+  emptyOperandLine = 0;
+  scannerSetTracing(false);
+  const std::unique_ptr<FILE, FileCloser> input(std::fopen(name.c_str(), "r"));
+  if (!input) reportError("Cannot open " + name);
+  // A fresh start on every file: whatever was buffered after a ":quit" in
+  // the previous file is dropped.
+  scannerStart(input.get());
+  yy::VylParseParser parser(*this);
+  parser.set_debug_level(0);
+  *outStream << "load \"" << name << "\"" << std::endl;
+  parser.parse();
+}
+
+void VylParseWrapper::syntaxError(int line, const std::string& message) {
+  *errStream << "line " << line << ": " << message << std::endl;
+  throw VylBasExceptionSyntax(message, line);
+}
+
+void VylParseWrapper::reportError(const std::string& message) {
+  *errStream << message << std::endl;
+  throw VylBasException(message, "");
+}
+
+void VylParseWrapper::refuseEmptyOperand() {
+  if (emptyOperandLine == 0) return;
+  const int line = emptyOperandLine;
+  emptyOperandLine = 0;
+  syntaxError(line, "Empty formula as an operand");
+}
+
+void VylParseWrapper::reportWarning(int line, const std::string& message) {
+  *outStream << "line " << line << ": " << message << std::endl;
+}

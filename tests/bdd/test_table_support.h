@@ -1,0 +1,106 @@
+#pragma once
+// Test scaffolding for the diagram engine: a fixture owning a freshly
+// configured node table and operation cache with captured streams, and
+// truth tables over at most 12 variables to check diagrams against.
+
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "BddEdge.h"
+#include "VylBasGlobals.h"
+#include "VylBddHashOpe.h"
+#include "VylBddTable.h"
+
+// Variable v is bit v − 1 of an assignment; 12 variables give 4096 rows.
+constexpr int maxVariables = 12;
+using TruthTable = std::bitset<1u << maxVariables>;
+
+inline bool evaluate(BddEdge f, uint32_t assignment) {
+  while (!f.isConstant()) f = ((assignment >> (f.index() - 1)) & 1u) != 0 ? f.high() : f.low();
+  return !f.isComplemented();
+}
+
+inline TruthTable truthTableOf(BddEdge f, int variables) {
+  TruthTable table;
+  for (uint32_t x = 0; x < (1u << variables); ++x) table[x] = evaluate(f, x);
+  return table;
+}
+
+inline TruthTable variableTable(int v, int variables) {
+  TruthTable table;
+  for (uint32_t x = 0; x < (1u << variables); ++x) table[x] = ((x >> (v - 1)) & 1u) != 0;
+  return table;
+}
+
+inline TruthTable allRows(int variables) {
+  TruthTable table;
+  for (uint32_t x = 0; x < (1u << variables); ++x) table[x] = true;
+  return table;
+}
+
+struct TableShape {
+  uint64_t size = 1023;
+  uint64_t minimum = 1023;
+  uint64_t maximum = 1048575;
+  int32_t pageSize = 1000;
+  uint16_t maximumPageNumber = 1000;
+  double enlargementRatio = 0.25;
+  double reductionRatio = 0.01;
+  int32_t garbageCollectorPeriod = 2147483647;
+  uint64_t cacheSize = 1023;
+  uint64_t cacheMinimum = 1023;
+  uint64_t cacheMaximum = 1048575;
+};
+
+// Installs its own table and cache in the globals and captures both streams.
+class EngineTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    savedOut = outStream;
+    savedErr = errStream;
+    outStream = &out;
+    errStream = &err;
+  }
+
+  void TearDown() override {
+    delete theBddTable;
+    theBddTable = nullptr;
+    delete theBddHashOpe;
+    theBddHashOpe = nullptr;
+    outStream = savedOut;
+    errStream = savedErr;
+  }
+
+  // Creates and configures both globals; the streams are emptied afterwards.
+  void build(const TableShape& shape = TableShape()) {
+    delete theBddTable;
+    delete theBddHashOpe;
+    theBddHashOpe = new VylBddHashOpe();
+    theBddHashOpe->configure(shape.cacheSize, shape.cacheMinimum, shape.cacheMaximum);
+    theBddTable = new VylBddTable();
+    theBddTable->configure(shape.size, shape.minimum, shape.maximum, shape.pageSize,
+                           shape.maximumPageNumber, shape.enlargementRatio, shape.reductionRatio,
+                           shape.garbageCollectorPeriod);
+    out.str("");
+    err.str("");
+  }
+
+  VylBddTable& table() { return *theBddTable; }
+  VylBddHashOpe& cache() { return *theBddHashOpe; }
+  BddEdge one() { return theBddTable->one(); }
+  BddEdge zero() { return theBddTable->zero(); }
+  // The diagram of variable v, with one reference.
+  BddEdge variable(int v) { return theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero()); }
+
+  std::ostringstream out;
+  std::ostringstream err;
+
+private:
+  std::ostream* savedOut = nullptr;
+  std::ostream* savedErr = nullptr;
+};

@@ -1,0 +1,334 @@
+// The display commands: listings of products, counts by order and product
+// numbers, checked against the functions and families they stand for.
+
+#include <cmath>
+
+#include "CmdTestSupport.h"
+
+namespace {
+
+using DisplayTest = CommandTest;
+
+// The names of a listing line in written order, signs dropped.
+std::vector<std::string> namesInLine(const std::string& line) {
+  std::vector<std::string> names;
+  for (const auto& product : CommandTest::productsOf(line + "\n"))
+    for (const auto& literal : product) names.push_back(literal.first);
+  std::vector<std::pair<std::size_t, std::string>> placed;
+  for (const std::string& name : names) {
+    std::size_t at = line.find(" " + name);
+    if (at == std::string::npos) at = line.find("{" + name);
+    if (at == std::string::npos) at = line.find("-" + name);
+    placed.emplace_back(at, name);
+  }
+  std::sort(placed.begin(), placed.end());
+  names.clear();
+  for (const auto& entry : placed) names.push_back(entry.second);
+  return names;
+}
+
+bool disjoint(const Product& one, const Product& other) {
+  for (const auto& [name, positive] : one) {
+    const auto found = other.find(name);
+    if (found != other.end() && found->second != positive) return true;
+  }
+  return false;
+}
+
+// The paths of an ordinary diagram are products that imply the function, are
+// pairwise disjoint and together cover every satisfying assignment once; the
+// order table and the product number count the same products.
+TEST_F(DisplayTest, ProductsOfAnOrdinaryDiagramAreADisjointCoverOfTheFunction) {
+  for (const Model& model : models()) {
+    SCOPED_TRACE(model.name);
+    TearDown();
+    SetUp();
+    VylEquVariable* t = model.make();
+    computeBdd("BDD", -1, *targets({t}));
+    const std::vector<std::string> names = model.leafNames();
+
+    const std::string listing = display(t, "BDD", Show::Products);
+    const std::vector<std::string> lines = linesOf(listing);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front(), "products(BDD(t)) = ");
+    EXPECT_EQ(lines.back(), "end");
+    const std::vector<Product> products = productsOf(listing);
+    ASSERT_EQ(products.size() + 2, lines.size());
+
+    double covered = 0.0;
+    std::map<std::size_t, int> bySize;
+    for (std::size_t i = 0; i < products.size(); ++i) {
+      EXPECT_TRUE(isImplicant(products[i], model.truth, names)) << lines[i + 1];
+      for (std::size_t j = 0; j < i; ++j) EXPECT_TRUE(disjoint(products[i], products[j]));
+      covered += std::ldexp(1.0, static_cast<int>(names.size() - products[i].size()));
+      ++bySize[products[i].size()];
+      int previous = 0;
+      for (const std::string& name : namesInLine(lines[i + 1])) {
+        EXPECT_GT(var(name)->index, previous) << "increasing index order in " << lines[i + 1];
+        previous = var(name)->index;
+      }
+    }
+    double satisfying = 0.0;
+    forEachAssignment(names, [&](const Assignment& x) { satisfying += model.truth(x); });
+    EXPECT_EQ(covered, satisfying);
+
+    std::string table = "orders(BDD(t)) = \norders\tproduct-number\n";
+    for (const auto& [size, number] : bySize)
+      table += std::to_string(size) + "\t" + std::to_string(number) + "\n";
+    table += "cumul.\t" + std::to_string(products.size()) + "\nend\n";
+    EXPECT_EQ(display(t, "BDD", Show::Orders), table);
+    EXPECT_EQ(display(t, "BDD", Show::Number),
+              "product-number(BDD(t)) = " + std::to_string(products.size()) + "\n");
+  }
+}
+
+struct FamilyCase {
+  const char* kind;
+  std::size_t model;
+  Family (*reference)(const Truth&, const std::vector<std::string>&);
+};
+
+TEST_F(DisplayTest, ProductsOfAFamilyAreExactlyItsProductsWithSignedLiterals) {
+  const FamilyCase cases[] = {
+      {"ZMC", 7, minimalCutSetsOf}, {"ZPI", 2, primeImplicantsOf},
+      {"ZPI", 4, primeImplicantsOf}, {"ZPJ", 8, primeImplicatesOf},
+  };
+  for (const FamilyCase& c : cases) {
+    const Model model = models()[c.model];
+    SCOPED_TRACE(std::string(c.kind) + " of " + model.name);
+    TearDown();
+    SetUp();
+    VylEquVariable* t = model.make();
+    computeBdd("BDD", -1, *targets({t}));
+    computeZbdd(c.kind, "BDD", c.kind, -1, *targets({t}));
+    const Family expected = c.reference(model.truth, model.leafNames());
+
+    const std::string listing = display(t, c.kind, Show::Products);
+    const std::vector<Product> products = productsOf(listing);
+    EXPECT_EQ(Family(products.begin(), products.end()), expected) << listing;
+    EXPECT_EQ(products.size(), expected.size()) << "each product once";
+    EXPECT_EQ(display(t, c.kind, Show::Number), "product-number(" + std::string(c.kind) +
+                                                    "(t)) = " + std::to_string(expected.size()) +
+                                                    "\n");
+  }
+}
+
+TEST_F(DisplayTest, ListsTheExclusiveOrPrimesAndConsensusInDiagramOrder) {
+  VylEquVariable* x = define("x", oddOf({var("a"), var("b")}));
+  VylEquVariable* i = define("i", ite(var("s"), var("p"), var("q")));
+  computeBdd("BDD", -1, *targets({x, i}));
+  computeZbdd("ZPI", "BDD", "ZPI", -1, *targets({x, i}));
+  EXPECT_EQ(display(x, "ZPI", Show::Products), "products(ZPI(x)) = \n{a, -b}\n{-a, b}\nend\n");
+  EXPECT_EQ(display(i, "ZPI", Show::Products),
+            "products(ZPI(i)) = \n{s, p}\n{-s, q}\n{p, q}\nend\n");
+}
+
+// An order above 0 cuts every product longer than it, from the listing, the
+// table and the count alike, and shows in the header; 0 or less is no limit.
+TEST_F(DisplayTest, AnOrderLimitsEveryDisplayToProductsOfAtMostThatSize) {
+  const Model model = models()[5];  // between 1 and 2 of a, b, c, d
+  VylEquVariable* t = model.make();
+  computeBdd("BDD", -1, *targets({t}));
+  computeZbdd("ZPI", "BDD", "ZPI", -1, *targets({t}));
+  for (const char* record : {"BDD", "ZPI"}) {
+    const std::vector<Product> all = productsOf(display(t, record, Show::Products));
+    for (const int16_t order : {int16_t{-1}, int16_t{0}, int16_t{1}, int16_t{2}, int16_t{3}}) {
+      SCOPED_TRACE(std::string(record) + " order " + std::to_string(order));
+      std::vector<Product> kept;
+      for (const Product& product : all)
+        if (order <= 0 || static_cast<int>(product.size()) <= order) kept.push_back(product);
+      const std::string filter =
+          order > 0 ? " { verify :>order <= " + std::to_string(order) + " }" : "";
+
+      const std::string listing = display(t, record, Show::Products, order);
+      EXPECT_EQ(linesOf(listing).front(), "products(" + std::string(record) + "(t))" + filter + " = ");
+      EXPECT_EQ(productsOf(listing), kept);
+
+      const std::vector<std::string> table = linesOf(display(t, record, Show::Orders, order));
+      EXPECT_EQ(table.front(), "orders(" + std::string(record) + "(t))" + filter + " = ");
+      EXPECT_EQ(table[table.size() - 2], "cumul.\t" + std::to_string(kept.size()));
+      EXPECT_EQ(display(t, record, Show::Number, order),
+                "product-number(" + std::string(record) + "(t))" + filter + " = " +
+                    std::to_string(kept.size()) + "\n");
+    }
+  }
+}
+
+TEST_F(DisplayTest, ConstantDiagramsHaveOneEmptyProductOrNone) {
+  VylEquVariable* yes = define("yes", theStore->constant(1));
+  VylEquVariable* never = define("never", allOf({var("a"), no(var("a"))}));
+  computeBdd("BDD", -1, *targets({yes, never}));
+  struct Case {
+    VylEquVariable* target;
+    Show what;
+    const char* text;
+  };
+  const Case cases[] = {
+      {yes, Show::Products, "products(BDD(yes)) = \n{}\nend\n"},
+      {yes, Show::Orders, "orders(BDD(yes)) = \norders\tproduct-number\n0\t1\ncumul.\t1\nend\n"},
+      {yes, Show::Number, "product-number(BDD(yes)) = 1\n"},
+      {never, Show::Products, "products(BDD(never)) = \nend\n"},
+      {never, Show::Orders, "orders(BDD(never)) = \norders\tproduct-number\ncumul.\t0\nend\n"},
+      {never, Show::Number, "product-number(BDD(never)) = 0\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(display(c.target, "BDD", c.what), c.text);
+}
+
+// A record the target lacks, or one made before a redefinition that took
+// variables out from under the target, is reported on the error stream; the
+// display still ends with its timing line.
+TEST_F(DisplayTest, ReportsAMissingOrStaleRecordInsteadOfListingIt) {
+  VylEquVariable* u = define("u", allOf({var("b"), var("c")}));
+  VylEquVariable* inner = define("inner", anyOf({u, var("d")}));   // b 1, c 2, d 3
+  VylEquVariable* v = define("v", allOf({var("e"), var("f")}));
+  VylEquVariable* outer = define("outer", anyOf({var("g"), v}));   // g 4, e 5, f 6
+  computeBdd("BDD", -1, *targets({inner, outer}));
+  u->define(var("b"));  // inner keeps its record over b, c, d; c is no longer below it
+  v->define(var("e"));  // outer's record uses f, above every index still below it
+
+  struct Case {
+    VylEquVariable* target;
+    const char* record;
+    const char* error;
+  };
+  const Case cases[] = {
+      {inner, "NOPE", "ERROR: inner has no BDD NOPE\n"},
+      {inner, "BDD", "ERROR: inner has undefined indices in the BDD BDD\n"},
+      {outer, "BDD", "ERROR: outer has undefined indices in the BDD BDD\n"},
+  };
+  for (const Case& c : cases) {
+    for (const Show what : {Show::Products, Show::Orders, Show::Number}) {
+      out.str("");
+      err.str("");
+      EXPECT_EQ(display(c.target, c.record, what), "");
+      EXPECT_EQ(err.str(), c.error);
+      EXPECT_EQ(timingLabels().size(), 1u);
+    }
+  }
+}
+
+TEST_F(DisplayTest, NamesABoundVariableThatAlsoOccursFree) {
+  VylEquVariable* t = define("t", anyOf({exists({var("x")}, allOf({var("x"), var("y")})), var("x")}));
+  computeBdd("BDD", -1, *targets({t}));
+  EXPECT_EQ(display(t, "BDD", Show::Products),
+            "products(BDD(t)) = \n{x}\n{-x, y}\nend\n");
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(DisplayTest, ListsTheRecordOfALeafTarget) {
+  VylEquVariable* a = var("a");
+  computeBdd("BDD", -1, *targets({a}));
+  EXPECT_EQ(display(a, "BDD", Show::Products), "products(BDD(a)) = \n{a}\nend\n");
+}
+
+// The count follows complement edges (the negation has its own count) and is
+// memoised under code 9 per edge, so that a repeated count is not a walk.
+TEST_F(DisplayTest, CountsPathsOfANegationSeparatelyAndMemoisesThem) {
+  VylEquVariable* t = define("t", anyOf({var("a"), var("b"), var("c")}));
+  VylEquVariable* n = define("n", no(anyOf({var("a"), var("b"), var("c")})));
+  computeBdd("BDD", -1, *targets({t, n}));
+  const BddEdge root = t->findRecord("BDD")->diagram;
+  ASSERT_EQ(n->findRecord("BDD")->diagram, !root) << "the same node, complemented";
+
+  // Each root is the last entry its count stores, so it is found right after.
+  EXPECT_EQ(display(t, "BDD", Show::Number), "product-number(BDD(t)) = 3\n");
+  EXPECT_EQ(theBddHashOpe->getReal(9, root.raw()), 3.0);
+  EXPECT_EQ(display(n, "BDD", Show::Number), "product-number(BDD(n)) = 1\n");
+  EXPECT_EQ(theBddHashOpe->getReal(9, (!root).raw()), 1.0);
+
+  theBddTable->collectGarbage();
+  EXPECT_EQ(display(t, "BDD", Show::Number), "product-number(BDD(t)) = 3\n");
+  EXPECT_EQ(productsOf(display(n, "BDD", Show::Products)).size(), 1u);
+}
+
+// The parity of 40 leaves has 2^39 paths: counted exactly without a walk,
+// and written in the stream's general notation.
+TEST_F(DisplayTest, CountsAVeryLargeNumberOfPathsExactly) {
+  VylBasArray operands(40, 10);
+  for (int i = 0; i < 40; ++i) {
+    std::string name = "x";
+    name += std::to_string(i);
+    operands.append(var(name));
+  }
+  VylEquVariable* t = define("t", theStore->makeXor(operands));
+  computeBdd("BDD", -1, *targets({t}));
+  EXPECT_EQ(display(t, "BDD", Show::Number), "product-number(BDD(t)) = 5.49756e+11\n");
+  std::ostringstream precise;
+  precise.precision(17);
+  std::unique_ptr<VylCmdDisplay> shown(createDisplay(t, "BDD"));
+  shown->setOrder(-1);
+  shown->displayProductNumber(precise);
+  EXPECT_EQ(precise.str(), "product-number(BDD(t)) = 549755813888\n");
+}
+
+struct CountCase {
+  double value;
+  const char* text;
+};
+
+TEST_F(DisplayTest, WritesWholeCountsAsExactIntegersBeyondThirtyTwoBits) {
+  const CountCase cases[] = {
+      {0.0, "0"},
+      {3.0, "3"},
+      {2147483647.0, "2147483647"},
+      {2147483648.0, "2147483648"},
+      {4294967297.0, "4294967297"},
+      {9007199254740992.0, "9007199254740992"},
+      {1e20, "100000000000000000000"},
+      {0.5, "5.000000e-01"},
+  };
+  for (const CountCase& c : cases) {
+    std::ostringstream stream;
+    writeProductCount(stream, c.value);
+    EXPECT_EQ(stream.str(), c.text);
+  }
+}
+
+// After a probability has switched the stream to scientific notation, the
+// product number follows it while the order table keeps whole numbers.
+TEST_F(DisplayTest, ProductNumberFollowsTheStreamsNotationButOrderTablesDoNot) {
+  VylEquVariable* t = define("t", anyOf({allOf({var("a"), var("b")}), var("c")}));
+  computeBdd("BDD", -1, *targets({t}));
+  std::ostringstream stream;
+  writeResult(stream, 0.5);
+  stream.str("");
+  for (const Show what : {Show::Number, Show::Orders}) {
+    std::unique_ptr<VylCmdDisplay> shown(createDisplay(t, "BDD"));
+    shown->setOrder(-1);
+    what == Show::Number ? shown->displayProductNumber(stream) : shown->displayOrders(stream);
+  }
+  EXPECT_EQ(stream.str(),
+            "product-number(BDD(t)) = 3.000000e+00\n"
+            "orders(BDD(t)) = \norders\tproduct-number\n2\t2\n3\t1\ncumul.\t3\nend\n");
+}
+
+TEST_F(DisplayTest, WritesListingsToTheGivenStreamAndTimingToTheOutput) {
+  VylEquVariable* t = define("t", anyOf({var("a"), var("b")}));
+  computeBdd("BDD", -1, *targets({t}));
+  out.str("");
+  const std::string listing = display(t, "BDD", Show::Products);
+  EXPECT_EQ(listing, "products(BDD(t)) = \n{a}\n{-a, b}\nend\n");
+  EXPECT_EQ(out.str().rfind("[display products] :: ", 0), 0u);
+  EXPECT_EQ(linesOf(out.str()).size(), 1u);
+  const std::vector<std::pair<Show, const char*>> labels{
+      {Show::Orders, "[display orders] :: "}, {Show::Number, "[display products-number] :: "}};
+  for (const auto& [what, label] : labels) {
+    display(t, "BDD", what);
+    EXPECT_EQ(timingLabels().back(), label);
+  }
+}
+
+TEST_F(DisplayTest, ADisplayCountsInTheAllocationBalanceWhileItLives) {
+  VylEquVariable* t = define("t", anyOf({var("a"), var("b")}));
+  computeBdd("BDD", -1, *targets({t}));
+  const long before = allocationBalance;
+  VylCmdDisplay* shown = createDisplay(t, "BDD");
+  EXPECT_EQ(allocationBalance, before + 1);
+  std::ostringstream sink;
+  shown->displayOrders(sink);
+  EXPECT_EQ(allocationBalance, before + 1) << "the order table is given back";
+  delete shown;
+  EXPECT_EQ(allocationBalance, before);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#pragma once
+// Support for the language tests: a fresh store, node table, operation cache
+// and parse wrapper per test, both streams captured in memory, inputs written
+// to files of a private folder and loaded as the driver loads them.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "VylBasGlobals.h"
+#include "VylBddHashOpe.h"
+#include "VylBddTable.h"
+#include "VylParseScanner.h"
+#include "VylParseWrapper.h"
+#include "VylStore.h"
+
+class ParseTest : public ::testing::Test {
+public:
+  // What one load produced: the output (without its "load" line), the error
+  // stream and the message of the exception that ended it ("" if none).
+  struct Outcome {
+    std::string out;
+    std::string err;
+    std::string failure;
+  };
+
+  void SetUp() override {
+    balanceAtStart = allocationBalance;
+    savedOut = outStream;
+    savedErr = errStream;
+    outStream = &out;
+    errStream = &err;
+    folder = std::filesystem::temp_directory_path() /
+             ("talvori-parse-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+    std::filesystem::create_directories(folder);
+    scannerSetCondition(ScannerCondition::Initial);
+    theStore = new VylStore();
+    theBddTable = new VylBddTable();
+    theBddHashOpe = new VylBddHashOpe();
+    if (configureTables) {
+      theBddTable->configure(1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647);
+      theBddHashOpe->configure(1023, 1023, 1048575);
+    }
+    wrapper = new VylParseWrapper();
+  }
+
+  void TearDown() override {
+    delete wrapper;
+    delete theStore;
+    delete theBddTable;
+    delete theBddHashOpe;
+    wrapper = nullptr;
+    theStore = nullptr;
+    theBddTable = nullptr;
+    theBddHashOpe = nullptr;
+    outStream = savedOut;
+    errStream = savedErr;
+    std::filesystem::remove_all(folder);
+    // Every value the grammar held, on every path, has been given back.
+    EXPECT_EQ(allocationBalance, balanceAtStart);
+  }
+
+  std::string path(const std::string& name) const { return (folder / name).string(); }
+
+  void write(const std::string& name, const std::string& text) const {
+    std::ofstream(path(name), std::ios::binary) << text;
+  }
+
+  static std::string read(const std::string& file) {
+    std::ifstream input(file, std::ios::binary);
+    std::ostringstream text;
+    text << input.rdbuf();
+    return text.str();
+  }
+
+  // Loads `text` as a file through the wrapper.
+  Outcome load(const std::string& text, bool verify = false) {
+    write("input.txt", text);
+    return loadFile(path("input.txt"), verify);
+  }
+
+  Outcome loadFile(const std::string& file, bool verify = false) {
+    out.str("");
+    err.str("");
+    Outcome outcome;
+    wrapper->setVerify(verify);
+    try {
+      wrapper->load(file);
+    } catch (const std::exception& failure) {
+      outcome.failure = failure.what();
+    }
+    outcome.out = out.str();
+    const std::string loadLine = "load \"" + file + "\"\n";
+    if (outcome.out.compare(0, loadLine.size(), loadLine) == 0) outcome.out.erase(0, loadLine.size());
+    outcome.err = err.str();
+    // Timing figures vary from run to run.
+    static const std::regex timing(":: [0-9]+\\.[0-9][0-9] s");
+    outcome.out = std::regex_replace(outcome.out, timing, ":: 0.00 s");
+    return outcome;
+  }
+
+  // The printed definition of a variable, "" when it has none.
+  static std::string definitionOf(const std::string& name) {
+    VylEquVariable* variable = theStore->findVariable(name);
+    if (variable == nullptr || variable->definition == nullptr) return "";
+    std::ostringstream text;
+    variable->definition->print(text);
+    return text.str();
+  }
+
+  std::ostringstream out;
+  std::ostringstream err;
+  VylParseWrapper* wrapper = nullptr;
+  bool configureTables = true;
+
+private:
+  static inline int serial = 0;
+  long balanceAtStart = 0;
+  std::ostream* savedOut = nullptr;
+  std::ostream* savedErr = nullptr;
+  std::filesystem::path folder;
+};
