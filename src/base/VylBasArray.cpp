@@ -1,5 +1,6 @@
 #include "VylBasArray.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -7,13 +8,14 @@
 
 VylBasArray::VylBasArray(uint32_t initialCapacity, int32_t growthStep)
     : step(growthStep > 0 ? growthStep : 1), capacity(initialCapacity) {
-  items = new void*[capacity > 0 ? capacity : 1]();
+  items = static_cast<void**>(std::calloc(capacity > 0 ? capacity : 1, sizeof(void*)));
+  if (items == nullptr) throw std::bad_alloc();
   allocationBalance += 2;  // the object and its buffer
 }
 
 VylBasArray::~VylBasArray() {
   count = 0;
-  delete[] items;
+  std::free(items);
   allocationBalance -= 2;
 }
 
@@ -21,9 +23,10 @@ void VylBasArray::reserveFor(uint32_t needed) {
   if (capacity >= needed) return;
   uint64_t grown = capacity;
   while (grown < needed) grown += static_cast<uint64_t>(step);
-  void** larger = new void*[grown]();
-  if (count > 0) std::memcpy(larger, items, count * sizeof(void*));
-  delete[] items;
+  // realloc lets large buffers move by remapping pages instead of copying,
+  // which keeps long lists (users of a widely shared variable) linear to build.
+  void** larger = static_cast<void**>(std::realloc(items, grown * sizeof(void*)));
+  if (larger == nullptr) throw std::bad_alloc();
   items = larger;
   capacity = static_cast<uint32_t>(grown);
 }

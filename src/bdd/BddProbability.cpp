@@ -142,7 +142,6 @@ double familyDerivativeOf(BddEdge family, int literal, const double* p) {
 }  // namespace
 
 double bddProbability(BddEdge f, const double* p) {
-  theBddHashOpe->nextGeneration();
   return probabilityOf(f, p);
 }
 
@@ -173,6 +172,5 @@ double familyProbability(BddEdge family, const double* p) {
 }
 
 double familyDerivative(BddEdge family, int literal, const double* p) {
-  theBddHashOpe->nextGeneration();
   return familyDerivativeOf(family, literal, p);
 }

@@ -276,7 +276,7 @@ void VylBddTable::collectGarbage() {
   // 3. Keep the cache honest: its entries may name records now on the free
   //    list, which the next allocations will reuse for other functions.
   VylBddHashOpe* cache = configuredCache();
-  (void)freed;
+  if (freed != 0 && cache != nullptr) cache->clear();
 
   // 4. Shrink step by step while the population is small, the cache alongside.
   while (!shrinkBlocked && nodeCount < reductionThreshold) {

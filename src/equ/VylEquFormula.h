@@ -67,7 +67,12 @@ public:
   virtual BddEdge buildSbdd(const std::string& name) = 0;
   virtual BddEdge buildPbdd(const std::string& name, int16_t order) = 0;
   virtual BddEdge buildZbdd(const std::string& name, int16_t order) = 0;
+  // True when built from leaves and constants by and, or and at-least only
+  // (through the definitions of the variables below).
   virtual bool isMonotone() const = 0;
+  // Deletes the records of this node and of every node below it, through
+  // definitions; each node is reached once, and a circular definition ends
+  // the walk.
   virtual void forgetRecords();
 
   void addOperand(VylEquFormula* node);

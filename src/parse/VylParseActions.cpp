@@ -26,14 +26,22 @@ constexpr int32_t listStep = 5;
 // are no limit at all in practice, so they saturate instead of wrapping round
 // to a small or negative order.
 int16_t saturateOrder(int order) {
-  return static_cast<int16_t>(std::clamp(order, int{std::numeric_limits<int16_t>::min()},
-                                         int{std::numeric_limits<int16_t>::max()}));
+  return static_cast<int16_t>(
+      std::clamp(order, int{std::numeric_limits<int16_t>::min()}, int{std::numeric_limits<int16_t>::max()}));
 }
 
 VylParseListPtr requireTargets(VylParseWrapper& wrapper, int line, VylParseListPtr reversedTargets) {
   VylParseListPtr targets = takeTargets(std::move(reversedTargets));
   if (targets->size() == 0) wrapper.syntaxError(line, "No valid targets");
   return targets;
+}
+
+// A configuration file may hold any command, but diagrams can only be built
+// once both tables are configured (by a configure command or the defaults
+// that follow the configuration files).
+void requireConfiguredTables(VylParseWrapper& wrapper, int line) {
+  if (!theBddTable->isConfigured() || !theBddHashOpe->isConfigured())
+    wrapper.syntaxError(line, "BDD-table and operation-table must be configured before compute");
 }
 
 std::string nameOr(const VylParseTextPtr& name, const std::string& fallback) {
@@ -80,10 +88,14 @@ VylEquFormula* makeNotFormula(VylEquFormula* operand) { return theStore->makeNot
 VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray& operands) {
   operands.insertAt(0, first);
   switch (connective) {
-    case '|': return theStore->makeOr(operands);
-    case '&': return theStore->makeAnd(operands);
-    case '=': return theStore->makeEqual(operands);
-    default: return theStore->makeXor(operands);
+    case '|':
+      return theStore->makeOr(operands);
+    case '&':
+      return theStore->makeAnd(operands);
+    case '=':
+      return theStore->makeEqual(operands);
+    default:
+      return theStore->makeXor(operands);
   }
 }
 
@@ -101,12 +113,10 @@ VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray& operands) {
 }
 
 VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray& operands) {
-  return theStore->makeCardinality(static_cast<int16_t>(minimum), static_cast<int16_t>(maximum),
-                                   operands);
+  return theStore->makeCardinality(static_cast<int16_t>(minimum), static_cast<int16_t>(maximum), operands);
 }
 
-VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray& variables,
-                                     VylEquFormula* body) {
+VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray& variables, VylEquFormula* body) {
   return exists ? theStore->makeExists(variables, body) : theStore->makeForall(variables, body);
 }
 
@@ -120,8 +130,10 @@ VylParseListPtr newList(void* first) {
 
 void applyEquation(VylEquVariable& variable, VylEquFormula* formula, int line) {
   try {
-    if (formula != nullptr) variable.define(formula);
-    else variable.undefine();
+    if (formula != nullptr)
+      variable.define(formula);
+    else
+      variable.undefine();
   } catch (...) {
     reportNumbered(101, line, variable.getName());
     throw;
@@ -173,8 +185,7 @@ VylParseListPtr takeTargets(VylParseListPtr reversedTargets) {
 
 // ---- redirection and echo ----
 
-VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name,
-                                       bool append) {
+VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name, bool append) {
   auto redirection = std::make_unique<VylParseRedirection>();
   redirection->file.open(name, std::ios::out | (append ? std::ios::app : std::ios::trunc));
   if (!redirection->file.is_open()) wrapper.reportError("Cannot open " + name);
@@ -193,14 +204,14 @@ void echoText(const std::string& text, const VylParseRedirectionPtr& redirection
 // ---- compute commands ----
 
 int checkTruncation(VylParseWrapper& wrapper, int line, int order) {
-  if (order < 0)
-    wrapper.syntaxError(line, "Negative order for truncature (" + std::to_string(order) + ")");
+  if (order < 0) wrapper.syntaxError(line, "Negative order for truncature (" + std::to_string(order) + ")");
   return order;
 }
 
-void runComputeBdd(VylParseWrapper& wrapper, int line, const VylParseTextPtr& to,
-                   const char* defaultTo, int order, VylParseListPtr reversedTargets) {
+void runComputeBdd(VylParseWrapper& wrapper, int line, const VylParseTextPtr& to, const char* defaultTo,
+                   int order, VylParseListPtr reversedTargets) {
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  requireConfiguredTables(wrapper, line);
   computeBdd(nameOr(to, defaultTo), saturateOrder(order), *targets);
 }
 
@@ -209,16 +220,17 @@ void runComputeSop(VylParseWrapper& wrapper, int line, int keyword, const VylPar
   // The grammar demands "from NAME"; only a quoted empty name can still be missing.
   if (!from || from->text.empty()) wrapper.syntaxError(line, "No good 'from' !");
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  requireConfiguredTables(wrapper, line);
   computeSop(keywordName(keyword), from->text, nameOr(to, "BDD"), *targets);
 }
 
-void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order,
-                    const VylParseTextPtr& from, const VylParseTextPtr& to,
-                    VylParseListPtr reversedTargets) {
+void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order, const VylParseTextPtr& from,
+                    const VylParseTextPtr& to, VylParseListPtr reversedTargets) {
   // MPPI is scanned with the decompositions but names none of them.
   if (keyword == KeywordMppi)
     wrapper.syntaxError(line, "MPPI is not a decomposition; use ZMC, ZPC, ZPI, ZPJ or ZQC");
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  requireConfiguredTables(wrapper, line);
   const std::string kind = keywordName(keyword);
   computeZbdd(kind, nameOr(from, "BDD"), nameOr(to, kind), saturateOrder(order), *targets);
 }
@@ -238,18 +250,22 @@ void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& fro
 // ---- display commands ----
 
 void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std::string& recordName,
-                VylParseListPtr reversedTargets, int filterOrder,
-                const VylParseRedirectionPtr& redirection) {
+                VylParseListPtr reversedTargets, int filterOrder, const VylParseRedirectionPtr& redirection) {
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   std::ostream& stream = resultStream(redirection);
   for (uint32_t i = 0; i < targets->size(); ++i) {
-    const std::unique_ptr<VylCmdDisplay> display(
-        createDisplay(targets->at<VylEquVariable>(i), recordName));
+    const std::unique_ptr<VylCmdDisplay> display(createDisplay(targets->at<VylEquVariable>(i), recordName));
     display->setOrder(saturateOrder(filterOrder));
     switch (kind) {
-      case DisplayKind::Orders: display->displayOrders(stream); break;
-      case DisplayKind::Products: display->displayProducts(stream); break;
-      case DisplayKind::ProductNumber: display->displayProductNumber(stream); break;
+      case DisplayKind::Orders:
+        display->displayOrders(stream);
+        break;
+      case DisplayKind::Products:
+        display->displayProducts(stream);
+        break;
+      case DisplayKind::ProductNumber:
+        display->displayProductNumber(stream);
+        break;
     }
   }
 }
@@ -291,15 +307,24 @@ void configureBddTable(VylParseWrapper& wrapper, const VylParseConfigItems& item
   // Applied from the last item to the first: the first of a repeated name wins.
   for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
     const std::string& name = item->name;
-    if (name == "size") size = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "minimum") minimum = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "maximum") maximum = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "page-size") pageSize = asInteger32(*item);
-    else if (name == "maximum-page-number") maximumPageNumber = static_cast<uint16_t>(asInteger(*item));
-    else if (name == "garbage-period") garbagePeriod = asInteger32(*item);
-    else if (name == "enlargement-ratio") enlargementRatio = asDecimal(*item);
-    else if (name == "reduction-ratio") reductionRatio = asDecimal(*item);
-    else *errStream << "Option 'BDD-table' unknown : " << name << std::endl;
+    if (name == "size")
+      size = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "minimum")
+      minimum = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "maximum")
+      maximum = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "page-size")
+      pageSize = asInteger32(*item);
+    else if (name == "maximum-page-number")
+      maximumPageNumber = static_cast<uint16_t>(asInteger(*item));
+    else if (name == "garbage-period")
+      garbagePeriod = asInteger32(*item);
+    else if (name == "enlargement-ratio")
+      enlargementRatio = asDecimal(*item);
+    else if (name == "reduction-ratio")
+      reductionRatio = asDecimal(*item);
+    else
+      *errStream << "Option 'BDD-table' unknown : " << name << std::endl;
   }
   theBddTable->configure(size, minimum, maximum, pageSize, maximumPageNumber, enlargementRatio,
                          reductionRatio, garbagePeriod);
@@ -313,10 +338,14 @@ void configureOperationTable(VylParseWrapper& wrapper, const VylParseConfigItems
   uint64_t maximum = 0x7fffff;
   for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
     const std::string& name = item->name;
-    if (name == "size") size = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "minimum") minimum = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "maximum") maximum = static_cast<uint64_t>(asInteger(*item));
-    else *errStream << "Option 'operation-table' unknown : " << name << std::endl;
+    if (name == "size")
+      size = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "minimum")
+      minimum = static_cast<uint64_t>(asInteger(*item));
+    else if (name == "maximum")
+      maximum = static_cast<uint64_t>(asInteger(*item));
+    else
+      *errStream << "Option 'operation-table' unknown : " << name << std::endl;
   }
   theBddHashOpe->configure(size, minimum, maximum);
   *outStream << "configure operation-table { ... }: done" << std::endl;

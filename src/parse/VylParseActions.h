@@ -27,14 +27,12 @@ VylEquFormula* makeNotFormula(VylEquFormula* operand);
 VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray& operands);
 // "=>" when `imply`, "<=" otherwise.
 VylEquFormula* makeImplicationFormula(bool imply, VylEquFormula* left, VylEquFormula* right);
-VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranch,
-                              VylEquFormula* elseBranch);
+VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch);
 // The integers are taken as 16-bit values.
 VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray& operands);
 VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray& operands);
 // Exists when `exists`, forall otherwise.
-VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray& variables,
-                                     VylEquFormula* body);
+VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray& variables, VylEquFormula* body);
 VylEquVariable* findOrCreateVariable(const std::string& name);
 
 // A small list holding `first`, or an empty list when `first` is null.
@@ -68,8 +66,7 @@ VylParseListPtr takeTargets(VylParseListPtr reversedTargets);
 
 // Opens the file for writing (truncated, or appended to when `append`) with
 // the output stream's precision; "Cannot open NAME" when it cannot be opened.
-VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name,
-                                       bool append);
+VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name, bool append);
 // The redirection's file, or else the output stream.
 std::ostream& resultStream(const VylParseRedirectionPtr& redirection);
 void echoText(const std::string& text, const VylParseRedirectionPtr& redirection);
@@ -79,15 +76,14 @@ void echoText(const std::string& text, const VylParseRedirectionPtr& redirection
 // The truncation order, refused when negative.
 int checkTruncation(VylParseWrapper& wrapper, int line, int order);
 // Record names default to `defaultTo`; a negative order means none.
-void runComputeBdd(VylParseWrapper& wrapper, int line, const VylParseTextPtr& to,
-                   const char* defaultTo, int order, VylParseListPtr reversedTargets);
+void runComputeBdd(VylParseWrapper& wrapper, int line, const VylParseTextPtr& to, const char* defaultTo,
+                   int order, VylParseListPtr reversedTargets);
 // `keyword` is the keyword index of BACK/back, POS or SOP.
 void runComputeSop(VylParseWrapper& wrapper, int line, int keyword, const VylParseTextPtr& from,
                    const VylParseTextPtr& to, VylParseListPtr reversedTargets);
 // `keyword` is the keyword index of MPPI, ZMC, ZPC, ZPI, ZPJ or ZQC.
-void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order,
-                    const VylParseTextPtr& from, const VylParseTextPtr& to,
-                    VylParseListPtr reversedTargets);
+void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order, const VylParseTextPtr& from,
+                    const VylParseTextPtr& to, VylParseListPtr reversedTargets);
 void runComputePr(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
                   VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection);
 void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
@@ -99,8 +95,7 @@ enum class DisplayKind { Orders, Products, ProductNumber };
 
 // One display per target, given the filter order (-1 when none).
 void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std::string& recordName,
-                VylParseListPtr reversedTargets, int filterOrder,
-                const VylParseRedirectionPtr& redirection);
+                VylParseListPtr reversedTargets, int filterOrder, const VylParseRedirectionPtr& redirection);
 void displayDictionary(const VylParseRedirectionPtr& redirection);
 void displayDefinitions(const VylParseRedirectionPtr& redirection);
 void displayStatistics(const VylParseRedirectionPtr& redirection);

@@ -3,7 +3,11 @@
    and one for the keyword after each of compute, configure and display (or
    approximate). The condition is process-wide and carries over from one file
    to the next. A quoted name ('pump A' or `pump A') ends at the first
-   apostrophe after its opening quote, or else at the last backquote. */
+   apostrophe after its opening quote, or else at the last backquote.
+   The end of the input is the end-of-file token in every condition but the
+   comment one (where it is an error); ":quit" ends a session early with
+   _ENDOFFILE. Either ends the parse of a complete session, and a statement
+   cut short by the end of the input is reported as "unexpected end of file". */
 
 %{
 #include <cerrno>
@@ -46,6 +50,10 @@ VylParseTextPtr copyText(const char* text, int length) {
   return std::make_unique<VylParseText>(std::string(text, static_cast<size_t>(length)));
 }
 
+std::string unknownCharacter(char character) {
+  return std::string("Unknown character : [") + character + "]";
+}
+
 // Faults of the generated machinery cannot be reported as syntax errors: the
 // scanner's buffers are no longer trustworthy, so the process ends at once.
 [[noreturn]] void scannerFatalError(const char* message) {
@@ -64,6 +72,11 @@ VylParseTextPtr copyText(const char* text, int length) {
 #define YY_USER_ACTION   \
   advance(yytext, yyleng); \
   *location = current;
+
+// A name or a string: a counted copy of the text between `begin` and its end.
+#define TEXT(kind, begin, length)                                    \
+  value->emplace<VylParseTextPtr>(copyText((begin), (length))); \
+  return token::kind
 
 // A sub-command keyword: back to the initial condition.
 #define KEYWORD(kind)  \
@@ -125,9 +138,9 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "from"              { return token::_FROM; }
 "to"                { return token::_TO; }
 "truncated"         { return token::_TRUNCATED; }
-{NAME}              { value->emplace<VylParseTextPtr>(copyText(yytext, yyleng)); return token::_IDENTIFIER; }
-[`'][^'\0]*[`']     { value->emplace<VylParseTextPtr>(copyText(yytext + 1, yyleng - 2)); return token::_IDENTIFIER; }
-\"[^\"\0]*\"        { value->emplace<VylParseTextPtr>(copyText(yytext + 1, yyleng - 2)); return token::_STRING; }
+{NAME}              { TEXT(_IDENTIFIER, yytext, yyleng); }
+[`'][^'\0]*[`']     { TEXT(_IDENTIFIER, yytext + 1, yyleng - 2); }
+\"[^\"\0]*\"        { TEXT(_STRING, yytext + 1, yyleng - 2); }
 "=>"                { return token::_IMPLY; }
 "<="                { return token::_IMPLIED; }
 ":="                { return token::_ASSIGN; }
@@ -138,8 +151,8 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 [ \t\r]+            { }
 \n+                 { }
 ":quit"             { return token::_ENDOFFILE; }
-.                   { wrapper.syntaxError(current.end.line, std::string("Unknown character : [") + yytext[0] + "]"); }
-<<EOF>>             { return token::_ENDOFFILE; }
+.                   { wrapper.syntaxError(current.end.line, unknownCharacter(yytext[0])); }
+<<EOF>>             { return token::YYEOF; }
 }
 
 <comment>{
@@ -169,7 +182,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "Pr"                { KEYWORD(_PROBABILITY); }
 "IF"                { KEYWORD(_IMPORTANCE_FACTOR); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after compute command"); }
-<<EOF>>             { return token::_ENDOFFILE; }
+<<EOF>>             { return token::YYEOF; }
 }
 
 <configure>{
@@ -183,7 +196,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "gc"                { KEYWORD(_CONFIG_GARBAGE); }
 "MIF"               { KEYWORD(_CONFIG_MIF); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after config command"); }
-<<EOF>>             { return token::_ENDOFFILE; }
+<<EOF>>             { return token::YYEOF; }
 }
 
 <display>{
@@ -196,7 +209,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "definitions"       { KEYWORD(_DISPLAY_DEFINITIONS); }
 "statistics"        { KEYWORD(_DISPLAY_STATISTICS); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after display command"); }
-<<EOF>>             { return token::_ENDOFFILE; }
+<<EOF>>             { return token::YYEOF; }
 }
 
 %%

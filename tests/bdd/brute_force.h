@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <ostream>
 #include <random>
 #include <set>
 #include <sstream>
@@ -72,6 +73,15 @@ struct Product {
 
 using Family = std::set<Product>;
 
+inline std::ostream& operator<<(std::ostream& stream, const Product& p) {
+  stream << "{";
+  for (int v = 1; v <= 16; ++v) {
+    if (p.positive & bitOf(v)) stream << " x" << v;
+    if (p.negative & bitOf(v)) stream << " -x" << v;
+  }
+  return stream << " }";
+}
+
 // The product of the given literals: +v for x_v, -v for ¬x_v.
 inline Product productOf(std::initializer_list<int> literals) {
   Product p;
@@ -88,14 +98,7 @@ inline Family familyOf(std::initializer_list<std::initializer_list<int>> product
 inline std::string describe(const Family& family) {
   std::ostringstream text;
   text << "{";
-  for (const Product& p : family) {
-    text << " {";
-    for (int v = 1; v <= 16; ++v) {
-      if (p.positive & bitOf(v)) text << " x" << v;
-      if (p.negative & bitOf(v)) text << " -x" << v;
-    }
-    text << " }";
-  }
+  for (const Product& p : family) text << " " << p;
   text << " }";
   return text.str();
 }

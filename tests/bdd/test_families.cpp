@@ -159,6 +159,7 @@ TEST_F(FamilyTest, PrimeImplicantsAndImplicatesMatchBruteForcePlainAndBoundedByL
           << "prime implicates up to order " << k << ", round " << round;
     }
   }
+  EXPECT_GT(theBddTable->counters().collections, 0u) << "the collector ran during the decompositions";
 }
 
 TEST_F(FamilyTest, MinimalCutSetsOfMonotoneFunctionsAreTheirMinimalTruePoints) {

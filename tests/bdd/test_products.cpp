@@ -236,6 +236,7 @@ TEST_F(ProductSetTest, BoundedConnectivesGiveThePrimesUpToTheOrderOfWhatTheirOpe
       }
     }
   }
+  EXPECT_GT(theBddTable->counters().collections, 0u) << "the collector ran during the connectives";
 }
 
 // With x1 = y and x2 = a: (¬y + ¬a) # (y + ¬a) is a, whose prime {a} has

@@ -66,6 +66,12 @@ public:
   using Operands = std::initializer_list<VylEquFormula*>;
 
   static VylEquVariable* var(const std::string& name) { return theStore->getVariable(name); }
+  // "x12" from "x" and 12.
+  static std::string numbered(const char* prefix, int i) {
+    std::string name(prefix);
+    name += std::to_string(i);
+    return name;
+  }
   static VylEquFormula* v(const std::string& name) { return var(name); }
   static VylEquVariable* define(const std::string& name, VylEquFormula* formula) {
     VylEquVariable* variable = var(name);

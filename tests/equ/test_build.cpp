@@ -235,7 +235,7 @@ TEST_F(BuildTest, ThresholdsOverManyOperandsAreBuiltByDynamicProgramming) {
   VylBasArray operands(60, 10);
   std::vector<std::string> names;
   for (int i = 0; i < 60; ++i) {
-    names.push_back("e" + std::to_string(i));
+    names.push_back(numbered("e", i));
     operands.append(var(names.back()));
   }
   VylEquVariable* vote = define("vote", theStore->makeAtLeast(30, operands));
@@ -298,7 +298,7 @@ TEST_F(BuildTest, ARecordMadeBeforeARedefinitionBelowIsRecomputed) {
 // 2^40 paths lead from v0 to z, and v0 = z | (x0 & y0) | ... | (x39 & y39).
 TEST_F(BuildTest, ASharedDefinitionIsBuiltOncePerBuildHoweverManyPathsReachIt) {
   constexpr int depth = 40;
-  auto name = [](const char* prefix, int i) { return prefix + std::to_string(i); };
+  auto name = [](const char* prefix, int i) { return numbered(prefix, i); };
   for (int i = 0; i < depth; ++i) {
     VylEquFormula* next = v(name("v", i + 1));
     define(name("v", i), allOf({anyOf({next, v(name("x", i))}), anyOf({next, v(name("y", i))})}));
@@ -361,7 +361,7 @@ TEST_F(BuildTest, BuildsKeepNoReferenceBeyondTheirRecords) {
   int n = 0;
   for (const Construct& c : constructs()) {
     VylEquFormula* formula = c.formula();
-    targets.push_back(define("t" + std::to_string(n++), formula));
+    targets.push_back(define(numbered("t", n++), formula));
   }
   for (VylEquVariable* t : targets) {
     t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));

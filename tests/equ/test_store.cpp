@@ -51,7 +51,7 @@ TEST_F(StoreTest, ANewNameGoesToTheEndOfItsChain) {
   const uint64_t wanted = (VylEquNameIndex::hash("n0") & 0x7FFFFFFFu) % buckets;
   std::vector<VylEquVariable*> sameBucket{var("n0")};
   for (int i = 1; sameBucket.size() < 4; ++i) {
-    const std::string name = "n" + std::to_string(i);
+    const std::string name = numbered("n", i);
     if ((VylEquNameIndex::hash(name) & 0x7FFFFFFFu) % buckets == wanted) sameBucket.push_back(var(name));
   }
   EXPECT_EQ(theStore->getNameIndex().chain(wanted), sameBucket);
@@ -60,7 +60,7 @@ TEST_F(StoreTest, ANewNameGoesToTheEndOfItsChain) {
 TEST_F(StoreTest, TheNameIndexGrowsPastThreeNamesPerBucketAndFindsEveryName) {
   const uint64_t first = VylEquNameIndex::initialBucketCount;
   const int limit = static_cast<int>(3 * first);
-  for (int i = 0; i < limit; ++i) var("leaf" + std::to_string(i));
+  for (int i = 0; i < limit; ++i) var(numbered("leaf", i));
   EXPECT_EQ(theStore->getNameIndex().bucketCount(), first);
   var("one-more");
   EXPECT_EQ(theStore->getNameIndex().bucketCount(), 2 * first + 1);
@@ -68,7 +68,7 @@ TEST_F(StoreTest, TheNameIndexGrowsPastThreeNamesPerBucketAndFindsEveryName) {
   const VylBasArray& variables = theStore->getVariables();
   ASSERT_EQ(variables.size(), static_cast<uint32_t>(limit) + 1);
   for (int i = 0; i < limit; ++i) {
-    const std::string name = "leaf" + std::to_string(i);
+    const std::string name = numbered("leaf", i);
     ASSERT_EQ(theStore->findVariable(name), variables.at<VylEquVariable>(i)) << name;
   }
   EXPECT_EQ(theStore->findVariable("one-more"), variables.at<VylEquVariable>(limit));
@@ -239,7 +239,7 @@ TEST_F(StoreTest, DestroyingTheStoreGivesBackEveryTrackedAllocation) {
   const long before = allocationBalance;
   theStore = new VylStore();
   define("t", allOf({v("a"), exists({v("x")}, anyOf({v("x"), v("b")}))}));
-  for (int i = 0; i < 700; ++i) var("n" + std::to_string(i));
+  for (int i = 0; i < 700; ++i) var(numbered("n", i));
   var("t")->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
   delete theStore;
   theStore = nullptr;

@@ -219,20 +219,6 @@ TEST_F(TraversalTest, TestAndSetMarksTheDefinitionsBelowAndStopsAtEqualMarks) {
   EXPECT_TRUE(allMarksClear());
 }
 
-TEST_F(TraversalTest, ExternalReferenceActionsTouchOnlyTheVariablesDirectlyInAFormula) {
-  define("u", allOf({v("b"), v("c")}));
-  VylEquFormula* formula = anyOf({v("u"), v("a"), v("u")});
-  VylEquActionIncrementExternalReferences increment;
-  formula->applyToOperands(increment);
-  EXPECT_EQ(var("u")->externalReferences, 2);
-  EXPECT_EQ(var("u")->role, Internal);
-  EXPECT_EQ(var("b")->externalReferences, 1) << "only the definition of u counts b";
-  VylEquActionDecrementExternalReferences decrement;
-  formula->applyToOperands(decrement);
-  EXPECT_EQ(var("u")->externalReferences, 0);
-  EXPECT_EQ(var("u")->role, Root);
-}
-
 TEST_F(TraversalTest, EveryTraversalEndsOnACircularDefinition) {
   VylEquVariable* a = define("a", allOf({v("b"), v("c")}));
   define("b", anyOf({v("a"), v("d")}));

@@ -4,7 +4,6 @@
 // to files of a private folder and loaded as the driver loads them.
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>

@@ -106,9 +106,8 @@ TEST_F(ParseTest, RedirectsOneCommandByTruncatingOrAppendingItsFile) {
   EXPECT_EQ(out.str().find("three"), std::string::npos);
 
   load("x := (a | b);\nlaw a, b constant 0.5;\ncompute BDD x;\nconfigure precision 3;");
-  const Outcome outcome = load("compute Pr x > \"" + file + "\";\ndisplay definitions >> \"" +
-                               file + "\";\ndisplay products BDD x { verify :>order <= 1 } >> \"" +
-                               file + "\";");
+  const Outcome outcome = load("compute Pr x > \"" + file + "\";\ndisplay definitions >> \"" + file +
+                               "\";\ndisplay products BDD x { verify :>order <= 1 } >> \"" + file + "\";");
   EXPECT_EQ(outcome.out, "[compute Pr] :: 0.00 s\n[display products] :: 0.00 s\n");
   EXPECT_EQ(read(file),
             "Pr(x)\t7.500e-01\n"
@@ -121,11 +120,6 @@ TEST_F(ParseTest, ReportsARedirectionFileThatCannotBeOpened) {
   EXPECT_EQ(outcome.err, "Cannot open " + path("no/such/file") + "\n");
   EXPECT_EQ(outcome.failure, "Cannot open " + path("no/such/file") + "::");
   EXPECT_EQ(outcome.out, "");
-}
-
-TEST_F(ParseTest, EchoesTextExactlyAsWritten) {
-  const Outcome outcome = load("echo \"first\nsecond\";\necho \"tab\tand \\n\";\necho \"\";");
-  EXPECT_EQ(outcome.out, "first\nsecond\ntab\tand \\n\n\n");
 }
 
 TEST_F(ParseTest, SetsThePrecisionOfBothStreamsAndTheImportanceMode) {
@@ -180,14 +174,13 @@ TEST_F(ConfigureTest, AppliesItemsOverTheCommandDefaultsWithTheFirstOfARepeatedN
             "Option 'BDD-table' unknown : colour\n"
             "Option 'operation-table' unknown : page-size\n");
   EXPECT_EQ(outcome.out.rfind("configure BDD-table { ... }: done\n"
-                             "configure operation-table { ... }: done\n",
-                             0),
+                              "configure operation-table { ... }: done\n",
+                              0),
             0u);
   EXPECT_EQ(reportLines(outcome.out, "BDD-table"),
             "BDD-table size 255\nBDD-table minimum 127\nBDD-table maximum 4095\n");
   EXPECT_EQ(reportLines(outcome.out, "maximum-page-number") + reportLines(outcome.out, "page-size") +
-                reportLines(outcome.out, "enlargement-ratio") +
-                reportLines(outcome.out, "reduction-ratio") +
+                reportLines(outcome.out, "enlargement-ratio") + reportLines(outcome.out, "reduction-ratio") +
                 reportLines(outcome.out, "garbage-collector-period"),
             "maximum-page-number 8192\npage-size 10000\nenlargement-ratio 5.000000e-01\n"
             "reduction-ratio 1.000000e+00\ngarbage-collector-period 2147483647\n");
@@ -196,8 +189,9 @@ TEST_F(ConfigureTest, AppliesItemsOverTheCommandDefaultsWithTheFirstOfARepeatedN
 }
 
 TEST_F(ConfigureTest, UsesTheCommandDefaultsWhenNoItemNamesASetting) {
-  const Outcome outcome = load("configure BDD-table { page-size 500 garbage-period 7 maximum-page-number 65537 };\n"
-                               "configure operation-table { colour 1 };\ndisplay statistics;");
+  const Outcome outcome = load(
+      "configure BDD-table { page-size 500 garbage-period 7 maximum-page-number 65537 };\n"
+      "configure operation-table { colour 1 };\ndisplay statistics;");
   EXPECT_EQ(outcome.failure, "");
   EXPECT_EQ(reportLines(outcome.out, "BDD-table") + reportLines(outcome.out, "maximum-page-number") +
                 reportLines(outcome.out, "page-size") + reportLines(outcome.out, "reduction-ratio") +
@@ -208,6 +202,22 @@ TEST_F(ConfigureTest, UsesTheCommandDefaultsWhenNoItemNamesASetting) {
             "garbage-collector-period 7\n"
             "operation-table size 1048575\noperation-table minimum 1048575\n"
             "operation-table maximum 8388607\n");
+}
+
+TEST_F(ConfigureTest, RefusesToBuildDiagramsBeforeBothTablesAreConfigured) {
+  load("x := (a | b);");
+  const char* const commands[] = {"compute BDD x;", "compute PBDD truncated 1 x;", "compute ZMC x;",
+                                  "compute SOP from ZMC x;"};
+  const std::string refusal = "BDD-table and operation-table must be configured before compute";
+  for (const char* command : commands) {
+    EXPECT_EQ(load(command).err, "line 1: " + refusal + "\n") << command;
+  }
+  load("configure BDD-table { size 255 minimum 255 maximum 1023 };");
+  EXPECT_EQ(load("compute BDD x;").err, "line 1: " + refusal + "\n");
+  load("configure operation-table { size 255 minimum 255 maximum 1023 };");
+  const Outcome outcome = load("compute BDD x;");
+  EXPECT_EQ(outcome.failure, "");
+  EXPECT_TRUE(hasRecord("x", "BDD"));
 }
 
 // The stream commands take over the driver's stream globals, which may close

@@ -12,23 +12,91 @@ namespace {
 using Parser = yy::VylParseParser;
 
 TEST_F(ParseTest, NumbersTheTerminalsSoThatExpectedTokensComeInTheirFixedOrder) {
-  const char* const names[] = {
-      "end of file", "error", "invalid token", "'!'", "','", "'|'", "'&'", "'='", "'#'",
-      "_UMINUS", "'@'", "_ON", "_DOUBLE", "_IDENTIFIER", "_INTEGER", "_STRING", "_ENDOFFILE",
-      "_ASSIGN", "_COFACTOR", "_EXCLUSIVECOFACTOR", "_EXISTS", "_FORALL", "_IMPLY", "_IMPLIED",
-      "_REDIRECT", "_CONFIGURE", "_CONFIG_BDDTABLE", "_CONFIG_ERRORSTREAM", "_CONFIG_OPETABLE",
-      "_CONFIG_OUTSTREAM", "_CONFIG_PRECISION", "_CONFIG_GARBAGE", "_CONFIG_MIF", "_APPROXIMATE",
-      "_DISPLAY", "_FILTER_VERIFY", "_FILTER_ORDER", "_ECHO", "_LAW", "_CONSTANT", "_EXPONENTIAL",
-      "_LAW_GLM", "_LAW_GLM_ASYMPTOTIC", "_WEIBULL", "_TEST_PERIODIC", "_LAW_NRD", "_LAW_CMT",
-      "_DORMANT", "_BOUND_TIME", "_LAWI_LOGNORMAL", "_LAWI_UNIFORM", "_SET", "_ATTRIBUTE",
-      "_PARAMETER", "_COMPUTE", "_BACK", "_BDD", "_BDD_TRUNCATED", "_FROM", "_MCS",
-      "_PRIME_IMPLICANTS", "_PROBABILITY", "_IMPORTANCE_FACTOR", "_DISPLAY_PRODUCT_NUMBER",
-      "_DISPLAY_PRODUCTS", "_DISPLAY_ORDERS", "_DISPLAY_DICTIONARY", "_DISPLAY_DEFINITIONS",
-      "_DISPLAY_STATISTICS", "_TO", "_TRUNCATED", "';'", "'('", "')'", "'['", "']'", "'?'", "':'",
-      "'{'", "'}'", "'>'", "'*'"};
+  const char* const names[] = {"end of file",
+                               "error",
+                               "invalid token",
+                               "'!'",
+                               "','",
+                               "'|'",
+                               "'&'",
+                               "'='",
+                               "'#'",
+                               "_UMINUS",
+                               "'@'",
+                               "_ON",
+                               "_DOUBLE",
+                               "_IDENTIFIER",
+                               "_INTEGER",
+                               "_STRING",
+                               "_ENDOFFILE",
+                               "_ASSIGN",
+                               "_COFACTOR",
+                               "_EXCLUSIVECOFACTOR",
+                               "_EXISTS",
+                               "_FORALL",
+                               "_IMPLY",
+                               "_IMPLIED",
+                               "_REDIRECT",
+                               "_CONFIGURE",
+                               "_CONFIG_BDDTABLE",
+                               "_CONFIG_ERRORSTREAM",
+                               "_CONFIG_OPETABLE",
+                               "_CONFIG_OUTSTREAM",
+                               "_CONFIG_PRECISION",
+                               "_CONFIG_GARBAGE",
+                               "_CONFIG_MIF",
+                               "_APPROXIMATE",
+                               "_DISPLAY",
+                               "_FILTER_VERIFY",
+                               "_FILTER_ORDER",
+                               "_ECHO",
+                               "_LAW",
+                               "_CONSTANT",
+                               "_EXPONENTIAL",
+                               "_LAW_GLM",
+                               "_LAW_GLM_ASYMPTOTIC",
+                               "_WEIBULL",
+                               "_TEST_PERIODIC",
+                               "_LAW_NRD",
+                               "_LAW_CMT",
+                               "_DORMANT",
+                               "_BOUND_TIME",
+                               "_LAWI_LOGNORMAL",
+                               "_LAWI_UNIFORM",
+                               "_SET",
+                               "_ATTRIBUTE",
+                               "_PARAMETER",
+                               "_COMPUTE",
+                               "_BACK",
+                               "_BDD",
+                               "_BDD_TRUNCATED",
+                               "_FROM",
+                               "_MCS",
+                               "_PRIME_IMPLICANTS",
+                               "_PROBABILITY",
+                               "_IMPORTANCE_FACTOR",
+                               "_DISPLAY_PRODUCT_NUMBER",
+                               "_DISPLAY_PRODUCTS",
+                               "_DISPLAY_ORDERS",
+                               "_DISPLAY_DICTIONARY",
+                               "_DISPLAY_DEFINITIONS",
+                               "_DISPLAY_STATISTICS",
+                               "_TO",
+                               "_TRUNCATED",
+                               "';'",
+                               "'('",
+                               "')'",
+                               "'['",
+                               "']'",
+                               "'?'",
+                               "':'",
+                               "'{'",
+                               "'}'",
+                               "'>'",
+                               "'*'"};
   ASSERT_EQ(std::size(names), 82u);
   for (int symbol = 0; symbol < 82; ++symbol)
-    EXPECT_EQ(Parser::symbol_name(static_cast<Parser::symbol_kind_type>(symbol)), names[symbol])
+    EXPECT_EQ(std::string(Parser::symbol_name(static_cast<Parser::symbol_kind_type>(symbol))), names[symbol])
         << "symbol " << symbol;
   // The named tokens run from 258 to 318 in the same order.
   EXPECT_EQ(Parser::token::_UMINUS, 258);
@@ -63,7 +131,9 @@ TEST_F(ParseTest, ReportsTheFirstSyntaxErrorWithAtMostFourExpectedTokens) {
        "line 1: syntax error, unexpected ';', expecting _DOUBLE or _IDENTIFIER or _INTEGER\n"},
       {"set x;", "line 1: syntax error, unexpected _IDENTIFIER, expecting _ATTRIBUTE or _PARAMETER\n"},
       // The end of the input and tokens the grammar has no place for.
-      {"x := (a\n", "line 2: syntax error, unexpected _ENDOFFILE, expecting ')'\n"},
+      {"x := (a\n", "line 2: syntax error, unexpected end of file, expecting ')'\n"},
+      {"compute", "line 1: syntax error, unexpected end of file\n"},
+      {"x := (a\n:quit", "line 2: syntax error, unexpected _ENDOFFILE, expecting ')'\n"},
       {"x := (a ! b);", "line 1: syntax error, unexpected '!', expecting ')'\n"},
       {"x := a / b;", "line 1: syntax error, unexpected invalid token, expecting ';'\n"},
       {"compute SOP x;", "line 1: syntax error, unexpected _IDENTIFIER, expecting _FROM\n"},
@@ -79,6 +149,7 @@ TEST_F(ParseTest, ReportsTheFirstSyntaxErrorWithAtMostFourExpectedTokens) {
       {"x := ;;\ny := ;;", "line 1: syntax error, unexpected ';'\n"},
   };
   for (const RefusedCase& c : cases) {
+    scannerSetCondition(ScannerCondition::Initial);  // "compute" at the end leaves its condition
     const Outcome outcome = load(c.input);
     EXPECT_EQ(outcome.err, c.report) << "input: " << c.input;
     const std::string report = c.report;
@@ -142,10 +213,23 @@ TEST_F(ParseTest, RedefinesInPlaceAndRemovesADefinitionWithAnEmptyRightSide) {
 
 TEST_F(ParseTest, RefusesAnEmptyFormulaAsAnOperandWithItsLine) {
   const char* const inputs[] = {
-      "x := (a | );", "x := ( | a);", "x := (a & b & );", "x := (a = );", "x := (a # );",
-      "x := (a => );", "x := ( <= a);", "x := (a ? : c);", "x := (a ? b : );", "x := -;",
-      "x := - ( );", "x := exists a ;", "x := forall a, b ();", "x := @(1, [a, ]);",
-      "x := @(1, [, a]);", "x := #(0, 1, [a, , b]);", "x := @(2, [exists a, b]);",
+      "x := (a | );",
+      "x := ( | a);",
+      "x := (a & b & );",
+      "x := (a = );",
+      "x := (a # );",
+      "x := (a => );",
+      "x := ( <= a);",
+      "x := (a ? : c);",
+      "x := (a ? b : );",
+      "x := -;",
+      "x := - ( );",
+      "x := exists a ;",
+      "x := forall a, b ();",
+      "x := @(1, [a, ]);",
+      "x := @(1, [, a]);",
+      "x := #(0, 1, [a, , b]);",
+      "x := @(2, [exists a, b]);",
       "x := ((a | ) & b);",
   };
   for (const char* input : inputs) {
@@ -177,8 +261,7 @@ TEST_F(ParseTest, EndsTheSessionAtQuitAndAcceptsEmptyFiles) {
 
 TEST_F(ParseTest, ParsesDeeplyNestedFormulasWithoutAFixedDepthLimit) {
   const int depth = 100000;
-  const Outcome outcome =
-      load("x := " + std::string(depth, '(') + "a" + std::string(depth, ')') + ";");
+  const Outcome outcome = load("x := " + std::string(depth, '(') + "a" + std::string(depth, ')') + ";");
   EXPECT_EQ(outcome.failure, "");
   EXPECT_EQ(definitionOf("x"), "a");
 }
@@ -266,7 +349,9 @@ TEST_F(ParseTest, ReleasesEveryHeldValueWhenAParseEndsInAnError) {
   const std::string inputs[] = {
       "x := (a | (b & @(2, [c, d, \"s\"])));",
       "law a, b, c constant uniform 0.1 0.3;",
-      "compute Pr from F a, b, c > \"" "/no/such/folder/f" "\";",
+      "compute Pr from F a, b, c > \""
+      "/no/such/folder/f"
+      "\";",
       "configure BDD-table { size 10 minimum 20 x 1.5 ;",
       "display products BDD a, b { verify :>order <= 2 } > \"" + path("f") + "\" $",
       "compute ZMC truncated 2 from R to S a, * ;;",

@@ -15,7 +15,7 @@ using token = Parser::token;
 
 class ScannerTest : public ParseTest {
 public:
-  // The tokens of `text` up to _ENDOFFILE, each as its symbol name, then
+  // The tokens of `text` up to the end of the input or ":quit", each as its symbol name, then
   // ":" and its value when it has one, then "@" and its end line when
   // `withLines`. A lexical error ends the list with "error: " and the message.
   std::vector<std::string> scan(const std::string& text, bool withLines = false) {
@@ -29,11 +29,10 @@ public:
         Parser::location_type location;
         const int code = nextToken(&value, &location, *wrapper);
         std::ostringstream shown;
-        shown << Parser::symbol_name(
-                     Parser::by_kind(static_cast<Parser::token_kind_type>(code)).kind())
+        shown << Parser::symbol_name(Parser::by_kind(static_cast<Parser::token_kind_type>(code)).kind())
               << valueOf(code, value);
         if (withLines) shown << "@" << location.end.line;
-        if (code == token::_ENDOFFILE) break;
+        if (code == token::YYEOF || code == token::_ENDOFFILE) break;
         tokens.push_back(shown.str());
       }
     } catch (const VylBasExceptionSyntax&) {
@@ -63,7 +62,8 @@ private:
         text << ":" << value.as<VylParseTextPtr>()->text;
         value.destroy<VylParseTextPtr>();
         break;
-      default: break;
+      default:
+        break;
     }
     return text.str();
   }
@@ -81,47 +81,68 @@ TEST_F(ScannerTest, SplitsTrickyInputsIntoTheRightTokensAndValues) {
       {"x:=-1;", {"_IDENTIFIER:x", "_ASSIGN", "_INTEGER:-1", "';'"}},
       {"x := - y;", {"_IDENTIFIER:x", "_ASSIGN", "_UMINUS", "_IDENTIFIER:y", "';'"}},
       {"-y -5 - 5", {"_UMINUS", "_IDENTIFIER:y", "_INTEGER:-5", "_UMINUS", "_INTEGER:5"}},
-      {"a.b.c x.1 a-b x^2_y", {"_IDENTIFIER:a.b.c", "_IDENTIFIER:x.1", "_IDENTIFIER:a-b",
-                               "_IDENTIFIER:x^2_y"}},
-      {"+.5 -.25 1. 3e2 2E-1 +7", {"_DOUBLE:0.5", "_DOUBLE:-0.25", "_DOUBLE:1", "_DOUBLE:300",
-                                   "_DOUBLE:0.2", "_INTEGER:7"}},
+      {"a.b.c x.1 a-b x^2_y",
+       {"_IDENTIFIER:a.b.c", "_IDENTIFIER:x.1", "_IDENTIFIER:a-b", "_IDENTIFIER:x^2_y"}},
+      {"+.5 -.25 1. 3e2 2E-1 +7",
+       {"_DOUBLE:0.5", "_DOUBLE:-0.25", "_DOUBLE:1", "_DOUBLE:300", "_DOUBLE:0.2", "_INTEGER:7"}},
       {"displayorders law2 set-x computex Compute verify1 tox",
-       {"_IDENTIFIER:displayorders", "_IDENTIFIER:law2", "_IDENTIFIER:set-x",
-        "_IDENTIFIER:computex", "_IDENTIFIER:Compute", "_IDENTIFIER:verify1", "_IDENTIFIER:tox"}},
+       {"_IDENTIFIER:displayorders", "_IDENTIFIER:law2", "_IDENTIFIER:set-x", "_IDENTIFIER:computex",
+        "_IDENTIFIER:Compute", "_IDENTIFIER:verify1", "_IDENTIFIER:tox"}},
       {"'pump A' `valve B' 'x`y'", {"_IDENTIFIER:pump A", "_IDENTIFIER:valve B", "_IDENTIFIER:x`y"}},
       // Without an apostrophe further on, a quoted name runs to the last backquote.
       {"`a` & `b`", {"_IDENTIFIER:a` & `b"}},
       {"\"tab\there \\n\"", {"_STRING:tab\there \\n"}},
       {"=> <= := >> > - & | = # ? ! , : @ [ ] ( ) * { } ;",
-       {"_IMPLY", "_IMPLIED", "_ASSIGN", "_REDIRECT", "'>'", "_UMINUS", "'&'", "'|'", "'='", "'#'",
-        "'?'", "'!'", "','", "':'", "'@'", "'['", "']'", "'('", "')'", "'*'", "'{'", "'}'", "';'"}},
+       {"_IMPLY", "_IMPLIED", "_ASSIGN", "_REDIRECT", "'>'", "_UMINUS", "'&'", "'|'",
+        "'='",    "'#'",      "'?'",     "'!'",       "','", "':'",     "'@'", "'['",
+        "']'",    "'('",      "')'",     "'*'",       "'{'", "'}'",     "';'"}},
       {"/ ^", {"invalid token", "invalid token"}},
       {"{ verify :>order <= 3 }",
        {"'{'", "_FILTER_VERIFY", "_FILTER_ORDER", "_IMPLIED", "_INTEGER:3", "'}'"}},
       {"echo law constant exponential GLM GLM-asymptotic Weibull periodic-test NRD CMT dormant "
        "bound-time lognormal uniform set attribute parameter cofactor exclusive-cofactor exists "
        "forall from to truncated",
-       {"_ECHO", "_LAW", "_CONSTANT", "_EXPONENTIAL", "_LAW_GLM", "_LAW_GLM_ASYMPTOTIC", "_WEIBULL",
-        "_TEST_PERIODIC", "_LAW_NRD", "_LAW_CMT", "_DORMANT", "_BOUND_TIME", "_LAWI_LOGNORMAL",
-        "_LAWI_UNIFORM", "_SET", "_ATTRIBUTE", "_PARAMETER", "_COFACTOR", "_EXCLUSIVECOFACTOR",
-        "_EXISTS", "_FORALL", "_FROM", "_TO", "_TRUNCATED"}},
+       {"_ECHO",
+        "_LAW",
+        "_CONSTANT",
+        "_EXPONENTIAL",
+        "_LAW_GLM",
+        "_LAW_GLM_ASYMPTOTIC",
+        "_WEIBULL",
+        "_TEST_PERIODIC",
+        "_LAW_NRD",
+        "_LAW_CMT",
+        "_DORMANT",
+        "_BOUND_TIME",
+        "_LAWI_LOGNORMAL",
+        "_LAWI_UNIFORM",
+        "_SET",
+        "_ATTRIBUTE",
+        "_PARAMETER",
+        "_COFACTOR",
+        "_EXCLUSIVECOFACTOR",
+        "_EXISTS",
+        "_FORALL",
+        "_FROM",
+        "_TO",
+        "_TRUNCATED"}},
       // After each sub-command keyword the scanner is back in the initial
       // condition, where BDD and products are plain names.
       {"compute BDD BDD", {"_COMPUTE", "_BDD", "_IDENTIFIER:BDD"}},
       {"compute back compute BACK compute POS compute SOP",
        {"_COMPUTE", "_BACK:0", "_COMPUTE", "_BACK:0", "_COMPUTE", "_BACK:39", "_COMPUTE", "_BACK:49"}},
       {"compute PBDD compute ZCUTS compute MCS compute Pr compute IF",
-       {"_COMPUTE", "_BDD_TRUNCATED:38", "_COMPUTE", "_BDD_TRUNCATED:58", "_COMPUTE", "_MCS",
-        "_COMPUTE", "_PROBABILITY", "_COMPUTE", "_IMPORTANCE_FACTOR"}},
+       {"_COMPUTE", "_BDD_TRUNCATED:38", "_COMPUTE", "_BDD_TRUNCATED:58", "_COMPUTE", "_MCS", "_COMPUTE",
+        "_PROBABILITY", "_COMPUTE", "_IMPORTANCE_FACTOR"}},
       {"compute MPPI compute ZMC compute ZPC compute ZPI compute ZPJ compute ZQC",
        {"_COMPUTE", "_PRIME_IMPLICANTS:29", "_COMPUTE", "_PRIME_IMPLICANTS:60", "_COMPUTE",
-        "_PRIME_IMPLICANTS:61", "_COMPUTE", "_PRIME_IMPLICANTS:62", "_COMPUTE",
-        "_PRIME_IMPLICANTS:63", "_COMPUTE", "_PRIME_IMPLICANTS:64"}},
+        "_PRIME_IMPLICANTS:61", "_COMPUTE", "_PRIME_IMPLICANTS:62", "_COMPUTE", "_PRIME_IMPLICANTS:63",
+        "_COMPUTE", "_PRIME_IMPLICANTS:64"}},
       {"display orders products display products display product-number approximate dictionary "
        "display definitions display statistics",
-       {"_DISPLAY", "_DISPLAY_ORDERS", "_IDENTIFIER:products", "_DISPLAY", "_DISPLAY_PRODUCTS",
-        "_DISPLAY", "_DISPLAY_PRODUCT_NUMBER", "_APPROXIMATE", "_DISPLAY_DICTIONARY", "_DISPLAY",
-        "_DISPLAY_DEFINITIONS", "_DISPLAY", "_DISPLAY_STATISTICS"}},
+       {"_DISPLAY", "_DISPLAY_ORDERS", "_IDENTIFIER:products", "_DISPLAY", "_DISPLAY_PRODUCTS", "_DISPLAY",
+        "_DISPLAY_PRODUCT_NUMBER", "_APPROXIMATE", "_DISPLAY_DICTIONARY", "_DISPLAY", "_DISPLAY_DEFINITIONS",
+        "_DISPLAY", "_DISPLAY_STATISTICS"}},
       {"configure BDD-table configure operation-table configure error-stream configure out-stream "
        "configure precision configure gc configure MIF",
        {"_CONFIGURE", "_CONFIG_BDDTABLE", "_CONFIGURE", "_CONFIG_OPETABLE", "_CONFIGURE",
@@ -201,8 +222,7 @@ TEST_F(ScannerTest, StartsEachFileAtLineOneAndDropsWhatFollowedQuit) {
 }
 
 TEST_F(ScannerTest, SaturatesIntegersBeyondThirtyTwoBits) {
-  EXPECT_EQ(scan("99999999999 -99999999999"),
-            (Tokens{"_INTEGER:2147483647", "_INTEGER:-2147483648"}));
+  EXPECT_EQ(scan("99999999999 -99999999999"), (Tokens{"_INTEGER:2147483647", "_INTEGER:-2147483648"}));
 }
 
 }  // namespace

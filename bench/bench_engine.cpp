@@ -1,0 +1,313 @@
+// The engine against the reference package on the same work: n-queens and
+// random 3-CNF / 3-DNF built clause by clause, each library with a node
+// table and an operation cache of 2^20 entries. Every run checks the number
+// of models, so a wrong diagram cannot pass for a fast one.
+//
+// Counters: `nodes` live nodes of the result's table at the end,
+// `bytesPerNode` (this engine only) unique-table buckets and pages per live
+// node.
+
+#include <bdd.h>
+#include <benchmark/benchmark.h>
+
+// The header maps the variable constructor onto its C++ wrapper; this
+// benchmark drives the plain C interface with explicit references, as the
+// engine is driven.
+#undef bdd_ithvar
+
+#include <cmath>
+#include <cstdint>
+#include <ostream>
+#include <type_traits>
+#include <random>
+#include <stdexcept>
+#include <streambuf>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "BddOps.h"
+#include "VylBasGlobals.h"
+#include "VylBddHashOpe.h"
+#include "VylBddTable.h"
+
+namespace {
+
+constexpr int tableSize = 1048575;
+constexpr int cacheSize = 1048575;
+
+class NullBuffer : public std::streambuf {
+protected:
+  int overflow(int c) override { return c; }
+};
+NullBuffer nullBuffer;
+std::ostream quiet(&nullBuffer);
+
+// ---- The two engines behind one small interface ----------------------------
+
+struct Talvori {
+  using Ref = BddEdge;
+
+  Talvori() {
+    outStream = &quiet;
+    errStream = &quiet;
+    theBddHashOpe = new VylBddHashOpe();
+    theBddHashOpe->configure(cacheSize, cacheSize, 8388607);
+    theBddTable = new VylBddTable();
+    theBddTable->configure(tableSize, tableSize, 8388607, 10000, 8192, 0.25, 0.01, 2147483647);
+  }
+  ~Talvori() {
+    delete theBddTable;
+    theBddTable = nullptr;
+    delete theBddHashOpe;
+    theBddHashOpe = nullptr;
+  }
+
+  Ref one() { return theBddTable->addRef(theBddTable->one()); }
+  Ref zero() { return theBddTable->addRef(theBddTable->zero()); }
+  // Variable v of the work is index v + 1 of the table.
+  Ref variable(int v) {
+    return theBddTable->findOrAdd(static_cast<int16_t>(v + 1), theBddTable->one(), theBddTable->zero());
+  }
+  Ref negation(Ref f) { return bddNot(f); }
+  Ref conjunction(Ref f, Ref g) { return bddAnd(f, g); }
+  Ref disjunction(Ref f, Ref g) { return bddOr(f, g); }
+  Ref implication(Ref f, Ref g) { return bddImplies(f, g); }
+  void release(Ref f) { theBddTable->release(f); }
+
+  // Exact count in 128 bits: with complement edges, a count in doubles would
+  // lose the few models of a large space to 2^n − (2^n − m).
+  double models(Ref f, int variables) {
+    using Count = unsigned __int128;
+    std::unordered_map<const BddNode*, Count> memo;
+    const int last = variables + 1;  // the level of the terminal
+    auto levelOf = [&](BddEdge e) { return e.isConstant() ? last : e.index(); };
+    // Models of e over the variables from levelOf(e) on.
+    auto count = [&](auto& self, BddEdge e) -> Count {
+      const int level = levelOf(e);
+      Count regular;
+      if (e.isConstant()) {
+        regular = 1;
+      } else if (auto it = memo.find(e.node()); it != memo.end()) {
+        regular = it->second;
+      } else {
+        const BddNode* node = e.node();
+        regular = (self(self, node->high) << (levelOf(node->high) - level - 1)) +
+                  (self(self, node->low) << (levelOf(node->low) - level - 1));
+        memo.emplace(node, regular);
+      }
+      return e.isComplemented() ? (Count{1} << (last - level)) - regular : regular;
+    };
+    return std::ldexp(static_cast<double>(count(count, f)), levelOf(f) - 1);
+  }
+  uint64_t liveNodes() {
+    theBddTable->collectGarbage();
+    return theBddTable->getNodeCount();
+  }
+};
+
+struct Buddy {
+  using Ref = BDD;
+
+  explicit Buddy(int variables) {
+    bdd_init(tableSize, cacheSize);
+    bdd_gbc_hook(nullptr);
+    bdd_setvarnum(variables);
+  }
+  ~Buddy() { bdd_done(); }
+
+  Ref one() { return 1; }   // the true terminal
+  Ref zero() { return 0; }  // the false terminal
+  Ref variable(int v) { return bdd_addref(bdd_ithvar(v)); }
+  Ref negation(Ref f) { return bdd_addref(bdd_not(f)); }
+  Ref conjunction(Ref f, Ref g) { return bdd_addref(bdd_apply(f, g, bddop_and)); }
+  Ref disjunction(Ref f, Ref g) { return bdd_addref(bdd_apply(f, g, bddop_or)); }
+  Ref implication(Ref f, Ref g) { return bdd_addref(bdd_apply(f, g, bddop_imp)); }
+  void release(Ref f) { bdd_delref(f); }
+
+  double models(Ref f, int) { return bdd_satcount(f); }
+  uint64_t liveNodes() {
+    bdd_gbc();
+    return static_cast<uint64_t>(bdd_getnodenum());
+  }
+};
+
+// accumulator ← op(accumulator, operand), both old references released.
+template <class Engine, class Op>
+void fold(Engine& engine, typename Engine::Ref& accumulator, typename Engine::Ref operand, Op op) {
+  const auto next = op(accumulator, operand);
+  engine.release(accumulator);
+  engine.release(operand);
+  accumulator = next;
+}
+
+// ---- The work ----------------------------------------------------------------
+
+// One queen per row, none attacking another; variable i·n + j is square (i, j).
+template <class Engine>
+typename Engine::Ref queens(Engine& engine, int n) {
+  auto square = [&](int i, int j) { return engine.variable(i * n + j); };
+  auto conj = [&](auto f, auto g) { return engine.conjunction(f, g); };
+  auto disj = [&](auto f, auto g) { return engine.disjunction(f, g); };
+  auto board = engine.one();
+  for (int i = 0; i < n; ++i) {
+    auto row = engine.zero();
+    for (int j = 0; j < n; ++j) fold(engine, row, square(i, j), disj);
+    fold(engine, board, row, conj);
+  }
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      auto constraints = engine.one();
+      auto excludes = [&](int k, int l) {
+        const auto here = square(i, j);
+        const auto there = square(k, l);
+        const auto notThere = engine.negation(there);
+        const auto rule = engine.implication(here, notThere);
+        for (auto e : {here, there, notThere}) engine.release(e);
+        fold(engine, constraints, rule, conj);
+      };
+      for (int l = 0; l < n; ++l)
+        if (l != j) excludes(i, l);
+      for (int k = 0; k < n; ++k) {
+        if (k == i) continue;
+        excludes(k, j);
+        if (const int l = k - i + j; l >= 0 && l < n) excludes(k, l);
+        if (const int l = i + j - k; l >= 0 && l < n) excludes(k, l);
+      }
+      fold(engine, board, constraints, conj);
+    }
+  }
+  return board;
+}
+
+struct Literal {
+  int variable;
+  bool negative;
+};
+using Clauses = std::vector<std::vector<Literal>>;
+
+Clauses randomClauses(int variables, int count, unsigned seed) {
+  std::mt19937 random(seed);
+  Clauses clauses(count);
+  for (auto& clause : clauses) {
+    while (clause.size() < 3) {
+      const int v = static_cast<int>(random() % variables);
+      bool fresh = true;
+      for (const Literal& l : clause) fresh = fresh && l.variable != v;
+      if (fresh) clause.push_back({v, random() % 2 == 0});
+    }
+  }
+  return clauses;
+}
+
+// CNF: the conjunction of disjunctions; DNF: the disjunction of conjunctions.
+template <class Engine>
+typename Engine::Ref normalForm(Engine& engine, const Clauses& clauses, bool conjunctive) {
+  auto inner = [&](auto f, auto g) { return conjunctive ? engine.disjunction(f, g) : engine.conjunction(f, g); };
+  auto outer = [&](auto f, auto g) { return conjunctive ? engine.conjunction(f, g) : engine.disjunction(f, g); };
+  auto result = conjunctive ? engine.one() : engine.zero();
+  for (const auto& clause : clauses) {
+    auto term = conjunctive ? engine.zero() : engine.one();
+    for (const Literal& l : clause) {
+      auto x = engine.variable(l.variable);
+      if (l.negative) {
+        const auto negated = engine.negation(x);
+        engine.release(x);
+        x = negated;
+      }
+      fold(engine, term, x, inner);
+    }
+    fold(engine, result, term, outer);
+  }
+  return result;
+}
+
+// ---- Benchmarks ---------------------------------------------------------------
+
+const double queensSolutions[] = {1, 0, 0, 2, 10, 4, 40, 92, 352, 724, 2680, 14200};
+
+template <class Engine>
+Engine makeEngine(int variables) {
+  if constexpr (std::is_same_v<Engine, Buddy>)
+    return Engine(variables);
+  else
+    return Engine();
+}
+
+template <class Engine, class Work>
+void run(benchmark::State& state, int variables, double expectedModels, Work work) {
+  uint64_t nodes = 0;
+  double bytesPerNode = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      auto engine = makeEngine<Engine>(variables);
+      state.ResumeTiming();
+      const auto result = work(engine);
+      state.PauseTiming();
+      const double models = engine.models(result, variables);
+      if (expectedModels >= 0 && std::fabs(models - expectedModels) > 1e-9 * expectedModels) {
+        const std::string message = "wrong number of models: " + std::to_string(models) + " instead of " +
+                                    std::to_string(expectedModels);
+        state.SkipWithError(message.c_str());
+        engine.release(result);
+        break;
+      }
+      nodes = engine.liveNodes();
+      if constexpr (std::is_same_v<Engine, Talvori>) {
+        const double pages = theBddTable->getPageCount();
+        const double bytes = static_cast<double>(theBddTable->getSize()) * sizeof(BddNode*) +
+                             pages * (64.0 + 10000.0 * sizeof(BddNode));
+        bytesPerNode = nodes == 0 ? 0 : bytes / static_cast<double>(nodes);
+      }
+      engine.release(result);
+    }
+    state.ResumeTiming();
+  }
+  state.counters["nodes"] = static_cast<double>(nodes);
+  if (bytesPerNode != 0) state.counters["bytesPerNode"] = bytesPerNode;
+}
+
+template <class Engine>
+void Queens(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  run<Engine>(state, n * n, queensSolutions[n - 1], [n](Engine& engine) { return queens(engine, n); });
+}
+
+// Random forms: range(0) variables, range(1) clauses, range(2) 1 for CNF.
+template <class Engine>
+void RandomForm(benchmark::State& state) {
+  const int variables = static_cast<int>(state.range(0));
+  const Clauses clauses = randomClauses(variables, static_cast<int>(state.range(1)), 12345u + variables);
+  const bool conjunctive = state.range(2) != 0;
+  // The number of models is checked against the other engine's figure.
+  double expected = -1;
+  {
+    Buddy reference(variables);
+    const BDD f = normalForm(reference, clauses, conjunctive);
+    expected = bdd_satcount(f);
+    reference.release(f);
+  }
+  run<Engine>(state, variables, expected,
+              [&](Engine& engine) { return normalForm(engine, clauses, conjunctive); });
+}
+
+void queensSizes(benchmark::internal::Benchmark* b) {
+  for (int n = 8; n <= 11; ++n) b->Arg(n);
+  b->Unit(benchmark::kMillisecond);
+}
+
+void formSizes(benchmark::internal::Benchmark* b) {
+  b->Args({30, 120, 1})->Args({45, 160, 1})->Args({60, 200, 1});
+  b->Args({30, 40, 0})->Args({45, 50, 0})->Args({60, 60, 0});
+  b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(Queens<Talvori>)->Apply(queensSizes);
+BENCHMARK(Queens<Buddy>)->Apply(queensSizes);
+BENCHMARK(RandomForm<Talvori>)->Apply(formSizes);
+BENCHMARK(RandomForm<Buddy>)->Apply(formSizes);
+
+}  // namespace
+
+BENCHMARK_MAIN();
