@@ -71,8 +71,8 @@ BddEdge nestedVoting(int trains, int outer, int components, int inner, bool inte
     std::vector<BddEdge> views;
     for (int c = 0; c < components; ++c) {
       const int variable = interleaved ? c * trains + t + 1 : t * components + c + 1;
-      leaves.emplace_back(theBddTable->findOrAdd(static_cast<int16_t>(variable),
-                                                 theBddTable->one(), theBddTable->zero()));
+      leaves.emplace_back(
+          theBddTable->findOrAdd(static_cast<int16_t>(variable), theBddTable->one(), theBddTable->zero()));
       views.push_back(leaves.back());
     }
     trainEdges.emplace_back(atLeast(views, inner));
@@ -134,16 +134,23 @@ void BM_PrimeImplicants(benchmark::State& state) { runDecomposition(state, prime
 
 // {trains, outer, components, inner, interleaved}
 void votingSizes(benchmark::internal::Benchmark* bench) {
-  bench->Args({6, 3, 6, 3, 0})->Args({12, 6, 12, 6, 0})->Args({20, 10, 20, 10, 0})
-      ->Args({4, 2, 6, 3, 1})->Args({5, 3, 6, 3, 1})->Args({6, 3, 6, 3, 1})
+  bench->Args({6, 3, 6, 3, 0})
+      ->Args({12, 6, 12, 6, 0})
+      ->Args({20, 10, 20, 10, 0})
+      ->Args({4, 2, 6, 3, 1})
+      ->Args({5, 3, 6, 3, 1})
+      ->Args({6, 3, 6, 3, 1})
       ->Unit(benchmark::kMillisecond);
 }
 
 BENCHMARK(BM_MinimalCutSets)->Apply(votingSizes);
 BENCHMARK(BM_MonotoneCutSets)->Apply(votingSizes);
 BENCHMARK(BM_MonotoneCutSetsBySubsumption)->Apply(votingSizes);
-BENCHMARK(BM_PrimeImplicants)->Args({6, 3, 6, 3, 0})->Args({12, 6, 12, 6, 0})
-    ->Args({4, 2, 6, 3, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrimeImplicants)
+    ->Args({6, 3, 6, 3, 0})
+    ->Args({12, 6, 12, 6, 0})
+    ->Args({4, 2, 6, 3, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

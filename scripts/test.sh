@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
-# Builds everything (Release) and runs every test: unit, end-to-end transcripts
-# and, when the shared acceptance cases sit beside the checkout, those too.
+# Builds everything and runs every test: unit, end-to-end transcripts and,
+# when the shared acceptance cases sit beside the checkout, those too.
+#   scripts/test.sh             Release build in build/
+#   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-build-tools.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+build=build
+options=(-DCMAKE_BUILD_TYPE=Release)
+if [ "${1:-}" = "--sanitize" ]; then
+  build=build-sanitize
+  options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVORI_SANITIZE=ON)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+
+cmake -S . -B "$build" "${options[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"

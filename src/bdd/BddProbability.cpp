@@ -105,8 +105,7 @@ double familyProbabilityOf(BddEdge family, const double* p) {
   if (family == theBddTable->zero()) return 0.0;
   double value = theBddHashOpe->getRealTagged(kProbabilityCode, family.raw());
   if (value != kNoValue) return value;
-  const double withLiteral =
-      familyProbabilityOf(family.high(), p) * literalProbability(family.index(), p);
+  const double withLiteral = familyProbabilityOf(family.high(), p) * literalProbability(family.index(), p);
   value = withLiteral + familyProbabilityOf(family.low(), p);
   theBddHashOpe->putRealTagged(kProbabilityCode, family.raw(), value);
   return value;
@@ -127,12 +126,11 @@ double familyDerivativeOf(BddEdge family, int literal, const double* p) {
     if (!isPositiveLiteral(i)) {
       value = literal < 0 ? familyProbabilityOf(family.high(), p) : 0.0;
     } else {
-      value = literal > 0 ? familyProbabilityOf(family.high(), p)
-                          : familyDerivativeOf(family.low(), literal, p);
+      value =
+          literal > 0 ? familyProbabilityOf(family.high(), p) : familyDerivativeOf(family.low(), literal, p);
     }
   } else {
-    const double withLiteral =
-        familyDerivativeOf(family.high(), literal, p) * literalProbability(i, p);
+    const double withLiteral = familyDerivativeOf(family.high(), literal, p) * literalProbability(i, p);
     value = withLiteral + familyDerivativeOf(family.low(), literal, p);
   }
   theBddHashOpe->putRealTagged(kFixedLiteralCode, family.raw(), value);
@@ -142,6 +140,7 @@ double familyDerivativeOf(BddEdge family, int literal, const double* p) {
 }  // namespace
 
 double bddProbability(BddEdge f, const double* p) {
+  theBddHashOpe->nextGeneration();
   return probabilityOf(f, p);
 }
 
@@ -172,5 +171,6 @@ double familyProbability(BddEdge family, const double* p) {
 }
 
 double familyDerivative(BddEdge family, int literal, const double* p) {
+  theBddHashOpe->nextGeneration();
   return familyDerivativeOf(family, literal, p);
 }

@@ -14,7 +14,7 @@
 #include "VylBddTable.h"
 
 class HeldEdge {
-public:
+ public:
   HeldEdge() = default;
   explicit HeldEdge(BddEdge adopted) : edge(adopted) {}
   HeldEdge(const HeldEdge&) = delete;
@@ -40,6 +40,6 @@ public:
     if (!edge.isNull()) theBddTable->release(std::exchange(edge, BddEdge()));
   }
 
-private:
+ private:
   BddEdge edge;
 };

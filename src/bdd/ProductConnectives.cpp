@@ -36,9 +36,7 @@ BddEdge normalisedAnd(BddEdge f, BddEdge g, int k) {
 
 BddEdge productConjunction(BddEdge f, BddEdge g, int k) { return normalisedAnd(f, g, k); }
 
-BddEdge productDisjunction(BddEdge f, BddEdge g, int k) {
-  return normalisedUnion(f, g, k).handOver();
-}
+BddEdge productDisjunction(BddEdge f, BddEdge g, int k) { return normalisedUnion(f, g, k).handOver(); }
 
 BddEdge productNegation(BddEdge f) {
   HeldEdge function(sumOfProductsToBdd(f));

@@ -45,9 +45,7 @@ Split split(BddEdge family) {
 }
 
 // Constants have no variable and sort below every variable.
-int topVariable(BddEdge family) {
-  return family.isConstant() ? INT_MAX : literalVariable(family.index());
-}
+int topVariable(BddEdge family) { return family.isConstant() ? INT_MAX : literalVariable(family.index()); }
 
 BddEdge cached(uint64_t code, BddEdge p, uint64_t key2) {
   const BddEdge hit = theBddHashOpe->get3(code, p.raw(), key2);

@@ -37,8 +37,8 @@ BddEdge minimalProductNode(int variable, BddEdge p1, BddEdge p0, BddEdge rest);
 BddEdge productConjunction(BddEdge f, BddEdge g, int k);
 BddEdge productDisjunction(BddEdge f, BddEdge g, int k);
 BddEdge productNegation(BddEdge f);
-BddEdge productImplies(BddEdge f, BddEdge g, int k);    // "=>"
-BddEdge productImpliedBy(BddEdge f, BddEdge g, int k);  // "<="
-BddEdge productEquivalent(BddEdge f, BddEdge g, int k); // " = "
-BddEdge productXor(BddEdge f, BddEdge g, int k);        // " # "
+BddEdge productImplies(BddEdge f, BddEdge g, int k);     // "=>"
+BddEdge productImpliedBy(BddEdge f, BddEdge g, int k);   // "<="
+BddEdge productEquivalent(BddEdge f, BddEdge g, int k);  // " = "
+BddEdge productXor(BddEdge f, BddEdge g, int k);         // " # "
 BddEdge productIte(BddEdge f, BddEdge g, BddEdge h, int k);

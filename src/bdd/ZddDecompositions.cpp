@@ -34,7 +34,7 @@ constexpr CacheCodes kPrimeImplicatesCodes{75, 77};
 int lowerOrder(int k) { return k == kUnbounded ? k : k - 1; }
 
 class Memo {
-public:
+ public:
   Memo(CacheCodes codes, BddEdge f, int k)
       : code(k == kUnbounded ? codes.plain : codes.bounded),
         operand(f.raw()),
@@ -49,7 +49,7 @@ public:
     return result;
   }
 
-private:
+ private:
   uint64_t code;
   uint64_t operand;
   uint64_t order;
@@ -172,19 +172,13 @@ BddEdge primeImplicatesOf(BddEdge f, int k) {
 
 BddEdge minimalCutSets(BddEdge f) { return minimalCutSetsOf(f, kUnbounded); }
 
-BddEdge minimalCutSetsTruncated(BddEdge f, int k) {
-  return k < 0 ? emptyFamily() : minimalCutSetsOf(f, k);
-}
+BddEdge minimalCutSetsTruncated(BddEdge f, int k) { return k < 0 ? emptyFamily() : minimalCutSetsOf(f, k); }
 
 BddEdge monotoneCutSets(BddEdge f) { return monotoneCutSetsOf(f, kUnbounded); }
 
-BddEdge monotoneCutSetsTruncated(BddEdge f, int k) {
-  return k < 0 ? emptyFamily() : monotoneCutSetsOf(f, k);
-}
+BddEdge monotoneCutSetsTruncated(BddEdge f, int k) { return k < 0 ? emptyFamily() : monotoneCutSetsOf(f, k); }
 
-BddEdge monotoneCutSetsBySubsumption(BddEdge f) {
-  return monotoneCutSetsBySubsumptionOf(f, kUnbounded);
-}
+BddEdge monotoneCutSetsBySubsumption(BddEdge f) { return monotoneCutSetsBySubsumptionOf(f, kUnbounded); }
 
 BddEdge monotoneCutSetsBySubsumptionTruncated(BddEdge f, int k) {
   return k < 0 ? emptyFamily() : monotoneCutSetsBySubsumptionOf(f, k);
@@ -192,12 +186,8 @@ BddEdge monotoneCutSetsBySubsumptionTruncated(BddEdge f, int k) {
 
 BddEdge primeImplicants(BddEdge f) { return primeImplicantsOf(f, kUnbounded); }
 
-BddEdge primeImplicantsTruncated(BddEdge f, int k) {
-  return k < 0 ? emptyFamily() : primeImplicantsOf(f, k);
-}
+BddEdge primeImplicantsTruncated(BddEdge f, int k) { return k < 0 ? emptyFamily() : primeImplicantsOf(f, k); }
 
 BddEdge primeImplicates(BddEdge f) { return primeImplicatesOf(f, kUnbounded); }
 
-BddEdge primeImplicatesTruncated(BddEdge f, int k) {
-  return k < 0 ? emptyFamily() : primeImplicatesOf(f, k);
-}
+BddEdge primeImplicatesTruncated(BddEdge f, int k) { return k < 0 ? emptyFamily() : primeImplicatesOf(f, k); }

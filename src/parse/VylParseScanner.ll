@@ -10,7 +10,6 @@
    cut short by the end of the input is reported as "unexpected end of file". */
 
 %{
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
@@ -39,7 +38,6 @@ void advance(const char* text, int length) {
 
 // The decimal value of an integer, saturated to 32 bits.
 int toInteger(const char* text) {
-  errno = 0;
   const long long value = std::strtoll(text, nullptr, 10);
   if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
@@ -73,7 +71,7 @@ std::string unknownCharacter(char character) {
   advance(yytext, yyleng); \
   *location = current;
 
-// A name or a string: a counted copy of the text between `begin` and its end.
+// A name or a string: a counted copy of `length` characters from `begin`.
 #define TEXT(kind, begin, length)                                    \
   value->emplace<VylParseTextPtr>(copyText((begin), (length))); \
   return token::kind

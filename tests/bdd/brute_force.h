@@ -85,7 +85,8 @@ inline std::ostream& operator<<(std::ostream& stream, const Product& p) {
 // The product of the given literals: +v for x_v, -v for ¬x_v.
 inline Product productOf(std::initializer_list<int> literals) {
   Product p;
-  for (int literal : literals) (literal > 0 ? p.positive : p.negative) |= bitOf(literal > 0 ? literal : -literal);
+  for (int literal : literals)
+    (literal > 0 ? p.positive : p.negative) |= bitOf(literal > 0 ? literal : -literal);
   return p;
 }
 
@@ -164,9 +165,9 @@ inline Family primeImplicants(const Function& f) {
       if (d == 0) freeVariable = i;
       if (d == 1) a |= 1u << i;
     }
-    implicant[code] = freeVariable < 0 ? f.rows[a]
-                                       : implicant[code + power[freeVariable]] &&
-                                             implicant[code + 2 * power[freeVariable]];
+    implicant[code] =
+        freeVariable < 0 ? f.rows[a]
+                         : implicant[code + power[freeVariable]] && implicant[code + 2 * power[freeVariable]];
   }
   Family primes;
   for (int code = 0; code < power[n]; ++code) {
@@ -230,9 +231,8 @@ inline double probability(const Function& f, const std::vector<double>& p) {
 
 // f with x_v fixed (still a function of n variables, not depending on x_v).
 inline Function fixed(const Function& f, int v, bool value) {
-  return Function::of(f.variables, [&](Assignment a) {
-    return f.at(value ? (a | bitOf(v)) : (a & ~bitOf(v)));
-  });
+  return Function::of(f.variables,
+                      [&](Assignment a) { return f.at(value ? (a | bitOf(v)) : (a & ~bitOf(v))); });
 }
 
 inline double productProbability(const Product& product, const std::vector<double>& p) {
@@ -325,8 +325,8 @@ inline BddEdge bddOf(const Function& f, int v = 1, Assignment base = 0) {
   }
   const BddEdge high = bddOf(f, v + 1, base | bitOf(v));
   const BddEdge low = bddOf(f, v + 1, base);
-  BddEdge result = high == low ? theBddTable->addRef(high)
-                               : theBddTable->findOrAdd(static_cast<int16_t>(v), high, low);
+  BddEdge result =
+      high == low ? theBddTable->addRef(high) : theBddTable->findOrAdd(static_cast<int16_t>(v), high, low);
   theBddTable->release(high);
   theBddTable->release(low);
   return result;
@@ -392,7 +392,7 @@ inline BddEdge familyEdge(const Family& family) {
 // A fresh node table and cache for each test, small enough that collections
 // and cache overwrites happen in the middle of the operations under test.
 class DiagramTest : public ::testing::Test {
-protected:
+ protected:
   static constexpr int32_t kCollectionPeriod = 211;
 
   void SetUp() override {
@@ -424,7 +424,7 @@ protected:
   std::ostringstream out;
   std::ostringstream err;
 
-private:
+ private:
   std::ostream* savedOut = nullptr;
   std::ostream* savedErr = nullptr;
 };

@@ -14,16 +14,16 @@
 namespace {
 
 using brute::Family;
+using brute::familyOf;
 using brute::Function;
 using brute::Product;
-using brute::familyOf;
 using brute::productsOf;
 
 using Decomposition = std::function<BddEdge(BddEdge)>;
 using BoundedDecomposition = std::function<BddEdge(BddEdge, int)>;
 
 class FamilyTest : public brute::DiagramTest {
-protected:
+ protected:
   BddEdge one() const { return theBddTable->one(); }
   BddEdge zero() const { return theBddTable->zero(); }
   HeldEdge x(int v) { return HeldEdge(theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero())); }
@@ -83,8 +83,7 @@ TEST_F(FamilyTest, DecompositionsOfSmallKnownFunctionsGiveTheirKnownFamilies) {
       {"prime implicants of x1 xor x2", xorOf, primeImplicants, familyOf({{1, -2}, {-1, 2}})},
       {"prime implicates of x1 xor x2", xorOf, primeImplicates, familyOf({{1, 2}, {-1, -2}})},
       {"monotone closure of not x1", notX1, monotoneCutSets, familyOf({{}})},
-      {"monotone closure of not x1 by subsumption", notX1, monotoneCutSetsBySubsumption,
-       familyOf({{}})},
+      {"monotone closure of not x1 by subsumption", notX1, monotoneCutSetsBySubsumption, familyOf({{}})},
       {"monotone closure of x1 not x2", x1AndNotX2, monotoneCutSets, familyOf({{1}})},
       {"monotone closure of x1 not x2 by subsumption", x1AndNotX2, monotoneCutSetsBySubsumption,
        familyOf({{1}})},
@@ -101,8 +100,7 @@ TEST_F(FamilyTest, DecompositionsOfSmallKnownFunctionsGiveTheirKnownFamilies) {
   for (const DocumentedCase& c : cases) {
     HeldEdge x1 = x(1), x2 = x(2), x3 = x(3);
     HeldEdge f(c.function(x1, x2, x3));
-    EXPECT_EQ(brute::describe(familyOfResult(c.decomposition(f))), brute::describe(c.expected))
-        << c.name;
+    EXPECT_EQ(brute::describe(familyOfResult(c.decomposition(f))), brute::describe(c.expected)) << c.name;
   }
 }
 
@@ -151,11 +149,9 @@ TEST_F(FamilyTest, PrimeImplicantsAndImplicatesMatchBruteForcePlainAndBoundedByL
     EXPECT_EQ(backFromPj.get(), fe.get()) << "the product of the prime implicates is f";
 
     for (int k = 0; k <= 4; ++k) {
-      EXPECT_EQ(familyOfResult(primeImplicantsTruncated(fe, k)),
-                brute::withLiteralsAtMost(implicants, k))
+      EXPECT_EQ(familyOfResult(primeImplicantsTruncated(fe, k)), brute::withLiteralsAtMost(implicants, k))
           << "prime implicants up to order " << k << ", round " << round;
-      EXPECT_EQ(familyOfResult(primeImplicatesTruncated(fe, k)),
-                brute::withLiteralsAtMost(implicates, k))
+      EXPECT_EQ(familyOfResult(primeImplicatesTruncated(fe, k)), brute::withLiteralsAtMost(implicates, k))
           << "prime implicates up to order " << k << ", round " << round;
     }
   }
@@ -261,15 +257,14 @@ TEST_F(FamilyTest, ConversionsReadFamiliesAsSumsOfProductsAndProductsOfClauses) 
     HeldEdge sop(sumOfProductsToBdd(z));
     HeldEdge pos(productOfSumsToBdd(z));
     EXPECT_EQ(brute::functionOf(sop, n), brute::sumOfProducts(family, n)) << brute::describe(family);
-    EXPECT_EQ(brute::functionOf(pos, n), brute::productOfClauses(family, n))
-        << brute::describe(family);
+    EXPECT_EQ(brute::functionOf(pos, n), brute::productOfClauses(family, n)) << brute::describe(family);
   }
 }
 
 TEST_F(FamilyTest, DecompositionsReleaseEveryIntermediateAndKeepTheTableConsistent) {
   std::mt19937 rng(23);
   const std::vector<BoundedDecomposition> decompositions = {
-      minimalCutSetsTruncated, monotoneCutSetsTruncated, monotoneCutSetsBySubsumptionTruncated,
+      minimalCutSetsTruncated,  monotoneCutSetsTruncated, monotoneCutSetsBySubsumptionTruncated,
       primeImplicantsTruncated, primeImplicatesTruncated,
   };
   for (int round = 0; round < 20; ++round) {

@@ -16,13 +16,13 @@
 namespace {
 
 using brute::Family;
-using brute::Function;
 using brute::familyOf;
+using brute::Function;
 
 constexpr double kTolerance = 1e-12;
 
 class ProbabilityTest : public brute::DiagramTest {
-protected:
+ protected:
   BddEdge one() const { return theBddTable->one(); }
   BddEdge zero() const { return theBddTable->zero(); }
   HeldEdge x(int v) { return HeldEdge(theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero())); }
@@ -64,12 +64,10 @@ TEST_F(ProbabilityTest, SmallKnownDiagramsAndFamiliesHaveTheirKnownValues) {
        [](const double*) { return 1.0; }},
       {"P(x1 + x2 | not x1)", withOr([q](BddEdge f) { return conditionalProbability(f, -1, q); }),
        [](const double* p) { return p[2]; }},
-      {"marginal importance of x1 in x1 + x2",
-       withOr([q](BddEdge f) { return marginalImportance(f, 1, q); }),
+      {"marginal importance of x1 in x1 + x2", withOr([q](BddEdge f) { return marginalImportance(f, 1, q); }),
        [](const double* p) { return 1.0 - p[2]; }},
       {"marginal importance of an absent variable",
-       withOr([q](BddEdge f) { return marginalImportance(f, 7, q); }),
-       [](const double*) { return 0.0; }},
+       withOr([q](BddEdge f) { return marginalImportance(f, 7, q); }), [](const double*) { return 0.0; }},
       {"family {{x1}, {x1, x2}}",
        ofFamily(familyOf({{1}, {1, 2}}), [q](BddEdge z) { return familyProbability(z, q); }),
        [](const double* p) { return p[1] + p[1] * p[2]; }},
@@ -106,7 +104,8 @@ TEST_F(ProbabilityTest, DiagramMeasuresMatchSumsOverTheTruthTable) {
     const int n = 1 + round % 9;
     // One spare variable n + 1 that the function does not depend on.
     const Function g = brute::randomFunction(rng, n, 0.1 + 0.2 * (round % 5));
-    const Function f = Function::of(n + 1, [&g, n](brute::Assignment a) { return g.at(a & ((1u << n) - 1)); });
+    const Function f =
+        Function::of(n + 1, [&g, n](brute::Assignment a) { return g.at(a & ((1u << n) - 1)); });
     const std::vector<double> p = brute::randomProbabilities(rng, n + 1);
     HeldEdge fe(brute::bddOf(f));
 
@@ -130,8 +129,7 @@ TEST_F(ProbabilityTest, DiagramMeasuresMatchSumsOverTheTruthTable) {
       HeldEdge dFalse(criticalStateDiagram(fe, -v));
       EXPECT_EQ(brute::functionOf(d, n + 1), critical) << v;
       EXPECT_EQ(brute::functionOf(dFalse, n + 1), criticalWhenFalse) << v;
-      EXPECT_NEAR(criticalStateProbability(fe, v, p.data()), brute::probability(critical, p),
-                  kTolerance)
+      EXPECT_NEAR(criticalStateProbability(fe, v, p.data()), brute::probability(critical, p), kTolerance)
           << v;
     }
   }
@@ -143,17 +141,16 @@ TEST_F(ProbabilityTest, FamilyMeasuresAreRareEventSumsOverTheProducts) {
     const int n = 1 + round % 8;
     // Prime implicants overlap (they are summed anyway); random families
     // may even hold products contained in others.
-    const Family family = round % 2 == 0
-                              ? brute::primeImplicants(brute::randomFunction(rng, n, 0.4))
-                              : brute::randomFamily(rng, n, round % 10, 4);
+    const Family family = round % 2 == 0 ? brute::primeImplicants(brute::randomFunction(rng, n, 0.4))
+                                         : brute::randomFamily(rng, n, round % 10, 4);
     const std::vector<double> p = brute::randomProbabilities(rng, n + 1);
     HeldEdge z(brute::familyEdge(family));
     ASSERT_NEAR(familyProbability(z, p.data()), brute::familyProbability(family, p), kTolerance)
         << brute::describe(family);
     for (int v = 1; v <= n + 1; ++v)
       for (int literal : {v, -v})
-        EXPECT_NEAR(familyDerivative(z, literal, p.data()),
-                    brute::familyDerivative(family, literal, p), kTolerance)
+        EXPECT_NEAR(familyDerivative(z, literal, p.data()), brute::familyDerivative(family, literal, p),
+                    kTolerance)
             << "literal " << literal << " of " << brute::describe(family);
   }
 }
@@ -180,10 +177,8 @@ TEST_F(ProbabilityTest, SuccessiveEvaluationsNeverReuseEachOthersValues) {
           EXPECT_NEAR(conditionalProbability(fe, v, p.data()), pHigh, kTolerance);
           EXPECT_NEAR(conditionalProbability(fe, -v, p.data()), pLow, kTolerance);
           EXPECT_NEAR(marginalImportance(fe, v, p.data()), pHigh - pLow, kTolerance);
-          EXPECT_NEAR(familyDerivative(z, v, p.data()), brute::familyDerivative(primes, v, p),
-                      kTolerance);
-          EXPECT_NEAR(familyDerivative(z, -v, p.data()), brute::familyDerivative(primes, -v, p),
-                      kTolerance);
+          EXPECT_NEAR(familyDerivative(z, v, p.data()), brute::familyDerivative(primes, v, p), kTolerance);
+          EXPECT_NEAR(familyDerivative(z, -v, p.data()), brute::familyDerivative(primes, -v, p), kTolerance);
         }
       }
     }

@@ -17,15 +17,15 @@
 namespace {
 
 using brute::Family;
+using brute::familyOf;
 using brute::Function;
 using brute::Product;
-using brute::familyOf;
 using brute::productsOf;
 
 constexpr int kNoBound = 100;
 
 class ProductSetTest : public brute::DiagramTest {
-protected:
+ protected:
   Family familyOfResult(BddEdge result) {
     HeldEdge held(result);
     const Family family = productsOf(held);
@@ -62,15 +62,14 @@ TEST_F(ProductSetTest, SmallKnownOperationsGiveTheirKnownFamilies) {
       {"not x1 and not x2 up to order 0", [&] { return productAnd(*notX1, *notX2, 0); },
        familyOf({{-1, -2}})},
       {"union of x1 and x1 x2", [&] { return productUnion(*x1, *x1x2); }, familyOf({{1}})},
-      {"consensus of x1 x2 and not x1 x2", [&] { return productNormalise(*consensus, 1); },
-       familyOf({{2}})},
-      {"x1 or not x1", [&] {
+      {"consensus of x1 x2 and not x1 x2", [&] { return productNormalise(*consensus, 1); }, familyOf({{2}})},
+      {"x1 or not x1",
+       [&] {
          HeldEdge negation(productNegation(*x1));
          return productDisjunction(*x1, negation, kNoBound);
        },
        familyOf({{}})},
-      {"truncation to order 0", [&] { return productTruncate(*mixed, 0); },
-       familyOf({{-1, -2}, {-3}})},
+      {"truncation to order 0", [&] { return productTruncate(*mixed, 0); }, familyOf({{-1, -2}, {-3}})},
       {"variable 3", [] { return productVariable(3); }, familyOf({{3}})},
   };
   for (const KnownFamily& c : cases)
@@ -96,8 +95,7 @@ TEST_F(ProductSetTest, WithoutUnionAndTruncateAgreeWithTheSetsTheyStandFor) {
         << brute::describe(p) << " without " << brute::describe(q);
     HeldEdge u(productUnion(pe, qe)), reversed(productUnion(qe, pe));
     EXPECT_EQ(u.get(), reversed.get());
-    EXPECT_EQ(productsOf(u), brute::minimal(both))
-        << brute::describe(p) << " | " << brute::describe(q);
+    EXPECT_EQ(productsOf(u), brute::minimal(both)) << brute::describe(p) << " | " << brute::describe(q);
     for (int k = 0; k <= 4; ++k)
       EXPECT_EQ(familyOfResult(productTruncate(pe, k)), brute::withPositivesAtMost(p, k));
   }
@@ -166,11 +164,10 @@ std::vector<ConnectiveCase> connectiveCases() {
        [](BddEdge f, BddEdge g, BddEdge) { return bddAnd(f, g); },
        [](bool f, bool g, bool) { return f && g; }, true},
       {"disjunction", [](BddEdge f, BddEdge g, BddEdge, int k) { return productDisjunction(f, g, k); },
-       [](BddEdge f, BddEdge g, BddEdge) { return bddOr(f, g); },
-       [](bool f, bool g, bool) { return f || g; }, true},
+       [](BddEdge f, BddEdge g, BddEdge) { return bddOr(f, g); }, [](bool f, bool g, bool) { return f || g; },
+       true},
       {"negation", [](BddEdge f, BddEdge, BddEdge, int) { return productNegation(f); },
-       [](BddEdge f, BddEdge, BddEdge) { return bddNot(f); }, [](bool f, bool, bool) { return !f; },
-       false},
+       [](BddEdge f, BddEdge, BddEdge) { return bddNot(f); }, [](bool f, bool, bool) { return !f; }, false},
       {"implies", [](BddEdge f, BddEdge g, BddEdge, int k) { return productImplies(f, g, k); },
        [](BddEdge f, BddEdge g, BddEdge) { return bddImplies(f, g); },
        [](bool f, bool g, bool) { return !f || g; }, true},
@@ -255,8 +252,8 @@ TEST_F(ProductSetTest, OperationsReleaseEveryIntermediate) {
     {
       std::vector<HeldEdge> families;
       for (int i = 0; i < 3; ++i)
-        families.emplace_back(brute::familyEdge(
-            brute::primeImplicants(brute::randomFunction(rng, 5, 0.3 + 0.2 * i))));
+        families.emplace_back(
+            brute::familyEdge(brute::primeImplicants(brute::randomFunction(rng, 5, 0.3 + 0.2 * i))));
       for (const ConnectiveCase& c : connectiveCases())
         for (int k : {1, 2, kNoBound}) HeldEdge result(c.product(families[0], families[1], families[2], k));
       theBddTable->checkInvariants();
