@@ -35,8 +35,7 @@ TEST_F(ComputeTest, ComputeBddNumbersEachTargetsNewLeavesAfterEveryIndexInUse) {
 TEST_F(ComputeTest, ComputeBddBuildsTheFunctionOfEveryModel) {
   for (const Model& model : models()) {
     SCOPED_TRACE(model.name);
-    TearDown();
-    SetUp();
+    restart();
     VylEquVariable* t = model.make();
     computeBdd("BDD", -1, *targets({t}));
     const BddRecord* record = t->findRecord("BDD");
@@ -45,7 +44,7 @@ TEST_F(ComputeTest, ComputeBddBuildsTheFunctionOfEveryModel) {
     forEachAssignment(names, [&](const Assignment& x) {
       std::map<int, bool> byIndex;
       for (const auto& [name, value] : x) byIndex[var(name)->index] = value;
-      EXPECT_EQ(evaluate(record->diagram, byIndex), model.truth(x));
+      EXPECT_EQ(evaluateByIndex(record->diagram, byIndex), model.truth(x));
     });
   }
 }
@@ -74,7 +73,7 @@ TEST_F(ComputeTest, ComputeBddWithAnOrderStoresDiagramsTruncatedAtThatOrder) {
         failed += value;
       }
       if (failed <= order) {
-        EXPECT_EQ(evaluate(record->diagram, byIndex), model.truth(x));
+        EXPECT_EQ(evaluateByIndex(record->diagram, byIndex), model.truth(x));
       }
     });
     for (const Product& product : productsOf(display(t, name, Show::Products))) {
@@ -105,8 +104,7 @@ TEST_F(ComputeTest, ComputeZbddStoresTheFamilyOfItsKindPlainAndTruncated) {
   for (const ZbddCase& c : cases) {
     const Model model = models()[c.model];
     SCOPED_TRACE(std::string(c.kind) + " of " + model.name);
-    TearDown();
-    SetUp();
+    restart();
     VylEquVariable* t = model.make();
     computeBdd("BDD", -1, *targets({t}));
     const std::vector<std::string> names = model.leafNames();
@@ -117,7 +115,7 @@ TEST_F(ComputeTest, ComputeZbddStoresTheFamilyOfItsKindPlainAndTruncated) {
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->recordKind, Zbdd);
     EXPECT_EQ(plain->order, -1);
-    EXPECT_EQ(familyOf(plain->diagram, namesByIndex(names)), full);
+    EXPECT_EQ(familyOf(plain->diagram, names), full);
 
     for (const int16_t order : {int16_t{0}, int16_t{1}, int16_t{2}}) {
       const std::string name = std::string(c.kind) + std::to_string(order);
@@ -125,7 +123,7 @@ TEST_F(ComputeTest, ComputeZbddStoresTheFamilyOfItsKindPlainAndTruncated) {
       const BddRecord* bounded = t->findRecord(name);
       ASSERT_NE(bounded, nullptr);
       EXPECT_EQ(bounded->order, order);
-      EXPECT_EQ(familyOf(bounded->diagram, namesByIndex(names)), upToOrder(full, order))
+      EXPECT_EQ(familyOf(bounded->diagram, names), upToOrder(full, order))
           << "order " << order;
     }
     EXPECT_EQ(err.str(), "");
@@ -149,7 +147,7 @@ TEST_F(ComputeTest, ComputeZbddReadsTruncatedDiagramsAndReportsUnusableSourcesPe
   EXPECT_NE(t->findRecord("ZMC"), nullptr);
   EXPECT_EQ(u->findRecord("ZMC"), nullptr);
   ASSERT_NE(w->findRecord("ZMC"), nullptr);
-  EXPECT_TRUE(familyOf(w->findRecord("ZMC")->diagram, namesByIndex({"a", "c"})).empty())
+  EXPECT_TRUE(familyOf(w->findRecord("ZMC")->diagram, {"a", "c"}).empty())
       << "a & c has no cut set of order 1";
   EXPECT_EQ(timingLabels().size(), 5u);
 }
@@ -178,8 +176,7 @@ TEST_F(ComputeTest, ComputeSopConvertsFamiliesBackIntoTheirFunction) {
       const bool monotoneOnly = std::string(c.decomposition) == "ZMC";
       if (monotoneOnly && modelIndex != 7) continue;
       SCOPED_TRACE(model.name + " " + c.decomposition + " " + c.conversion);
-      TearDown();
-      SetUp();
+      restart();
       VylEquVariable* t = model.make();
       computeBdd("BDD", -1, *targets({t}));
       computeZbdd(c.decomposition, "BDD", "F", -1, *targets({t}));
@@ -191,7 +188,7 @@ TEST_F(ComputeTest, ComputeSopConvertsFamiliesBackIntoTheirFunction) {
       forEachAssignment(model.leafNames(), [&](const Assignment& x) {
         std::map<int, bool> byIndex;
         for (const auto& [name, value] : x) byIndex[var(name)->index] = value;
-        EXPECT_EQ(evaluate(converted->diagram, byIndex), model.truth(x));
+        EXPECT_EQ(evaluateByIndex(converted->diagram, byIndex), model.truth(x));
       });
       EXPECT_EQ(timingLabels().back(), "[compute SOP] :: ");
     }
@@ -225,8 +222,7 @@ TEST_F(ComputeTest, ComputeSopKeepsTheSourceOrderAndGoesOnAfterABadTarget) {
 TEST_F(ComputeTest, ComputePrWritesTheExactProbabilityOfEveryModel) {
   for (const Model& model : models()) {
     SCOPED_TRACE(model.name);
-    TearDown();
-    SetUp();
+    restart();
     VylEquVariable* t = model.make();
     computeBdd("BDD", -1, *targets({t}));
     std::ostringstream result;

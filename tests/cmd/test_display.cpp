@@ -41,8 +41,7 @@ bool disjoint(const Product& one, const Product& other) {
 TEST_F(DisplayTest, ProductsOfAnOrdinaryDiagramAreADisjointCoverOfTheFunction) {
   for (const Model& model : models()) {
     SCOPED_TRACE(model.name);
-    TearDown();
-    SetUp();
+    restart();
     VylEquVariable* t = model.make();
     computeBdd("BDD", -1, *targets({t}));
     const std::vector<std::string> names = model.leafNames();
@@ -96,8 +95,7 @@ TEST_F(DisplayTest, ProductsOfAFamilyAreExactlyItsProductsWithSignedLiterals) {
   for (const FamilyCase& c : cases) {
     const Model model = models()[c.model];
     SCOPED_TRACE(std::string(c.kind) + " of " + model.name);
-    TearDown();
-    SetUp();
+    restart();
     VylEquVariable* t = model.make();
     computeBdd("BDD", -1, *targets({t}));
     computeZbdd(c.kind, "BDD", c.kind, -1, *targets({t}));

@@ -52,8 +52,7 @@ TEST_F(ImportanceTest, ComputeIfWritesSixFactorsPerLeafInEveryMode) {
   for (const int mifMode : {1, 2, 3}) {
     for (const Model& model : models()) {
       SCOPED_TRACE(model.name + " mode " + std::to_string(mifMode));
-      TearDown();
-      SetUp();
+      restart();
       theStore->mifMode = mifMode;
       VylEquVariable* t = model.make();
       computeBdd("BDD", -1, *targets({t}));

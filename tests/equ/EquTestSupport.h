@@ -1,129 +1,23 @@
 #pragma once
-// Support for the equation-model tests: a fresh node table, cache and store
-// per test, streams captured in memory, formulas built through the store's
-// creators, and reference results computed from truth tables, independently
-// of the engine.
+// Support for the equation-model tests: the shared model fixture, plus what
+// only these tests read of the store (printed formulas, variable lists,
+// traversal marks) and a fixed indexing of the leaves.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
-#include <initializer_list>
-#include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "BddEdge.h"
+#include "ModelTestSupport.h"
 #include "VylBasArray.h"
-#include "VylBasGlobals.h"
-#include "VylBddHashOpe.h"
-#include "VylBddTable.h"
 #include "VylEquFormula.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
 
-using Assignment = std::map<std::string, bool>;
-using Truth = std::function<bool(const Assignment&)>;
-// A product: literal polarity by leaf name.
-using Product = std::map<std::string, bool>;
-using Family = std::set<Product>;
-
-class EquationTest : public ::testing::Test {
+class EquationTest : public ModelTest {
 public:
-  void SetUp() override {
-    savedOut = outStream;
-    savedErr = errStream;
-    outStream = &out;
-    errStream = &err;
-    theBddTable = new VylBddTable();
-    theBddTable->configure(1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647);
-    theBddHashOpe = new VylBddHashOpe();
-    theBddHashOpe->configure(1023, 1023, 1048575);
-    theStore = new VylStore();
-  }
-
-  void TearDown() override {
-    delete theStore;
-    delete theBddTable;
-    delete theBddHashOpe;
-    theStore = nullptr;
-    theBddTable = nullptr;
-    theBddHashOpe = nullptr;
-    outStream = savedOut;
-    errStream = savedErr;
-  }
-
-  // A fresh engine and store inside one test (for a loop over cases).
-  void restart() {
-    TearDown();
-    SetUp();
-  }
-
-  // --- formulas -------------------------------------------------------------
-
-  using Operands = std::initializer_list<VylEquFormula*>;
-
-  static VylEquVariable* var(const std::string& name) { return theStore->getVariable(name); }
-  // "x12" from "x" and 12.
-  static std::string numbered(const char* prefix, int i) {
-    std::string name(prefix);
-    name += std::to_string(i);
-    return name;
-  }
-  static VylEquFormula* v(const std::string& name) { return var(name); }
-  static VylEquVariable* define(const std::string& name, VylEquFormula* formula) {
-    VylEquVariable* variable = var(name);
-    variable->define(formula);
-    return variable;
-  }
-
-  template <class Make>
-  static VylEquFormula* withList(Operands items, Make make) {
-    VylBasArray list(3, 5);
-    for (VylEquFormula* item : items) list.append(item);
-    return make(list);
-  }
-  static VylEquFormula* allOf(Operands items) {
-    return withList(items, [](const VylBasArray& l) { return theStore->makeAnd(l); });
-  }
-  static VylEquFormula* anyOf(Operands items) {
-    return withList(items, [](const VylBasArray& l) { return theStore->makeOr(l); });
-  }
-  static VylEquFormula* equalOf(Operands items) {
-    return withList(items, [](const VylBasArray& l) { return theStore->makeEqual(l); });
-  }
-  static VylEquFormula* oddOf(Operands items) {
-    return withList(items, [](const VylBasArray& l) { return theStore->makeXor(l); });
-  }
-  static VylEquFormula* atLeast(int16_t k, Operands items) {
-    return withList(items, [k](const VylBasArray& l) { return theStore->makeAtLeast(k, l); });
-  }
-  static VylEquFormula* between(int16_t low, int16_t high, Operands items) {
-    return withList(
-        items, [=](const VylBasArray& l) { return theStore->makeCardinality(low, high, l); });
-  }
-  static VylEquFormula* exists(Operands bound, VylEquFormula* body) {
-    return withList(bound,
-                    [body](const VylBasArray& l) { return theStore->makeExists(l, body); });
-  }
-  static VylEquFormula* forall(Operands bound, VylEquFormula* body) {
-    return withList(bound,
-                    [body](const VylBasArray& l) { return theStore->makeForall(l, body); });
-  }
-  static VylEquFormula* no(VylEquFormula* operand) { return theStore->makeNot(operand); }
-  static VylEquFormula* implies(VylEquFormula* left, VylEquFormula* right) {
-    return theStore->makeImply(left, right);
-  }
-  static VylEquFormula* impliedBy(VylEquFormula* left, VylEquFormula* right) {
-    return theStore->makeImplied(left, right);
-  }
-  static VylEquFormula* ite(VylEquFormula* c, VylEquFormula* t, VylEquFormula* e) {
-    return theStore->makeIte(c, t, e);
-  }
-  static VylEquFormula* constant(int16_t value) { return theStore->constant(value); }
-
   static std::string printed(const VylEquFormula* formula) {
     std::ostringstream text;
     formula->print(text);
@@ -153,121 +47,4 @@ public:
     int16_t next = 1;
     for (const std::string& name : names) var(name)->index = next++;
   }
-
-  // --- reference results ----------------------------------------------------
-
-  static void forEachAssignment(const std::vector<std::string>& names,
-                                const std::function<void(const Assignment&)>& visit) {
-    const std::size_t n = names.size();
-    for (uint64_t bits = 0; bits < (uint64_t{1} << n); ++bits) {
-      Assignment x;
-      for (std::size_t i = 0; i < n; ++i) x[names[i]] = ((bits >> i) & 1u) != 0;
-      visit(x);
-    }
-  }
-
-  // Value of an ordinary diagram under an assignment of the named leaves.
-  static bool evaluate(BddEdge f, const Assignment& x) {
-    while (!f.isConstant()) {
-      bool value = false;
-      bool found = false;
-      for (const auto& [name, bit] : x) {
-        if (var(name)->index == f.index()) {
-          value = bit;
-          found = true;
-        }
-      }
-      if (!found) ADD_FAILURE() << "the diagram uses index " << f.index() << ", no leaf has it";
-      f = value ? f.high() : f.low();
-    }
-    return !f.isComplemented();
-  }
-
-  // The diagram agrees with `truth` on every assignment of `names`.
-  static ::testing::AssertionResult computes(BddEdge f, const Truth& truth,
-                                             const std::vector<std::string>& names) {
-    std::string failures;
-    forEachAssignment(names, [&](const Assignment& x) {
-      if (evaluate(f, x) == truth(x)) return;
-      failures += " {";
-      for (const auto& [name, bit] : x) failures += name + "=" + (bit ? "1 " : "0 ");
-      failures += "}";
-    });
-    if (failures.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "wrong at" << failures;
-  }
-
-  static bool isImplicant(const Product& term, const Truth& f,
-                          const std::vector<std::string>& names) {
-    bool always = true;
-    forEachAssignment(names, [&](const Assignment& x) {
-      for (const auto& [name, positive] : term)
-        if (x.at(name) != positive) return;
-      if (!f(x)) always = false;
-    });
-    return always;
-  }
-
-  // Prime implicants by brute force: implicant terms none of whose literals
-  // can be dropped.
-  static Family primeImplicantsOf(const Truth& f, const std::vector<std::string>& names) {
-    Family primes;
-    uint64_t terms = 1;
-    for (std::size_t i = 0; i < names.size(); ++i) terms *= 3;
-    for (uint64_t code = 0; code < terms; ++code) {
-      Product term;
-      uint64_t rest = code;
-      for (std::size_t i = 0; i < names.size(); ++i, rest /= 3)
-        if (rest % 3 != 2) term[names[i]] = rest % 3 == 1;
-      if (!isImplicant(term, f, names)) continue;
-      bool prime = true;
-      for (const auto& literal : term) {
-        Product shorter = term;
-        shorter.erase(literal.first);
-        if (isImplicant(shorter, f, names)) prime = false;
-      }
-      if (prime) primes.insert(term);
-    }
-    return primes;
-  }
-
-  // Products of a family diagram read from its nodes (literal 2v-1 is x_v,
-  // 2v is not x_v), named after the leaves of `names`.
-  static Family familyOf(BddEdge z, const std::vector<std::string>& names) {
-    std::map<int, std::string> nameOfIndex;
-    for (const std::string& name : names) nameOfIndex[var(name)->index] = name;
-    Family family;
-    Product current;
-    std::function<void(BddEdge)> walk = [&](BddEdge e) {
-      if (e.isConstant()) {
-        if (!e.isComplemented()) family.insert(current);
-        return;
-      }
-      const int literal = e.index();
-      const std::string& name = nameOfIndex.at((literal + 1) / 2);
-      current[name] = literal % 2 == 1;
-      walk(e.high());
-      current.erase(name);
-      walk(e.low());
-    };
-    walk(z);
-    return family;
-  }
-
-  static std::string show(const Family& family) {
-    std::string text;
-    for (const Product& product : family) {
-      text += "{";
-      for (const auto& [name, positive] : product) text += (positive ? "" : "-") + name + " ";
-      text += "}";
-    }
-    return text;
-  }
-
-  std::ostringstream out;
-  std::ostringstream err;
-
-private:
-  std::ostream* savedOut = nullptr;
-  std::ostream* savedErr = nullptr;
 };

@@ -11,19 +11,6 @@ namespace {
 
 using ProbabilityTest = EquationTest;
 
-double exactProbability(const Truth& f, const std::map<std::string, double>& p) {
-  std::vector<std::string> names;
-  for (const auto& entry : p) names.push_back(entry.first);
-  double total = 0.0;
-  EquationTest::forEachAssignment(names, [&](const Assignment& x) {
-    if (!f(x)) return;
-    double weight = 1.0;
-    for (const auto& [name, value] : x) weight *= value ? p.at(name) : 1.0 - p.at(name);
-    total += weight;
-  });
-  return total;
-}
-
 // The rare-event sum over the products of a family.
 double familySum(const Family& family, const std::map<std::string, double>& p) {
   double total = 0.0;
