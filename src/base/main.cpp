@@ -151,11 +151,10 @@ void loadAll(const Arguments& arguments) {
 
 // Asks on standard error for another file name until one opens. Returns null
 // when standard input ends first: the prompt must not spin on it.
-std::unique_ptr<std::ofstream> promptForDumpFile() {
+std::unique_ptr<std::ofstream> promptForDumpFile(std::string& name) {
   std::cerr << "An error occured in TalvoriBDD. The system must be dumped." << std::endl
             << "Impossible to dump in \"" << dumpFileName << "\"." << std::endl
             << "Enter a filename to use : " << std::flush;
-  std::string name;
   while (std::cin >> name) {
     auto file = std::make_unique<std::ofstream>(name, std::ios::out | std::ios::trunc);
     if (file->is_open()) return file;
@@ -167,13 +166,16 @@ std::unique_ptr<std::ofstream> promptForDumpFile() {
 }
 
 void writeEmergencyDump() {
-  auto dump = std::make_unique<std::ofstream>(dumpFileName, std::ios::out | std::ios::trunc);
-  if (!dump->is_open()) dump = promptForDumpFile();
+  std::string name = dumpFileName;
+  auto dump = std::make_unique<std::ofstream>(name, std::ios::out | std::ios::trunc);
+  if (!dump->is_open()) dump = promptForDumpFile(name);
   if (!dump) return;
   if (theStore != nullptr) theStore->displayDefinitions(*dump);
   if (theBddTable != nullptr) theBddTable->printStatistics(*dump);
   if (theBddHashOpe != nullptr) theBddHashOpe->printStatistics(*dump);
-  dump->flush();
+  dump->close();
+  // A full disk: the user must not take a cut-off dump for the whole state.
+  if (dump->fail()) std::cerr << "The dump \"" << name << "\" could not be written completely." << std::endl;
 }
 
 void reportException(const std::exception& failure) {

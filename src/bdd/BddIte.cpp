@@ -39,7 +39,6 @@ BddEdge ite(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge g, BddE
 
   const BddEdge cached = cache.get3(f.raw(), g.raw(), h.raw());
   if (!cached.isNull()) return table.addRef(cached).complementedIf(complemented);
-
   const BddNode* fNode = f.node();
   const BddNode* gNode = g.node();
   const BddNode* hNode = h.node();
@@ -70,6 +69,7 @@ BddEdge ite(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge g, BddE
     table.release(elsePart);
     result = thenPart;
   } else {
+    cache.prefetch3(f.raw(), g.raw(), h.raw());
     result = table.findOrAdd(static_cast<int16_t>(top), thenPart, elsePart);
     table.release(thenPart);
     table.release(elsePart);

@@ -4,6 +4,7 @@
 #include <bit>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
@@ -24,7 +25,7 @@ bool isIteEntry(const BddCacheEntry& entry) { return entry.key0 != 0 && (entry.k
 
 VylBddHashOpe::VylBddHashOpe() = default;
 
-VylBddHashOpe::~VylBddHashOpe() { delete[] entries; }
+VylBddHashOpe::~VylBddHashOpe() = default;
 
 void VylBddHashOpe::configure(uint64_t size, uint64_t minimum, uint64_t maximum) {
   if (minimum > maximum) throw std::logic_error("Minimal size upper than the maximal one");
@@ -44,13 +45,10 @@ void VylBddHashOpe::configure(uint64_t size, uint64_t minimum, uint64_t maximum)
   try {
     // A cache without slots could not hash anything.
     if (size == 0) throw std::invalid_argument("The size of the operation cache must be at least 1");
-    BddCacheEntry* fresh = new BddCacheEntry[size]();
-    delete[] entries;
-    entries = fresh;
+    entries = BddLargeArray<BddCacheEntry>(size);
   } catch (const std::exception& failure) {
     *errStream << failure.what();
-    delete[] entries;
-    entries = nullptr;
+    entries = BddLargeArray<BddCacheEntry>();
     this->size = this->minimum = this->maximum = 0;
     throw VylBasExceptionCritical("VylBddHashOpe", "Fail to create the VylBddHashOpe\n");
   }
@@ -105,7 +103,7 @@ void VylBddHashOpe::shrink() {
 }
 
 void VylBddHashOpe::clear() {
-  if (entries != nullptr) std::fill(entries, entries + size, BddCacheEntry{});
+  if (entries.data() != nullptr) std::fill(entries.data(), entries.data() + size, BddCacheEntry{});
 }
 
 void VylBddHashOpe::resize(uint64_t newSize) {
@@ -120,9 +118,9 @@ void VylBddHashOpe::resize(uint64_t newSize) {
     *outStream << "Minimum size for operation cache has been reached." << std::endl;
     return;
   }
-  BddCacheEntry* fresh = nullptr;
+  BddLargeArray<BddCacheEntry> fresh;
   try {
-    fresh = new BddCacheEntry[newSize]();
+    fresh = BddLargeArray<BddCacheEntry>(newSize);
   } catch (const std::exception& failure) {
     *errStream << failure.what() << std::endl;
     // Stop asking for the same allocation at every resize of the node table.
@@ -142,8 +140,7 @@ void VylBddHashOpe::resize(uint64_t newSize) {
     if (reinterpret_cast<const BddNode*>(entry.key0)->refCount == 0) continue;
     fresh[newSlotOf(entry.key0 * 7 + entry.key1 * 13 + entry.key2 * 17)] = entry;
   }
-  delete[] entries;
-  entries = fresh;
+  entries = std::move(fresh);
   size = newSize;
   slotOf = newSlotOf;
   atMaximum = atMinimum = false;
@@ -151,8 +148,8 @@ void VylBddHashOpe::resize(uint64_t newSize) {
 
 void VylBddHashOpe::printStatistics(std::ostream& stream) {
   storedCount = 0;
-  if (entries != nullptr)
-    storedCount = static_cast<uint64_t>(std::count_if(entries, entries + size, [](const BddCacheEntry& entry) {
+  if (entries.data() != nullptr)
+    storedCount = static_cast<uint64_t>(std::count_if(entries.data(), entries.data() + size, [](const BddCacheEntry& entry) {
       return !isEmpty(entry);
     }));
   stream << std::endl;

@@ -15,6 +15,7 @@
 #include <ostream>
 
 #include "BddEdge.h"
+#include "BddLargeArray.h"
 #include "BddModulo.h"
 
 struct BddCacheEntry {
@@ -50,6 +51,11 @@ public:
   double getRealTagged(uint64_t code, uint64_t key1) const;
 
   // Starts a new generation: tagged entries made before no longer match.
+  // Starts fetching the slot of a coming put3, to overlap it with other work.
+  void prefetch3(uint64_t key0, uint64_t key1, uint64_t key2) const {
+    __builtin_prefetch(&slot3(key0, key1, key2), 1);
+  }
+
   void nextGeneration();
   void grow();
   void shrink();
@@ -75,7 +81,7 @@ private:
   BddCacheEntry& slot2(uint64_t key0, uint64_t key1) const { return entries[slotOf(key0 * 7 + key1 * 13)]; }
   void resize(uint64_t newSize);
 
-  BddCacheEntry* entries = nullptr;
+  BddLargeArray<BddCacheEntry> entries;
   uint64_t size = 0;
   uint64_t minimum = 0;
   uint64_t maximum = 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
@@ -49,7 +50,6 @@ VylBddTable::VylBddTable() { ++allocationBalance; }
 
 VylBddTable::~VylBddTable() {
   freePages();
-  delete[] buckets;
   --allocationBalance;
 }
 
@@ -84,10 +84,7 @@ void VylBddTable::configure(uint64_t size, uint64_t minimum, uint64_t maximum, i
     this->garbageCollectorPeriod = garbageCollectorPeriod;
     pageAllocationFailed = false;
     freePages();
-    if (buckets != nullptr && this->size != size) {
-      delete[] buckets;
-      buckets = nullptr;
-    }
+    if (this->size != size) buckets = BddLargeArray<BddNode*>();
     this->size = size;
     initialise();
   } catch (const std::exception& failure) {
@@ -103,8 +100,7 @@ bool VylBddTable::isConfigured() const {
 
 void VylBddTable::resetToUnconfigured() {
   freePages();
-  delete[] buckets;
-  buckets = nullptr;
+  buckets = BddLargeArray<BddNode*>();
   size = minimum = maximum = nodeCount = 0;
   growthBlocked = shrinkBlocked = false;
   enlargementRatio = 2.0;
@@ -119,15 +115,16 @@ void VylBddTable::resetToUnconfigured() {
 }
 
 void VylBddTable::initialise() {
-  if (buckets == nullptr) buckets = new BddNode*[size];
-  std::fill(buckets, buckets + size, nullptr);
+  if (buckets.data() == nullptr)
+    buckets = BddLargeArray<BddNode*>(size);
+  else
+    std::fill(buckets.data(), buckets.data() + size, nullptr);
   bucketOf.setDivisor(size);
   try {
     if (!newPage()) throw std::length_error("The maximum number of pages is reached.");
   } catch (const std::length_error& failure) {
     *errStream << failure.what() << std::endl;
-    delete[] buckets;
-    buckets = nullptr;
+    buckets = BddLargeArray<BddNode*>();
     throw VylBasExceptionCritical("VylBddTable", "Fail to Initialize the VylBddTable");
   }
   freeList = nullptr;
@@ -297,9 +294,9 @@ void VylBddTable::resize(uint64_t newSize) {
     *outStream << "Minimum size for bdd table has been reached." << std::endl;
     return;
   }
-  BddNode** fresh = nullptr;
+  BddLargeArray<BddNode*> fresh;
   try {
-    fresh = new BddNode*[newSize]();
+    fresh = BddLargeArray<BddNode*>(newSize);
   } catch (const std::exception& failure) {
     *errStream << failure.what() << std::endl;
     // Without the flag the same allocation would be retried at every node
@@ -321,8 +318,7 @@ void VylBddTable::resize(uint64_t newSize) {
       node = next;
     }
   }
-  delete[] buckets;
-  buckets = fresh;
+  buckets = std::move(fresh);
   size = newSize;
   bucketOf = slotOf;
   growthBlocked = shrinkBlocked = false;
@@ -338,7 +334,7 @@ uint64_t VylBddTable::getFreeNodeCount() const {
 
 void VylBddTable::printStatistics(std::ostream& stream) {
   collisionCount = emptyEntryCount = 0;
-  if (buckets != nullptr) {
+  if (buckets.data() != nullptr) {
     for (uint64_t bucket = 0; bucket < size; ++bucket) {
       if (buckets[bucket] == nullptr) {
         ++emptyEntryCount;

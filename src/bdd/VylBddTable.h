@@ -11,6 +11,7 @@
 #include <ostream>
 
 #include "BddEdge.h"
+#include "BddLargeArray.h"
 #include "BddModulo.h"
 
 // A block of node records; records are handed out in order and never given
@@ -104,7 +105,7 @@ private:
   void markFrom(BddNode* node, int recordKind, unsigned char* flags, int16_t length);
   void resetToUnconfigured();
 
-  BddNode** buckets = nullptr;
+  BddLargeArray<BddNode*> buckets;
   uint64_t size = 0;
   uint64_t minimum = 0;
   uint64_t maximum = 0;

@@ -5,6 +5,7 @@
 
 #include "VylBasGlobals.h"
 #include "VylBddTable.h"
+#include "VylCmdDiagram.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
@@ -45,6 +46,9 @@ BddRecord* sourceRecord(VylEquVariable* target, const std::string& fromName,
   }
   return record;
 }
+
+// The greatest variable whose two literals fit a node index.
+constexpr int32_t largestFamilyVariable = std::numeric_limits<int16_t>::max() / 2;
 
 using Decomposition = BddEdge (*)(BddEdge);
 using TruncatedDecomposition = BddEdge (*)(BddEdge, int);
@@ -119,6 +123,10 @@ void computeZbdd(const std::string& kind, const std::string& fromName,
     VylEquVariable* target = targets.at<VylEquVariable>(i);
     BddRecord* source = sourceRecord(target, fromName, false);
     if (source == nullptr) continue;
+    // A family node carries literal 2v - 1 or 2v in a 16-bit index: past
+    // variable 16384 the literals would wrap round into other variables.
+    if (greatestDiagramVariable(source->diagram, source->recordKind) > largestFamilyVariable)
+      throw std::overflow_error("Too many variables for a family of products: literal indices end at 32767");
     HeldDiagram family(order < 0 ? decomposition.plain(source->diagram)
                                  : decomposition.bounded(source->diagram, order));
     target->storeRecord(

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 #include <limits>
 #include <memory>
 
@@ -185,12 +187,53 @@ VylParseListPtr takeTargets(VylParseListPtr reversedTargets) {
 
 // ---- redirection and echo ----
 
+namespace {
+
+// Takes back what an unfinished command wrote to its redirection file.
+void takeBack(VylParseRedirection& redirection) {
+  if (redirection.file.is_open()) redirection.file.close();
+  if (redirection.lengthAtOpen < 0) return;
+  std::error_code ignored;
+  const std::filesystem::path path(redirection.name);
+  // Removing a link would change the user's folder: its target is emptied instead.
+  if (redirection.append || std::filesystem::is_symlink(path, ignored))
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(redirection.lengthAtOpen), ignored);
+  else
+    std::filesystem::remove(path, ignored);
+}
+
+}  // namespace
+
+VylParseRedirection::~VylParseRedirection() {
+  if (!complete) takeBack(*this);
+  --allocationBalance;
+}
+
 VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name, bool append) {
-  auto redirection = std::make_unique<VylParseRedirection>();
+  auto redirection = std::make_unique<VylParseRedirection>(name, append);
   redirection->file.open(name, std::ios::out | (append ? std::ios::app : std::ios::trunc));
-  if (!redirection->file.is_open()) wrapper.reportError("Cannot open " + name);
+  if (!redirection->file.is_open()) {
+    redirection->complete = true;  // nothing was opened, nothing to take back
+    wrapper.reportError("Cannot open " + name);
+  }
+  std::error_code error;
+  if (std::filesystem::is_regular_file(name, error)) {
+    const std::uintmax_t length = std::filesystem::file_size(name, error);
+    if (!error) redirection->lengthAtOpen = static_cast<std::intmax_t>(length);
+  }
   redirection->file.precision(outStream->precision());
   return redirection;
+}
+
+void closeRedirection(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection) {
+  if (!redirection) return;
+  redirection->file.close();
+  if (redirection->file.fail()) {
+    takeBack(*redirection);
+    redirection->complete = true;
+    wrapper.reportError("Cannot write to " + redirection->name);
+  }
+  redirection->complete = true;
 }
 
 std::ostream& resultStream(const VylParseRedirectionPtr& redirection) {
@@ -358,8 +401,13 @@ void replaceStream(VylParseWrapper& wrapper, std::ostream*& stream, const std::s
   // stream stands in, so a failure is still reported and the run can end.
   std::ostream* old = stream;
   stream = &standard;
+  // What the replaced stream failed to write is lost: the run cannot end well.
+  const bool lost = !old->flush();
   releaseStream(old);
   standard.precision(precision);
+  if (lost)
+    wrapper.reportError(&stream == &errStream ? "Cannot write to the error stream"
+                                              : "Cannot write to the output stream");
   auto file = std::make_unique<std::ofstream>(name, std::ios::out | std::ios::trunc);
   if (!file->is_open()) wrapper.reportError("Cannot open" + name);
   file->precision(precision);

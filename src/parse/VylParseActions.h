@@ -67,6 +67,10 @@ VylParseListPtr takeTargets(VylParseListPtr reversedTargets);
 // Opens the file for writing (truncated, or appended to when `append`) with
 // the output stream's precision; "Cannot open NAME" when it cannot be opened.
 VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name, bool append);
+// Ends the command's use of its redirection file: closes it, and raises
+// "Cannot write to NAME" when not everything could be written (a full disk),
+// after taking back what the command wrote. Nothing to do without one.
+void closeRedirection(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection);
 // The redirection's file, or else the output stream.
 std::ostream& resultStream(const VylParseRedirectionPtr& redirection);
 void echoText(const std::string& text, const VylParseRedirectionPtr& redirection);

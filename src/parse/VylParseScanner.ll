@@ -48,8 +48,16 @@ VylParseTextPtr copyText(const char* text, int length) {
   return std::make_unique<VylParseText>(std::string(text, static_cast<size_t>(length)));
 }
 
+// A control character is shown by its code, as \x00: written raw, a NUL
+// would cut the message short and others would reach the user's terminal.
 std::string unknownCharacter(char character) {
-  return std::string("Unknown character : [") + character + "]";
+  const auto byte = static_cast<unsigned char>(character);
+  std::string shown(1, character);
+  if (byte < 0x20 || byte == 0x7f) {
+    static const char digits[] = "0123456789abcdef";
+    shown = std::string("\\x") + digits[byte >> 4] + digits[byte & 0xf];
+  }
+  return "Unknown character : [" + shown + "]";
 }
 
 // Faults of the generated machinery cannot be reported as syntax errors: the

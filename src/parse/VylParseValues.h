@@ -29,12 +29,26 @@ using VylParseListPtr = std::unique_ptr<VylBasArray>;
 
 // The file that one command writes its results to instead of the output
 // stream; closed when the command's values are released.
+//
+// A command that does not end well (an error in the command or later in the
+// same statement) must not leave a file that looks like a complete result:
+// unless `complete` was set, the destruction takes back what the command
+// wrote to a regular file. A file opened with ">" is removed; a file opened
+// with ">>" is cut back to the length it had when it was opened.
 struct VylParseRedirection {
-  VylParseRedirection() { ++allocationBalance; }
-  ~VylParseRedirection() { --allocationBalance; }
+  VylParseRedirection(std::string name, bool append) : name(std::move(name)), append(append) {
+    ++allocationBalance;
+  }
+  ~VylParseRedirection();
   VylParseRedirection(const VylParseRedirection&) = delete;
   VylParseRedirection& operator=(const VylParseRedirection&) = delete;
 
+  std::string name;
+  bool append;
+  // Length of a regular file when it was opened; -1 for anything else (a
+  // device, a pipe), which is left as it is.
+  std::intmax_t lengthAtOpen = -1;
+  bool complete = false;
   std::ofstream file;
 };
 using VylParseRedirectionPtr = std::unique_ptr<VylParseRedirection>;

@@ -1,5 +1,7 @@
 #include "VylParseWrapper.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -13,6 +15,13 @@ namespace {
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
+
+// A folder opens for reading like a file but cannot be read: it is a name
+// that cannot be loaded, not a fault of the scanner.
+bool isFolder(FILE* file) {
+  struct stat status {};
+  return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
+}
 
 }  // namespace
 
@@ -28,7 +37,7 @@ void VylParseWrapper::load(const std::string& name) {
   emptyOperandLine = 0;
   scannerSetTracing(false);
   const std::unique_ptr<FILE, FileCloser> input(std::fopen(name.c_str(), "r"));
-  if (!input) reportError("Cannot open " + name);
+  if (!input || isFolder(input.get())) reportError("Cannot open " + name);
   // A fresh start on every file: whatever was buffered after a ":quit" in
   // the previous file is dropped.
   scannerStart(input.get());

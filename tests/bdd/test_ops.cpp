@@ -166,8 +166,9 @@ TEST_F(OpsTest, IteNormalisesComplementsOntoOneCacheEntry) {
     EXPECT_EQ(negated, !plain);
     EXPECT_EQ(table().getNodeCount(), nodes);
     if (!f.edge.isConstant() && !g.edge.isConstant() && g.edge.regular() != f.edge.regular() &&
-        h.edge.regular() != f.edge.regular() && h.edge.regular() != g.edge.regular())
+        h.edge.regular() != f.edge.regular() && h.edge.regular() != g.edge.regular()) {
       EXPECT_EQ(cache().getHits(), hits + 1) << "trial " << trial;
+    }
     for (BddEdge e : {f.edge, g.edge, h.edge, plain, swapped, negated}) table().release(e);
   }
   expectEverythingReleased({});

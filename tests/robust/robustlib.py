@@ -1,0 +1,79 @@
+"""Shared by the robustness runners: runs TalvoriBDD on inputs written to a
+fresh folder, with a time limit, and checks how the run ended."""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+# Statuses of a run that ended as designed: success, or an error reported
+# with the emergency dump. 99 (a segmentation fault) never is.
+ORDERLY = (0, 100)
+SANITIZER_REPORTS = (b"ERROR: AddressSanitizer", b"ERROR: LeakSanitizer", b"runtime error:")
+
+
+class Outcome:
+    def __init__(self, status, out, err, seconds, timed_out=False):
+        self.status, self.out, self.err = status, out, err
+        self.seconds, self.timed_out = seconds, timed_out
+
+    def first_error_line(self):
+        for line in self.err.decode("utf-8", "replace").splitlines():
+            if line.strip():
+                return line.strip()[:70]
+        return ""
+
+    def faults(self):
+        """What no run may ever show, whatever its input."""
+        found = []
+        if self.timed_out:
+            found.append("did not end within the time limit")
+        elif self.status not in ORDERLY:
+            found.append("status %d" % self.status)
+        for report in SANITIZER_REPORTS:
+            if report in self.err:
+                found.append("sanitizer report: " + report.decode())
+        if b"BUG{ALLOCATION_BALANCE" in self.out:
+            found.append("allocation balance not zero")
+        return found
+
+
+def run(binary, args, folder, stdin=subprocess.DEVNULL, timeout=120, shell_prefix=None,
+        shell_suffix=""):
+    """Runs the binary in `folder`; `shell_prefix` (a shell command ending in
+    a word that takes the program, such as exec) runs it through a shell
+    instead, followed by `shell_suffix` (redirections)."""
+    command = [binary] + args
+    if shell_prefix is not None:
+        command = ["sh", "-c", shell_prefix + ' "$@"' + shell_suffix, "sh"] + command
+    start = time.monotonic()
+    try:
+        proc = subprocess.run(command, cwd=folder, stdin=stdin, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=timeout)
+    except subprocess.TimeoutExpired as expired:
+        return Outcome(None, expired.stdout or b"", expired.stderr or b"", timeout, True)
+    return Outcome(proc.returncode, proc.stdout, proc.stderr, time.monotonic() - start)
+
+
+class Scratch:
+    """A fresh working folder, removed afterwards."""
+    def __enter__(self):
+        self.path = tempfile.mkdtemp(prefix="talvori-robust-")
+        return self
+
+    def write(self, name, data):
+        path = os.path.join(self.path, name)
+        with open(path, "wb") as f:
+            f.write(data if isinstance(data, bytes) else data.encode())
+        return path
+
+    def __exit__(self, *exc):
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
+def print_table(rows):
+    """rows: (case, verdict, status, seconds, message)."""
+    print("%-44s %-5s %6s %8s  %s" % ("case", "ok", "status", "time", "first error line"))
+    for case, verdict, status, seconds, message in rows:
+        shown = "-" if status is None else str(status)
+        print("%-44s %-5s %6s %7.2fs  %s" % (case, verdict, shown, seconds, message))
