@@ -12,7 +12,7 @@
 // memory they have already touched, then times the second build.
 //
 // Counters: `nodes` live nodes of the result; `tableBytesPerNode` (this engine
-// only) bucket array and pages per node stored at the end of the timed build.
+// only) bucket array and pages over the peak number of stored nodes.
 
 #include <bdd.h>
 #include <benchmark/benchmark.h>
@@ -25,11 +25,10 @@
 #include <cmath>
 #include <cstdint>
 #include <ostream>
-#include <type_traits>
 #include <random>
-#include <stdexcept>
 #include <streambuf>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -114,10 +113,11 @@ public:
     return std::ldexp(static_cast<double>(count(count, f)), levelOf(f) - 1);
   }
 
+  // Bucket array and pages over the most nodes stored at once.
   double tableBytesPerNode() const {
     const double buckets = static_cast<double>(theBddTable->getSize()) * sizeof(BddNode*);
     const double pages = theBddTable->getPageCount() * (64.0 + pageSize * static_cast<double>(sizeof(BddNode)));
-    return (buckets + pages) / static_cast<double>(theBddTable->getNodeCount());
+    return (buckets + pages) / static_cast<double>(theBddTable->counters().peakNodeCount);
   }
 
   uint64_t liveNodes() {

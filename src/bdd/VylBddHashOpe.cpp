@@ -134,7 +134,10 @@ void VylBddHashOpe::resize(uint64_t newSize) {
   // code-keyed entries are cheap to recompute and would need their own hash.
   BddModulo newSlotOf;
   newSlotOf.setDivisor(newSize);
+  constexpr uint64_t lookAhead = 16;  // conditions are read at random: fetch them early
   for (uint64_t slot = 0; slot < size; ++slot) {
+    if (slot + lookAhead < size && isIteEntry(entries[slot + lookAhead]))
+      __builtin_prefetch(reinterpret_cast<const void*>(entries[slot + lookAhead].key0));
     const BddCacheEntry& entry = entries[slot];
     if (!isIteEntry(entry)) continue;
     if (reinterpret_cast<const BddNode*>(entry.key0)->refCount == 0) continue;

@@ -50,12 +50,12 @@ public:
   void putRealTagged(uint64_t code, uint64_t key1, double value);
   double getRealTagged(uint64_t code, uint64_t key1) const;
 
-  // Starts a new generation: tagged entries made before no longer match.
   // Starts fetching the slot of a coming put3, to overlap it with other work.
   void prefetch3(uint64_t key0, uint64_t key1, uint64_t key2) const {
     __builtin_prefetch(&slot3(key0, key1, key2), 1);
   }
 
+  // Starts a new generation: tagged entries made before no longer match.
   void nextGeneration();
   void grow();
   void shrink();

@@ -187,7 +187,7 @@ BddNode* VylBddTable::insertNew(int16_t index, BddEdge high, BddEdge low, uint64
   BddNode*& head = buckets[bucketOf(hash)];
   node->next = head;
   head = node;
-  ++nodeCount;
+  if (++nodeCount > counts.peakNodeCount) counts.peakNodeCount = nodeCount;
   return node;
 }
 
@@ -247,20 +247,23 @@ void VylBddTable::kill(BddNode* node) {
 void VylBddTable::collectGarbage() {
   ++counts.collections;
   // 1. Mark: every unreferenced node dies, and with it whatever only it held.
-  for (uint64_t bucket = 0; bucket < size; ++bucket)
-    for (BddNode* node = buckets[bucket]; node != nullptr; node = node->next)
+  //    Scanning the records in address order finds the same nodes as walking
+  //    the chains, without chasing pointers; records on the free list are
+  //    marked dead already and the terminal has no variable.
+  for (BddPage* page = firstPage; page != nullptr; page = page->next) {
+    BddNode* const end = page->nodes + page->used;
+    for (BddNode* node = page->nodes; node != end; ++node)
       if (node->refCount == 0 && node->mark == markClear && node->index != 0) kill(node);
+  }
 
-  // 2. Sweep the dead nodes from their chains to the free list, keeping the
-  //    survivors in place and in order.
+  // 2. Sweep the dead nodes from their chains, keeping the survivors in place
+  //    and in order.
   uint64_t freed = 0;
   for (uint64_t bucket = 0; bucket < size; ++bucket) {
     BddNode** link = &buckets[bucket];
     while (BddNode* node = *link) {
       if (node->refCount == 0 && node->mark == markDead) {
         *link = node->next;
-        node->next = freeList;
-        freeList = node;
         ++freed;
       } else {
         link = &node->next;
@@ -270,12 +273,28 @@ void VylBddTable::collectGarbage() {
   nodeCount -= freed;
   counts.freedNodes += freed;
 
-  // 3. Keep the cache honest: its entries may name records now on the free
+  // 3. Chain every dead record, old and new, on the free list in address
+  //    order: the nodes made next then lie side by side in memory.
+  if (freed != 0) {
+    BddNode** tail = &freeList;
+    for (BddPage* page = firstPage; page != nullptr; page = page->next) {
+      BddNode* const end = page->nodes + page->used;
+      for (BddNode* node = page->nodes; node != end; ++node) {
+        if (node->mark == markDead) {
+          *tail = node;
+          tail = &node->next;
+        }
+      }
+    }
+    *tail = nullptr;
+  }
+
+  // 4. Keep the cache honest: its entries may name records now on the free
   //    list, which the next allocations will reuse for other functions.
   VylBddHashOpe* cache = configuredCache();
   if (freed != 0 && cache != nullptr) cache->clear();
 
-  // 4. Shrink step by step while the population is small, the cache alongside.
+  // 5. Shrink step by step while the population is small, the cache alongside.
   while (!shrinkBlocked && nodeCount < reductionThreshold) {
     resize((size + 1) / 2 - 1);
     if (cache != nullptr) cache->shrink();

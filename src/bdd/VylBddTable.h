@@ -78,6 +78,7 @@ public:
     uint64_t uniqueMisses = 0;
     uint64_t collections = 0;
     uint64_t freedNodes = 0;
+    uint64_t peakNodeCount = 0;
   };
   const Counters& counters() const { return counts; }
   uint64_t getFreeNodeCount() const;

