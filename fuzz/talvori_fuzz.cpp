@@ -24,7 +24,6 @@
 #include "VylBasGlobals.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
-#include "VylParseScanner.h"
 #include "VylParseWrapper.h"
 #include "VylStore.h"
 

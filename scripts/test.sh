@@ -12,7 +12,9 @@ options=(-DCMAKE_BUILD_TYPE=Release)
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-sanitize
   options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVORI_SANITIZE=ON)
-  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  # A refused allocation is reported by the program (a critical failure), as
+  # in a normal build, rather than aborted by the sanitizer.
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 

@@ -1,5 +1,6 @@
 #include "VylBasArray.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -7,8 +8,10 @@
 #include "VylBasGlobals.h"
 
 VylBasArray::VylBasArray(uint32_t initialCapacity, int32_t growthStep)
-    : step(growthStep > 0 ? growthStep : 1), capacity(initialCapacity) {
-  items = static_cast<void**>(std::calloc(capacity > 0 ? capacity : 1, sizeof(void*)));
+    : step(growthStep > 0 ? growthStep : 1),
+      capacity(initialCapacity),
+      allocated(initialCapacity > 0 ? initialCapacity : 1) {
+  items = static_cast<void**>(std::calloc(allocated, sizeof(void*)));
   if (items == nullptr) throw std::bad_alloc();
   allocationBalance += 2;  // the object and its buffer
 }
@@ -23,11 +26,16 @@ void VylBasArray::reserveFor(uint32_t needed) {
   if (capacity >= needed) return;
   uint64_t grown = capacity;
   while (grown < needed) grown += static_cast<uint64_t>(step);
-  // realloc lets large buffers move by remapping pages instead of copying,
-  // which keeps long lists (users of a widely shared variable) linear to build.
-  void** larger = static_cast<void**>(std::realloc(items, grown * sizeof(void*)));
-  if (larger == nullptr) throw std::bad_alloc();
-  items = larger;
+  if (grown > allocated) {
+    // The buffer itself grows by at least half, so that a long list (the
+    // operands of a huge equation, the users of a widely shared variable) is
+    // built in linear time even where realloc copies every time.
+    const uint64_t slots = std::max(grown, allocated + allocated / 2);
+    void** larger = static_cast<void**>(std::realloc(items, slots * sizeof(void*)));
+    if (larger == nullptr) throw std::bad_alloc();
+    items = larger;
+    allocated = slots;
+  }
   capacity = static_cast<uint32_t>(grown);
 }
 

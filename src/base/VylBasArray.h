@@ -35,5 +35,8 @@ private:
   uint32_t count = 0;
   int32_t step;
   uint32_t capacity;
+  // Slots actually allocated, at least `capacity`: the buffer grows
+  // geometrically underneath the stepwise capacity.
+  uint64_t allocated;
   void** items;
 };

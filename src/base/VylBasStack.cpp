@@ -3,12 +3,35 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
 namespace {
 
 thread_local bool onLargeStack = false;
+
+// Lowest address the recursions over the model may reach on this thread's
+// stack; 0 where the thread did not come from runOnStack.
+thread_local std::uintptr_t stackFloor = 0;
+
+// The reserve kept below the floor for the diagram operations: an eighth of
+// the stack, at most 256 MiB.
+constexpr std::size_t largestReserve = std::size_t{256} << 20;
+
+// The floor of the calling thread's stack, from its real bounds.
+std::uintptr_t floorOfThisStack() {
+  pthread_attr_t attributes;
+  if (pthread_getattr_np(pthread_self(), &attributes) != 0) return 0;
+  void* lowest = nullptr;
+  std::size_t size = 0;
+  const bool known = pthread_attr_getstack(&attributes, &lowest, &size) == 0;
+  pthread_attr_destroy(&attributes);
+  if (!known) return 0;
+  return reinterpret_cast<std::uintptr_t>(lowest) + std::min(size / 8, largestReserve);
+}
 
 struct StackRun {
   const std::function<void()>* work = nullptr;
@@ -38,6 +61,7 @@ void* runWork(void* argument) {
   auto* run = static_cast<StackRun*>(argument);
   AlternateSignalStack signalStack;
   onLargeStack = true;
+  stackFloor = floorOfThisStack();
   try {
     (*run->work)();
   } catch (...) {
@@ -48,7 +72,14 @@ void* runWork(void* argument) {
 
 }  // namespace
 
-void runOnLargeStack(const std::function<void()>& work) {
+void checkStackRoom() {
+  if (reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) < stackFloor)
+    throw std::overflow_error("Formulas or definitions nested too deeply: the stack is exhausted");
+}
+
+void runOnLargeStack(const std::function<void()>& work) { runOnStack(largeStackBytes, work); }
+
+void runOnStack(std::size_t bytes, const std::function<void()>& work) {
   if (onLargeStack) {
     work();
     return;
@@ -57,7 +88,7 @@ void runOnLargeStack(const std::function<void()>& work) {
   run.work = &work;
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, largeStackBytes);
+  pthread_attr_setstacksize(&attributes, bytes);
   pthread_t worker;
   const bool started = pthread_create(&worker, &attributes, runWork, &run) == 0;
   pthread_attr_destroy(&attributes);

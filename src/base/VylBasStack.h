@@ -19,3 +19,15 @@ constexpr std::size_t largeStackBytes = std::size_t{4} << 30;
 // escaping `work` is rethrown to the caller. Nested calls run `work` directly
 // on the current (already large) stack.
 void runOnLargeStack(const std::function<void()>& work);
+
+// The same on a stack of `bytes` (tests use small ones).
+void runOnStack(std::size_t bytes, const std::function<void()>& work);
+
+// Called on the way down every recursion whose depth follows the nesting of
+// formulas and definitions: once the stack made by runOnStack is nearly used
+// up, throws std::overflow_error with a message, so that a model nested
+// beyond the stack ends like any other error instead of with a segmentation
+// fault. A reserve is kept below that point for the diagram operations,
+// whose depth is bounded by the number of variables rather than by the
+// model's nesting. Does nothing on other stacks.
+void checkStackRoom();

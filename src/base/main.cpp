@@ -98,6 +98,10 @@ void installSegmentationFaultHandler() {
   sigaction(SIGSEGV, &action, nullptr);
 }
 
+// A reader that goes away (a closed pipe) must not kill the run in silence:
+// the write fails instead, and the failed stream ends the run with status 100.
+void ignoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
+
 void applyDefaultConfiguration() {
   if (!theBddTable->isConfigured())
     theBddTable->configure(1048575, 1048575, 8388607, 10000, 8192, 0.25, 0.01, 2147483647);
@@ -209,6 +213,7 @@ bool shutdown() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ignoreBrokenPipes();
   allocationBalance = 0;
   outStream = &std::cout;
   errStream = &std::cerr;

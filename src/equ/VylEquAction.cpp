@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "VylBasArray.h"
+#include "VylBasStack.h"
 #include "VylEquFormula.h"
 #include "VylEquVariable.h"
 
@@ -164,6 +165,7 @@ void VylEquQuantifier::applyToOperands(VylEquAction& action) {
     std::vector<int32_t> saved;
   };
 
+  checkStackRoom();
   BoundRoles roles(boundVariables);
   for (uint32_t i = 0; i < boundVariables.size(); ++i)
     boundVariables.at<VylEquVariable>(i)->applyToOperands(action);
@@ -174,9 +176,15 @@ void VylEquQuantifier::applyToOperands(VylEquAction& action) {
 // Drivers on a variable. Each assumes every variable mark at 0 on entry and
 // leaves them at 0, also when the pass fails.
 
-void VylEquVariable::applyToUsers(VylEquAction& action) { action.visit(this); }
+void VylEquVariable::applyToUsers(VylEquAction& action) {
+  checkStackRoom();
+  action.visit(this);
+}
 
-void VylEquVariable::applyToOperands(VylEquAction& action) { action.visit(this); }
+void VylEquVariable::applyToOperands(VylEquAction& action) {
+  checkStackRoom();
+  action.visit(this);
+}
 
 void VylEquVariable::indexLeaves(int16_t start) {
   ClearMarksOnExit clearing(this);

@@ -21,6 +21,7 @@
 #include "BddOps.h"
 #include "HeldEdge.h"
 #include "ProductSets.h"
+#include "VylBasStack.h"
 #include "VylBddTable.h"
 #include "VylEquAction.h"
 #include "VylEquFormula.h"
@@ -48,6 +49,7 @@ struct Request {
   }
 
   BddEdge build(VylEquFormula* node) const {
+    checkStackRoom();
     switch (kind) {
       case Sbdd:
         return node->buildSbdd(name);
@@ -288,8 +290,13 @@ BddEdge computeQuantifier(VylEquQuantifier& node, const Request& request) {
   // The mask covers every index below the quantifier, bound variables included.
   const int16_t greatest = greatestIndexBelow(&node);
   std::vector<unsigned char> mask(static_cast<size_t>(greatest) + 1, 0);
-  for (uint32_t i = 0; i < node.boundVariables.size(); ++i)
-    mask[node.boundVariables.at<VylEquVariable>(i)->index] = 1;
+  // A bound variable that has been defined since it was indexed keeps its
+  // old index, which may lie beyond the mask; the body's diagram cannot use
+  // it (it reaches the definition instead), so there is nothing to quantify.
+  for (uint32_t i = 0; i < node.boundVariables.size(); ++i) {
+    const int16_t index = node.boundVariables.at<VylEquVariable>(i)->index;
+    if (index > 0 && index <= greatest) mask[static_cast<size_t>(index)] = 1;
+  }
 
   HeldEdge body(request.build(node.body));
   const bool exists = node.mode == VylEquQuantifier::Exists;

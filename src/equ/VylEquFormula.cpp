@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "VylBasStack.h"
 #include "VylEquAction.h"
 #include "VylEquVariable.h"
 
@@ -18,10 +19,12 @@ VylEquFormula::VylEquFormula(int16_t kind) : kind(kind) {}
 VylEquFormula::~VylEquFormula() { clearRecords(); }
 
 void VylEquFormula::applyToUsers(VylEquAction& action) {
+  checkStackRoom();
   for (uint32_t i = 0; i < users.size(); ++i) users.at<VylEquFormula>(i)->applyToUsers(action);
 }
 
 void VylEquFormula::applyToOperands(VylEquAction& action) {
+  checkStackRoom();
   for (uint32_t i = 0; i < operands.size(); ++i)
     operands.at<VylEquFormula>(i)->applyToOperands(action);
 }

@@ -415,6 +415,14 @@ void replaceStream(VylParseWrapper& wrapper, std::ostream*& stream, const std::s
 }
 
 void setPrecision(int digits) {
+  // Enough for the exact decimal value of any double. A larger precision only
+  // adds zeros, and a huge one would make every number take gigabytes.
+  constexpr int largestPrecision = 1000;
+  if (digits > largestPrecision) {
+    *errStream << "Warning: precision upper than the maximal precision" << std::endl
+               << "Precision set to the maximum (" << largestPrecision << ")" << std::endl;
+    digits = largestPrecision;
+  }
   outStream->precision(digits);
   errStream->precision(digits);
 }

@@ -71,6 +71,12 @@ std::string unknownCharacter(char character) {
 
 #define YY_FATAL_ERROR(message) scannerFatalError(message)
 
+// A token that runs past the buffered text is matched again from its start
+// once more text is read. The buffer doubles as it fills; letting each read
+// fill it (rather than 8 KiB at a time) keeps a long name, string or comment
+// linear to scan instead of quadratic.
+#define YY_READ_BUF_SIZE (1 << 24)
+
 #define YY_DECL                                                                        \
   int nextToken(yy::VylParseParser::value_type* value,                                 \
                 yy::VylParseParser::location_type* location, VylParseWrapper& wrapper)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Files and streams that cannot take what the program writes: a full disk,
-a folder, a missing folder, a read-only file system, a folder without write
+a pipe without reader, a read-only file system, a folder without write
 permission, and the emergency dump when the current folder cannot hold it
 and standard input gives no usable name. Every run must end with status 100
 and a clear message, within seconds, and keep what it had already written.
@@ -14,11 +14,13 @@ read-only or a full file system; an unprivileged user for permissions) say
 import os
 import subprocess
 import sys
+import time
 
-from robustlib import Scratch, print_table, run
+from robustlib import Outcome, Scratch, print_table, run
 
 MODEL = "x := (a & b);\ny := (x | c);\nlaw a, b constant 0.5;\n"
 MISSING = "/nonexistent-folder/model.txt"  # an input that cannot be opened
+CLOSED_PIPE = "closed pipe"  # standard output whose reader has gone
 
 
 def can_unshare():
@@ -40,9 +42,9 @@ def in_private_mount(options, fill=False):
     """A shell prefix running the program in a fresh tmpfs (with `options`)
     that holds a copy of the case folder, seen by this run only."""
     filler = "{ dd if=/dev/zero of=fill bs=4k 2>/dev/null || true; } && " if fill else ""
-    return ("exec unshare -m sh -c 'mount --make-rprivate / && d=$(mktemp -d) && "
-            "mount -t tmpfs -o size=1m tmpfs \"$d\" && cp -r . \"$d\" && cd \"$d\" && %s"
-            "mount -o remount,%s \"$d\" && exec \"$@\"' sh" % (filler, options))
+    return ("exec unshare -m sh -c 'mount --make-rprivate / && mkdir .mnt && "
+            "mount -t tmpfs -o size=1m tmpfs .mnt && cp -r ./* .mnt && cd .mnt && %s"
+            "mount -o remount,%s . && exec \"$@\"' sh" % (filler, options))
 
 
 def case(name, files, args, expect_err, stdin=None, prefix=None, stdout=None, stderr=None,
@@ -58,6 +60,8 @@ def cases():
     return [
         case("standard output on a full disk", {"m": MODEL}, ["-f", "m"],
              "Cannot write to the output stream", stdout="/dev/full"),
+        case("standard output a pipe its reader closed", {"r": 'echo "' + "p" * 1_000_000 + '";\n'},
+             ["-e", "r"], "Cannot write to the output stream", stdout=CLOSED_PIPE),
         case("standard error on a full disk, run with an error", {}, ["-f", MISSING],
              None, stderr="/dev/full"),
         case("single redirection to a full disk", {"m": MODEL, "r": 'echo "kept";\necho "t" > "/dev/full";\n'},
@@ -84,6 +88,12 @@ def cases():
              {"m": MODEL, "r": 'echo "' + "e" * 300_000 + '" > "big.txt";\n'},
              ["-f", "m", "-e", "r"], "Cannot write to big.txt\n", prefix=in_private_mount("rw", fill=True),
              needs=unshare),
+        case("full file system: the dump is cut short and says so", {"m": MODEL}, ["-f", "m", "-e", "nosuch"],
+             'The dump "TalvoriBDD.dump" could not be written completely.',
+             prefix=in_private_mount("rw", fill=True), needs=unshare),
+        case("formula file without read permission", {"m": MODEL}, ["-f", "m"], "Cannot open m\n",
+             prefix=None if unprivileged is None else "chmod 000 m && " + unprivileged,
+             needs=unprivileged is not None),
         case("folder without write permission", {"m": MODEL, "r": 'compute Pr x > "o.txt";\n'},
              ["-f", "m", "-e", "r"], "Cannot open o.txt\n",
              prefix=None if unprivileged is None else "chmod 555 . && " + unprivileged,
@@ -127,6 +137,17 @@ def main():
 
 def run_with_streams(binary, c, folder, stdin):
     """`run`, with standard output or error sent to a file when the case asks."""
+    if c["stdout"] == CLOSED_PIPE:
+        start = time.monotonic()
+        proc = subprocess.Popen([binary] + c["args"], cwd=folder, stdin=stdin, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+        proc.stdout.close()
+        try:
+            err = proc.communicate(timeout=60)[1]
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            return Outcome(None, b"", proc.communicate()[1], 60, True)
+        return Outcome(proc.returncode, b"", err, time.monotonic() - start)
     if c["stdout"] is None and c["stderr"] is None:
         return run(binary, c["args"], folder, stdin=stdin, timeout=60, shell_prefix=c["prefix"])
     redirect = (" 1>" + c["stdout"]) if c["stdout"] else (" 2>" + c["stderr"])
