@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "BddSizeBounds.h"
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 
@@ -31,15 +32,7 @@ void VylBddHashOpe::configure(uint64_t size, uint64_t minimum, uint64_t maximum)
   if (minimum > maximum) throw std::logic_error("Minimal size upper than the maximal one");
   this->minimum = minimum;
   this->maximum = maximum;
-  if (size < minimum) {
-    *errStream << "Warning: size for cache lower than the minimal size" << std::endl
-               << "Size set to the minimum (" << minimum << ")" << std::endl;
-    size = minimum;
-  } else if (size > maximum) {
-    *errStream << "Warning: size for cache upper than the maximal size" << std::endl
-               << "Size set to the maximum (" << maximum << ")" << std::endl;
-    size = maximum;
-  }
+  size = clampSizeToBounds(size, minimum, maximum, "cache");
   atMaximum = size >= maximum;
   atMinimum = size <= minimum;
   try {

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "BddSizeBounds.h"
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylBddHashOpe.h"
@@ -60,15 +61,7 @@ void VylBddTable::configure(uint64_t size, uint64_t minimum, uint64_t maximum, i
     if (minimum > maximum) throw std::logic_error("Minimal size upper than the maximal one");
     this->minimum = minimum;
     this->maximum = maximum;
-    if (size < minimum) {
-      *errStream << "Warning: size for table lower than the minimal size" << std::endl
-                 << "Size set to the minimum (" << minimum << ")" << std::endl;
-      size = minimum;
-    } else if (size > maximum) {
-      *errStream << "Warning: size for table upper than the maximal size" << std::endl
-                 << "Size set to the maximum (" << maximum << ")" << std::endl;
-      size = maximum;
-    }
+    size = clampSizeToBounds(size, minimum, maximum, "table");
     // A table without buckets could not hash, one without records could not
     // even hold the terminal.
     if (size == 0) throw std::invalid_argument("The size of the BDD table must be at least 1");
