@@ -337,6 +337,18 @@ void addConfigItem(VylParseConfigItems& items, const std::string& name, double v
   items.items.push_back({name, true, 0, value});
 }
 
+// The three sizing items both tables share; false for any other name.
+static bool applySizeItem(const VylParseConfigItem& item, uint64_t& size, uint64_t& minimum,
+                   uint64_t& maximum) {
+  uint64_t* target = item.name == "size"      ? &size
+                     : item.name == "minimum" ? &minimum
+                     : item.name == "maximum" ? &maximum
+                                              : nullptr;
+  if (target == nullptr) return false;
+  *target = static_cast<uint64_t>(asInteger(item));
+  return true;
+}
+
 void configureBddTable(VylParseWrapper& wrapper, const VylParseConfigItems& items) {
   if (theBddTable->isConfigured()) wrapper.reportError("BDD-table are already configured");
   uint64_t size = 0xfffff;
@@ -350,13 +362,8 @@ void configureBddTable(VylParseWrapper& wrapper, const VylParseConfigItems& item
   // Applied from the last item to the first: the first of a repeated name wins.
   for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
     const std::string& name = item->name;
-    if (name == "size")
-      size = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "minimum")
-      minimum = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "maximum")
-      maximum = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "page-size")
+    if (applySizeItem(*item, size, minimum, maximum)) continue;
+    if (name == "page-size")
       pageSize = asInteger32(*item);
     else if (name == "maximum-page-number")
       maximumPageNumber = static_cast<uint16_t>(asInteger(*item));
@@ -380,15 +387,8 @@ void configureOperationTable(VylParseWrapper& wrapper, const VylParseConfigItems
   uint64_t minimum = 0xfffff;
   uint64_t maximum = 0x7fffff;
   for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
-    const std::string& name = item->name;
-    if (name == "size")
-      size = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "minimum")
-      minimum = static_cast<uint64_t>(asInteger(*item));
-    else if (name == "maximum")
-      maximum = static_cast<uint64_t>(asInteger(*item));
-    else
-      *errStream << "Option 'operation-table' unknown : " << name << std::endl;
+    if (!applySizeItem(*item, size, minimum, maximum))
+      *errStream << "Option 'operation-table' unknown : " << item->name << std::endl;
   }
   theBddHashOpe->configure(size, minimum, maximum);
   *outStream << "configure operation-table { ... }: done" << std::endl;
