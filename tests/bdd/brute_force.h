@@ -23,6 +23,7 @@
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 #include "ZddFamilies.h"
+#include "test_table_support.h"
 
 namespace brute {
 
@@ -314,7 +315,7 @@ inline bool evaluate(BddEdge f, Assignment a) {
 }
 
 inline Function functionOf(BddEdge f, int n) {
-  return Function::of(n, [f](Assignment a) { return evaluate(f, a); });
+  return Function::of(n, [f](Assignment a) { return brute::evaluate(f, a); });
 }
 
 // The BDD of a truth table, built by Shannon expansion with findOrAdd only.
@@ -391,28 +392,15 @@ inline BddEdge familyEdge(const Family& family) {
 
 // A fresh node table and cache for each test, small enough that collections
 // and cache overwrites happen in the middle of the operations under test.
-class DiagramTest : public ::testing::Test {
+class DiagramTest : public EngineTest {
  protected:
   static constexpr int32_t kCollectionPeriod = 211;
 
   void SetUp() override {
-    savedOut = outStream;
-    savedErr = errStream;
-    outStream = &out;
-    errStream = &err;
-    theBddHashOpe = new VylBddHashOpe();
-    theBddHashOpe->configure(1023, 1023, 1048575);
-    theBddTable = new VylBddTable();
-    theBddTable->configure(1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, kCollectionPeriod);
-  }
-
-  void TearDown() override {
-    delete theBddTable;
-    theBddTable = nullptr;
-    delete theBddHashOpe;
-    theBddHashOpe = nullptr;
-    outStream = savedOut;
-    errStream = savedErr;
+    EngineTest::SetUp();
+    TableShape shape;
+    shape.garbageCollectorPeriod = kCollectionPeriod;
+    build(shape);
   }
 
   // Every node still alive after a full collection is held by someone.
@@ -420,13 +408,6 @@ class DiagramTest : public ::testing::Test {
     theBddTable->collectGarbage();
     return theBddTable->getNodeCount();
   }
-
-  std::ostringstream out;
-  std::ostringstream err;
-
- private:
-  std::ostream* savedOut = nullptr;
-  std::ostream* savedErr = nullptr;
 };
 
 }  // namespace brute

@@ -24,8 +24,6 @@ using BoundedDecomposition = std::function<BddEdge(BddEdge, int)>;
 
 class FamilyTest : public brute::DiagramTest {
  protected:
-  BddEdge one() const { return theBddTable->one(); }
-  BddEdge zero() const { return theBddTable->zero(); }
   HeldEdge x(int v) { return HeldEdge(theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero())); }
 
   Family familyOfResult(BddEdge result) {

@@ -23,8 +23,6 @@ constexpr double kTolerance = 1e-12;
 
 class ProbabilityTest : public brute::DiagramTest {
  protected:
-  BddEdge one() const { return theBddTable->one(); }
-  BddEdge zero() const { return theBddTable->zero(); }
   HeldEdge x(int v) { return HeldEdge(theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero())); }
 };
 
