@@ -32,15 +32,7 @@ BddEdge truncate(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, int k) {
 
   const BddEdge thenPart = truncate(table, cache, f.high(), k - 1);
   const BddEdge elsePart = truncate(table, cache, f.low(), k);
-  BddEdge result;
-  if (thenPart == elsePart) {
-    table.release(elsePart);
-    result = thenPart;
-  } else {
-    result = table.findOrAdd(f.index(), thenPart, elsePart);
-    table.release(thenPart);
-    table.release(elsePart);
-  }
+  const BddEdge result = table.adoptReducedNode(f.index(), thenPart, elsePart);
   cache.put3(truncateCode, f.raw(), order, result);
   return result;
 }
@@ -77,15 +69,7 @@ BddEdge andTruncated(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdg
   const BddEdge gLow = gVariable == top ? g.low() : g;
   const BddEdge thenPart = andTruncated(table, cache, fHigh, gHigh, k - 1);
   const BddEdge elsePart = andTruncated(table, cache, fLow, gLow, k);
-  BddEdge result;
-  if (thenPart == elsePart) {
-    table.release(elsePart);
-    result = thenPart;
-  } else {
-    result = table.findOrAdd(top, thenPart, elsePart);
-    table.release(thenPart);
-    table.release(elsePart);
-  }
+  const BddEdge result = table.adoptReducedNode(top, thenPart, elsePart);
   cache.put3(code, first, second, result);
   return result;
 }

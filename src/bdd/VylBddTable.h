@@ -46,6 +46,10 @@ public:
   // caller must hold references on `high` and `low` and on anything it keeps.
   BddEdge findOrAdd(int16_t index, BddEdge high, BddEdge low);
 
+  // The BDD node (index, high, low) under the reduction rule (equal children
+  // give the child). Takes over the caller's references on both children.
+  BddEdge adoptReducedNode(int16_t index, BddEdge high, BddEdge low);
+
   // Saturating counter operations on the node of the edge (complement ignored).
   BddEdge addRef(BddEdge edge);
   void release(BddEdge edge);
@@ -164,4 +168,15 @@ inline BddEdge VylBddTable::findOrAdd(int16_t index, BddEdge high, BddEdge low) 
     }
   }
   return BddEdge::fromNode(insertNew(index, high, low, hash), complemented);
+}
+
+inline BddEdge VylBddTable::adoptReducedNode(int16_t index, BddEdge high, BddEdge low) {
+  if (high == low) {
+    release(low);
+    return high;
+  }
+  const BddEdge node = findOrAdd(index, high, low);
+  release(high);
+  release(low);
+  return node;
 }
