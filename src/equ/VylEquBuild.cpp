@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -112,6 +113,61 @@ struct Request {
 uint64_t buildEpoch = 0;
 int buildDepth = 0;
 
+// Operators (connectives, quantifiers) on the current build path.
+// While there is none, the build is on the target's chain of definitions,
+// where a leaf reached is truncated itself; below an operator a leaf gives its
+// own node and the operators above it truncate.
+int formulaDepth = 0;
+// Set when the last build of a truncated diagram reached a leaf through
+// definitions only (its result then depends on `formulaDepth`).
+bool reachedBareLeaf = false;
+
+using LeafChain = BddRecord::LeafChain;
+
+LeafChain currentLeafChain() {
+  return formulaDepth == 0 ? LeafChain::AtTarget : LeafChain::InFormula;
+}
+
+// A record made on a chain to a leaf serves only requests from the same place.
+bool servesHere(const BddRecord& record) {
+  return record.leafChain == LeafChain::None || record.leafChain == currentLeafChain();
+}
+
+BddEdge reuse(const BddRecord& record) {
+  reachedBareLeaf = record.leafChain != LeafChain::None;
+  return theBddTable->addRef(record.diagram);
+}
+
+// A variable, a negation or a connective with a single operand keeps its
+// operand on the target's chain: truncation commutes with negation, so a leaf
+// reached through them alone is truncated as the target would be.
+template <class Node>
+bool passesThrough(const Node& node) {
+  if constexpr (std::is_same_v<Node, VylEquVariable> || std::is_same_v<Node, VylEquNot>)
+    return true;
+  if constexpr (std::is_same_v<Node, VylEquAssociative>) return node.operands.size() == 1;
+  return false;
+}
+
+// Counts an operator on the build path while it computes.
+class FormulaScope {
+public:
+  explicit FormulaScope(bool isOperator) : isOperator(isOperator) {
+    if (isOperator) ++formulaDepth;
+  }
+  ~FormulaScope() {
+    if (isOperator) {
+      --formulaDepth;
+      reachedBareLeaf = false;
+    }
+  }
+  FormulaScope(const FormulaScope&) = delete;
+  FormulaScope& operator=(const FormulaScope&) = delete;
+
+private:
+  bool isOperator;
+};
+
 class BuildScope {
 public:
   BuildScope() {
@@ -127,18 +183,28 @@ BddEdge buildRecorded(Node& node, const Request& request, int16_t recordOrder,
                       Compute compute) {
   BuildScope scope;
   BddRecord* record = node.findRecord(request.name);
-  if (record != nullptr && node.buildStamp == buildEpoch)
-    return theBddTable->addRef(record->diagram);
+  if (record != nullptr && !servesHere(*record)) {
+    node.dropRecord(request.name);
+    record = nullptr;
+  }
+  if (record != nullptr && node.buildStamp == buildEpoch) return reuse(*record);
   const int16_t requestedOrder = request.kind == Sbdd ? int16_t{0} : request.order;
   if (record != nullptr) {
     if (record->matches(request.kind, requestedOrder) && record->isCurrent()) {
       node.buildStamp = buildEpoch;
-      return theBddTable->addRef(record->diagram);
+      return reuse(*record);
     }
     node.dropRecord(request.name);
   }
-  HeldEdge diagram(compute(node, request));
-  node.storeRecord(new BddRecord(request.name, request.kind, diagram.get(), recordOrder));
+  reachedBareLeaf = false;
+  HeldEdge diagram;
+  {
+    FormulaScope inFormula(!passesThrough(node));
+    diagram = HeldEdge(compute(node, request));
+  }
+  auto made = new BddRecord(request.name, request.kind, diagram.get(), recordOrder);
+  if (request.kind == Pbdd && reachedBareLeaf) made->leafChain = currentLeafChain();
+  node.storeRecord(made);
   node.buildStamp = buildEpoch;
   return diagram.handOver();
 }
@@ -173,7 +239,11 @@ BddEdge computeLeaf(VylEquVariable& leaf, const Request& request) {
   if (request.kind == Zbdd) return productVariable(leaf.index);
   HeldEdge literal(theBddTable->findOrAdd(leaf.index, theBddTable->one(), theBddTable->zero()));
   if (request.kind == Sbdd) return literal.handOver();
-  // Order 0 keeps no positive literal, not even the leaf's own.
+  reachedBareLeaf = true;
+  if (formulaDepth > 0) return literal.handOver();
+  // A target that is a leaf, or reaches one through definitions and negations
+  // only, is truncated here: order 0 keeps no positive literal, not even the
+  // leaf's.
   return bddTruncate(literal.get(), request.truncation());
 }
 

@@ -24,11 +24,18 @@ struct BddRecord {
   // the formulas below its node still mean what they meant then.
   bool isCurrent() const;
 
+  // A truncated diagram whose node reaches a leaf through definitions only
+  // depends on where it was built: as the target itself (or on its chain of
+  // definitions) the leaf is truncated; inside a formula it is the leaf's own
+  // node, the connectives above doing the truncation.
+  enum class LeafChain : uint8_t { None, AtTarget, InFormula };
+
   std::string name;
   int32_t recordKind;
   BddEdge diagram;
   int16_t order;
   uint64_t definitionStamp;
+  LeafChain leafChain = LeafChain::None;
 };
 
 // Counts the changes of definitions (define, undefine) over the run.

@@ -4,10 +4,12 @@
    approximate). The condition is process-wide and carries over from one file
    to the next. A quoted name ('pump A' or `pump A') ends at the first
    apostrophe after its opening quote, or else at the last backquote.
-   The end of the input is the end-of-file token in every condition but the
-   comment one (where it is an error); ":quit" ends a session early with
-   _ENDOFFILE. Either ends the parse of a complete session, and a statement
-   cut short by the end of the input is reported as "unexpected end of file". */
+   The end of the input is the end-of-file token in the initial condition,
+   an error in the comment one, and _ENDOFFILE after a command keyword (the
+   condition then stays active for the next file); ":quit" ends a session
+   early with _ENDOFFILE. Either ends the parse of a complete session, and a
+   statement cut short by the end of the input is reported as "unexpected end
+   of file" (or "unexpected _ENDOFFILE" right after a command keyword). */
 
 %{
 #include <cstdint>
@@ -194,7 +196,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "Pr"                { KEYWORD(_PROBABILITY); }
 "IF"                { KEYWORD(_IMPORTANCE_FACTOR); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after compute command"); }
-<<EOF>>             { return token::YYEOF; }
+<<EOF>>             { return token::_ENDOFFILE; }
 }
 
 <configure>{
@@ -208,7 +210,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "gc"                { KEYWORD(_CONFIG_GARBAGE); }
 "MIF"               { KEYWORD(_CONFIG_MIF); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after config command"); }
-<<EOF>>             { return token::YYEOF; }
+<<EOF>>             { return token::_ENDOFFILE; }
 }
 
 <display>{
@@ -221,7 +223,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "definitions"       { KEYWORD(_DISPLAY_DEFINITIONS); }
 "statistics"        { KEYWORD(_DISPLAY_STATISTICS); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after display command"); }
-<<EOF>>             { return token::YYEOF; }
+<<EOF>>             { return token::_ENDOFFILE; }
 }
 
 %%

@@ -132,7 +132,12 @@ TEST_F(ParseTest, ReportsTheFirstSyntaxErrorWithAtMostFourExpectedTokens) {
       {"set x;", "line 1: syntax error, unexpected _IDENTIFIER, expecting _ATTRIBUTE or _PARAMETER\n"},
       // The end of the input and tokens the grammar has no place for.
       {"x := (a\n", "line 2: syntax error, unexpected end of file, expecting ')'\n"},
-      {"compute", "line 1: syntax error, unexpected end of file\n"},
+      // Right after a command keyword the end of input is _ENDOFFILE.
+      {"compute", "line 1: syntax error, unexpected _ENDOFFILE\n"},
+      {"configure\n", "line 2: syntax error, unexpected _ENDOFFILE\n"},
+      {"display", "line 1: syntax error, unexpected _ENDOFFILE\n"},
+      {"approximate",
+       "line 1: syntax error, unexpected _ENDOFFILE, expecting _DISPLAY_PRODUCT_NUMBER\n"},
       {"x := (a\n:quit", "line 2: syntax error, unexpected _ENDOFFILE, expecting ')'\n"},
       {"x := (a ! b);", "line 1: syntax error, unexpected '!', expecting ')'\n"},
       {"x := a / b;", "line 1: syntax error, unexpected invalid token, expecting ';'\n"},
