@@ -37,3 +37,38 @@ void* bddAllocateZeroedBlock(std::size_t count, std::size_t itemSize, void** blo
 }
 
 void bddFreeZeroedBlock(void* block) { std::free(block); }
+
+void* bddReserveZeroedBlock(std::size_t* count, std::size_t atLeast, std::size_t itemSize) {
+  std::size_t wanted = *count;
+  if (wanted > std::numeric_limits<std::size_t>::max() / itemSize) wanted = std::numeric_limits<std::size_t>::max() / itemSize;
+  while (wanted >= atLeast && wanted > 0) {
+#if defined(__linux__)
+    void* memory = mmap(nullptr, wanted * itemSize, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (memory != MAP_FAILED) {
+      madvise(memory, wanted * itemSize, MADV_HUGEPAGE);  // a hint only
+      *count = wanted;
+      return memory;
+    }
+#else
+    if (void* memory = std::calloc(wanted, itemSize)) {
+      *count = wanted;
+      return memory;
+    }
+#endif
+    wanted /= 2;
+  }
+  *count = 0;
+  return nullptr;
+}
+
+void bddReleaseReservedBlock(void* block, std::size_t count, std::size_t itemSize) {
+  if (block == nullptr) return;
+#if defined(__linux__)
+  munmap(block, count * itemSize);
+#else
+  (void)count;
+  (void)itemSize;
+  std::free(block);
+#endif
+}

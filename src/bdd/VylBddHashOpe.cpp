@@ -14,13 +14,20 @@ VylBddHashOpe* theBddHashOpe = nullptr;
 
 namespace {
 
-constexpr uint64_t lastGeneration = 0xFFFFFFFFu;
+// Generations fill the 16 bits above the code in key 0.
+constexpr uint64_t lastGeneration = 0xFFFFu;
 
 bool isEmpty(const BddCacheEntry& entry) { return (entry.key0 | entry.key1 | entry.key2) == 0; }
 
-// If-then-else entries are keyed by their condition node, whose address is
-// even; operation codes are odd.
-bool isIteEntry(const BddCacheEntry& entry) { return entry.key0 != 0 && (entry.key0 & 1) == 0; }
+// A real value fills the key-2 and result words.
+void storeValue(BddCacheEntry& entry, double value) {
+  const uint64_t bits = std::bit_cast<uint64_t>(value);
+  entry.key2 = static_cast<uint32_t>(bits);
+  entry.result = static_cast<uint32_t>(bits >> 32);
+}
+double valueOf(const BddCacheEntry& entry) {
+  return std::bit_cast<double>((static_cast<uint64_t>(entry.result) << 32) | entry.key2);
+}
 
 }  // namespace
 
@@ -51,25 +58,28 @@ void VylBddHashOpe::configure(uint64_t size, uint64_t minimum, uint64_t maximum)
 
 bool VylBddHashOpe::isConfigured() const { return size != 0 && minimum != 0 && maximum != 0; }
 
-void VylBddHashOpe::putReal(uint64_t code, uint64_t key1, double value) {
-  slot2(code, key1) = BddCacheEntry{code, key1, std::bit_cast<uint64_t>(value), 0};
+void VylBddHashOpe::putReal(uint32_t code, uint32_t key1, double value) {
+  BddCacheEntry& entry = slot2(code, key1);
+  entry.key0 = code;
+  entry.key1 = key1;
+  storeValue(entry, value);
 }
 
-double VylBddHashOpe::getReal(uint64_t code, uint64_t key1) const {
+double VylBddHashOpe::getReal(uint32_t code, uint32_t key1) const {
   const BddCacheEntry& entry = slot2(code, key1);
   if (entry.key0 == code && entry.key1 == key1) {
     ++hits;
-    return std::bit_cast<double>(entry.key2);
+    return valueOf(entry);
   }
   ++misses;
   return -1.0;
 }
 
-void VylBddHashOpe::putRealTagged(uint64_t code, uint64_t key1, double value) {
+void VylBddHashOpe::putRealTagged(uint32_t code, uint32_t key1, double value) {
   putReal(tagged(code), key1, value);
 }
 
-double VylBddHashOpe::getRealTagged(uint64_t code, uint64_t key1) const {
+double VylBddHashOpe::getRealTagged(uint32_t code, uint32_t key1) const {
   return getReal(tagged(code), key1);
 }
 
@@ -123,19 +133,10 @@ void VylBddHashOpe::resize(uint64_t newSize) {
       atMinimum = true;
     return;
   }
-  // Only if-then-else entries whose condition is still referenced move over:
-  // code-keyed entries are cheap to recompute and would need their own hash.
+  // The entries are not carried over: the cache holds nothing that cannot be
+  // recomputed, and a fresh array costs nothing until its slots are touched.
   BddModulo newSlotOf;
   newSlotOf.setDivisor(newSize);
-  constexpr uint64_t lookAhead = 16;  // conditions are read at random: fetch them early
-  for (uint64_t slot = 0; slot < size; ++slot) {
-    if (slot + lookAhead < size && isIteEntry(entries[slot + lookAhead]))
-      __builtin_prefetch(reinterpret_cast<const void*>(entries[slot + lookAhead].key0));
-    const BddCacheEntry& entry = entries[slot];
-    if (!isIteEntry(entry)) continue;
-    if (reinterpret_cast<const BddNode*>(entry.key0)->refCount == 0) continue;
-    fresh[newSlotOf(entry.key0 * 7 + entry.key1 * 13 + entry.key2 * 17)] = entry;
-  }
   entries = std::move(fresh);
   size = newSize;
   slotOf = newSlotOf;

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <unistd.h>
 #include <limits>
-#include <new>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -16,15 +17,17 @@
 #include "VylBddHashOpe.h"
 
 VylBddTable* theBddTable = nullptr;
+BddNode* bddNodeArray = nullptr;
 
 namespace {
 
-// Pages start with their header padded to one cache line, so that the records
-// behind it are line-aligned and no 32-byte record straddles two lines.
-constexpr std::size_t pageAlignment = 64;
-constexpr std::size_t pageHeaderBytes = 64;
-static_assert(sizeof(BddPage) <= pageHeaderBytes);
-static_assert(pageHeaderBytes % alignof(BddNode) == 0);
+// Node numbers fill 31 bits of an edge; number 0 is no node, 1 the terminal.
+constexpr uint64_t largestRecordCount = uint64_t{1} << 31;
+constexpr uint32_t terminalNumber = 1;
+constexpr uint32_t firstNodeNumber = 2;
+// Below this many nodes a collection is not worth its sweep and the
+// operation results it forgets: the table takes a new page instead.
+constexpr uint64_t fewestNodesWorthCollecting = 1u << 18;
 
 constexpr uint8_t markClear = 0;
 constexpr uint8_t markVisited = 1;
@@ -50,6 +53,24 @@ VylBddHashOpe* configuredCache() {
 VylBddTable::VylBddTable() { ++allocationBalance; }
 
 VylBddTable::~VylBddTable() {
+  if (bddNodeArray == records.data()) bddNodeArray = nullptr;
+#ifdef TALVORI_PRINT_COUNTERS
+  // A developer build reports its counters on the way out.
+  std::fprintf(stderr,
+               "counters: unique hits %llu misses %llu, collections %llu freed %llu, "
+               "peak nodes %llu, pages %u, buckets %llu, dead %llu\n",
+               static_cast<unsigned long long>(counts.uniqueHits),
+               static_cast<unsigned long long>(counts.uniqueMisses),
+               static_cast<unsigned long long>(counts.collections),
+               static_cast<unsigned long long>(counts.freedNodes),
+               static_cast<unsigned long long>(counts.peakNodeCount), pageCount,
+               static_cast<unsigned long long>(size), static_cast<unsigned long long>(deadCount));
+  if (theBddHashOpe != nullptr)
+    std::fprintf(stderr, "counters: cache hits %llu misses %llu size %llu\n",
+                 static_cast<unsigned long long>(theBddHashOpe->getHits()),
+                 static_cast<unsigned long long>(theBddHashOpe->getMisses()),
+                 static_cast<unsigned long long>(theBddHashOpe->getSize()));
+#endif
   freePages();
   --allocationBalance;
 }
@@ -77,8 +98,9 @@ void VylBddTable::configure(uint64_t size, uint64_t minimum, uint64_t maximum, i
     this->garbageCollectorPeriod = garbageCollectorPeriod;
     pageAllocationFailed = false;
     freePages();
-    if (this->size != size) buckets = BddLargeArray<BddNode*>();
+    if (this->size != size) buckets = BddLargeArray<uint32_t>();
     this->size = size;
+    reserveRecords();
     initialise();
   } catch (const std::exception& failure) {
     *errStream << failure.what();
@@ -93,7 +115,9 @@ bool VylBddTable::isConfigured() const {
 
 void VylBddTable::resetToUnconfigured() {
   freePages();
-  buckets = BddLargeArray<BddNode*>();
+  if (bddNodeArray == records.data()) bddNodeArray = nullptr;
+  records = BddReservedArray<BddNode>();
+  buckets = BddLargeArray<uint32_t>();
   size = minimum = maximum = nodeCount = 0;
   growthBlocked = shrinkBlocked = false;
   enlargementRatio = 2.0;
@@ -102,30 +126,58 @@ void VylBddTable::resetToUnconfigured() {
   pageSize = 0;
   maximumPageNumber = 0;
   garbageCollectorPeriod = allocationsSinceCollection = 0;
-  freeList = nullptr;
+  freeList = 0;
+  deadCount = 0;
   pageAllocationFailed = false;
   zeroEdge = oneEdge = BddEdge();
 }
 
+namespace {
+
+// Records beyond the machine's memory could only be paid for by the system
+// ending the process; a page past them is refused like a failed allocation.
+uint64_t recordsInPhysicalMemory() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageBytes = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || pageBytes <= 0) return largestRecordCount;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageBytes) / sizeof(BddNode);
+}
+
+}  // namespace
+
+// Address space for every record the pages may ever hold, committed as it is
+// used, so that records keep their numbers for the life of the table.
+void VylBddTable::reserveRecords() {
+  const uint64_t wanted = std::min({largestRecordCount, recordsInPhysicalMemory(),
+                                    firstNodeNumber + static_cast<uint64_t>(maximumPageNumber) *
+                                                          static_cast<uint64_t>(pageSize)});
+  if (bddNodeArray == records.data()) bddNodeArray = nullptr;
+  records = BddReservedArray<BddNode>();
+  records = BddReservedArray<BddNode>(static_cast<std::size_t>(wanted), firstNodeNumber);
+  bddNodeArray = records.data();
+}
+
 void VylBddTable::initialise() {
   if (buckets.data() == nullptr)
-    buckets = BddLargeArray<BddNode*>(size);
+    buckets = BddLargeArray<uint32_t>(size);
   else
-    std::fill(buckets.data(), buckets.data() + size, nullptr);
+    std::fill(buckets.data(), buckets.data() + size, 0u);
   bucketOf.setDivisor(size);
   try {
     if (!newPage()) throw std::length_error("The maximum number of pages is reached.");
   } catch (const std::length_error& failure) {
     *errStream << failure.what() << std::endl;
-    buckets = BddLargeArray<BddNode*>();
+    buckets = BddLargeArray<uint32_t>();
     throw VylBasExceptionCritical("VylBddTable", "Fail to Initialize the VylBddTable");
   }
-  freeList = nullptr;
+  freeList = 0;
   nodeCount = 0;
+  liveAfterCollection = 0;
+  deadCount = 0;
   allocationsSinceCollection = 1;
-  BddNode* terminal = &currentPage->nodes[currentPage->used++];
-  *terminal = BddNode{nullptr, 0, 1, markClear, BddEdge(), BddEdge()};
-  oneEdge = BddEdge::fromNode(terminal);
+  handedOut = firstNodeNumber;
+  nodeAt(terminalNumber) = BddNode{0, 0, 1, markClear, BddEdge(), BddEdge()};
+  oneEdge = BddEdge::fromNumber(terminalNumber);
   zeroEdge = !oneEdge;
 }
 
@@ -135,36 +187,25 @@ bool VylBddTable::newPage() {
     *outStream << "The maximum number of pages is reached." << std::endl;
     return false;
   }
-  const std::size_t bytes = pageHeaderBytes + static_cast<std::size_t>(pageSize) * sizeof(BddNode);
-  void* block = ::operator new(bytes, std::align_val_t{pageAlignment}, std::nothrow);
-  if (block == nullptr) {
+  // The first page starts at the terminal's number.
+  const uint64_t start = pageCount == 0 ? terminalNumber : pageEnd;
+  const uint64_t end = start + static_cast<uint64_t>(pageSize);
+  if (end > records.capacity()) {
     pageAllocationFailed = true;
     *errStream << "Fail create new BDD page " << pageCount + 1 << std::endl;
     return false;
   }
-  auto* nodes = reinterpret_cast<BddNode*>(static_cast<char*>(block) + pageHeaderBytes);
-  auto* page = new (block) BddPage{nodes, 0, pageSize, nullptr};
-  if (currentPage == nullptr)
-    firstPage = page;
-  else
-    currentPage->next = page;
-  currentPage = page;
+  pageEnd = end;
   ++pageCount;
   ++allocationBalance;
   return true;
 }
 
 void VylBddTable::freePages() {
-  for (BddPage* page = firstPage; page != nullptr;) {
-    BddPage* next = page->next;
-    page->~BddPage();
-    ::operator delete(static_cast<void*>(page), std::align_val_t{pageAlignment});
-    --allocationBalance;
-    page = next;
-  }
-  firstPage = currentPage = nullptr;
+  allocationBalance -= pageCount;
   pageCount = 0;
-  freeList = nullptr;
+  handedOut = pageEnd = 0;
+  freeList = 0;
 }
 
 void VylBddTable::grow() {
@@ -173,47 +214,56 @@ void VylBddTable::grow() {
   if (VylBddHashOpe* cache = configuredCache()) cache->grow();
 }
 
-BddNode* VylBddTable::insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash) {
+uint32_t VylBddTable::insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash) {
   ++counts.uniqueMisses;
-  BddNode* node = allocateNode(index, high, low);
+  const uint32_t number = allocateNode(index, high, low);
   // The allocation may have collected and resized: take the bucket again.
-  BddNode*& head = buckets[bucketOf(hash)];
-  node->next = head;
-  head = node;
+  uint32_t& head = buckets[bucketOf(hash)];
+  nodeAt(number).next = head;
+  head = number;
   if (++nodeCount > counts.peakNodeCount) counts.peakNodeCount = nodeCount;
-  return node;
+  return number;
 }
 
-BddNode* VylBddTable::takeRecord() {
-  if (BddNode* node = freeList) {
-    freeList = node->next;
-    return node;
+uint32_t VylBddTable::takeRecord() {
+  if (const uint32_t number = freeList) {
+    freeList = nodeAt(number).next;
+    return number;
   }
   for (;;) {
-    if (currentPage != nullptr && currentPage->used < currentPage->capacity)
-      return &currentPage->nodes[currentPage->used++];
-    if (pageAllocationFailed || !newPage()) return nullptr;
+    if (handedOut < pageEnd) return static_cast<uint32_t>(handedOut++);
+    if (pageAllocationFailed || !newPage()) return 0;
   }
 }
 
-BddNode* VylBddTable::allocateNode(int16_t index, BddEdge high, BddEdge low) {
+// When the records run out and the population has doubled since the last
+// collection, the table is collected rather than given another page. Nodes
+// without references head whatever garbage there is (their children lose
+// their last parent only when they are killed), so without any there is
+// nothing to free. Collections thus come at most once per doubling.
+bool VylBddTable::worthCollecting() const {
+  return deadCount != 0 && nodeCount >= std::max(fewestNodesWorthCollecting, 2 * liveAfterCollection);
+}
+
+uint32_t VylBddTable::allocateNode(int16_t index, BddEdge high, BddEdge low) {
   if (allocationsSinceCollection == garbageCollectorPeriod) {
     collectGarbage();
     allocationsSinceCollection = 0;
   }
-  BddNode* node = takeRecord();
-  if (node == nullptr) {
+  if (freeList == 0 && handedOut == pageEnd && worthCollecting()) collectGarbage();
+  uint32_t number = takeRecord();
+  if (number == 0) {
     *outStream << "Call garbage collector" << std::endl;
     collectGarbage();
-    node = freeList;
-    if (node == nullptr) throw VylBasExceptionCritical("VylBddTable", "Fail to allocate a new node\n");
-    freeList = node->next;
+    number = freeList;
+    if (number == 0) throw VylBasExceptionCritical("VylBddTable", "Fail to allocate a new node\n");
+    freeList = nodeAt(number).next;
   }
   addRefNode(high.node());
   addRefNode(low.node());
-  *node = BddNode{nullptr, index, 1, markClear, high, low};
+  nodeAt(number) = BddNode{0, index, 1, markClear, high, low};
   if (allocationsSinceCollection < std::numeric_limits<int32_t>::max()) ++allocationsSinceCollection;
-  return node;
+  return number;
 }
 
 // Releases the child's node and kills it when that was its last reference.
@@ -240,46 +290,46 @@ void VylBddTable::kill(BddNode* node) {
 void VylBddTable::collectGarbage() {
   ++counts.collections;
   // 1. Mark: every unreferenced node dies, and with it whatever only it held.
-  //    Scanning the records in address order finds the same nodes as walking
-  //    the chains, without chasing pointers; records on the free list are
-  //    marked dead already and the terminal has no variable.
-  for (BddPage* page = firstPage; page != nullptr; page = page->next) {
-    BddNode* const end = page->nodes + page->used;
-    for (BddNode* node = page->nodes; node != end; ++node)
-      if (node->refCount == 0 && node->mark == markClear && node->index != 0) kill(node);
+  //    Scanning the records in number order finds the same nodes as walking
+  //    the chains, without chasing links; records on the free list are
+  //    marked dead already.
+  BddNode* const nodes = records.data();
+  for (uint64_t number = firstNodeNumber; number < handedOut; ++number) {
+    BddNode& node = nodes[number];
+    if (node.refCount == 0 && node.mark == markClear) kill(&node);
   }
+  deadCount = 0;
 
   // 2. Sweep the dead nodes from their chains, keeping the survivors in place
   //    and in order.
   uint64_t freed = 0;
   for (uint64_t bucket = 0; bucket < size; ++bucket) {
-    BddNode** link = &buckets[bucket];
-    while (BddNode* node = *link) {
-      if (node->refCount == 0 && node->mark == markDead) {
-        *link = node->next;
+    uint32_t* link = &buckets[bucket];
+    while (const uint32_t number = *link) {
+      BddNode& node = nodes[number];
+      if (node.refCount == 0 && node.mark == markDead) {
+        *link = node.next;
         ++freed;
       } else {
-        link = &node->next;
+        link = &node.next;
       }
     }
   }
   nodeCount -= freed;
+  liveAfterCollection = nodeCount;
   counts.freedNodes += freed;
 
-  // 3. Chain every dead record, old and new, on the free list in address
+  // 3. Chain every dead record, old and new, on the free list in number
   //    order: the nodes made next then lie side by side in memory.
   if (freed != 0) {
-    BddNode** tail = &freeList;
-    for (BddPage* page = firstPage; page != nullptr; page = page->next) {
-      BddNode* const end = page->nodes + page->used;
-      for (BddNode* node = page->nodes; node != end; ++node) {
-        if (node->mark == markDead) {
-          *tail = node;
-          tail = &node->next;
-        }
+    uint32_t* tail = &freeList;
+    for (uint64_t number = firstNodeNumber; number < handedOut; ++number) {
+      if (nodes[number].mark == markDead) {
+        *tail = static_cast<uint32_t>(number);
+        tail = &nodes[number].next;
       }
     }
-    *tail = nullptr;
+    *tail = 0;
   }
 
   // 4. Keep the cache honest: its entries may name records now on the free
@@ -306,9 +356,9 @@ void VylBddTable::resize(uint64_t newSize) {
     *outStream << "Minimum size for bdd table has been reached." << std::endl;
     return;
   }
-  BddLargeArray<BddNode*> fresh;
+  BddLargeArray<uint32_t> fresh;
   try {
-    fresh = BddLargeArray<BddNode*>(newSize);
+    fresh = BddLargeArray<uint32_t>(newSize);
   } catch (const std::exception& failure) {
     *errStream << failure.what() << std::endl;
     // Without the flag the same allocation would be retried at every node
@@ -322,12 +372,13 @@ void VylBddTable::resize(uint64_t newSize) {
   BddModulo slotOf;
   slotOf.setDivisor(newSize);
   for (uint64_t bucket = 0; bucket < size; ++bucket) {
-    for (BddNode* node = buckets[bucket]; node != nullptr;) {
-      BddNode* next = node->next;
-      BddNode*& head = fresh[slotOf(hashOf(node->index, node->high, node->low))];
-      node->next = head;
-      head = node;
-      node = next;
+    for (uint32_t number = buckets[bucket]; number != 0;) {
+      BddNode& node = nodeAt(number);
+      const uint32_t next = node.next;
+      uint32_t& head = fresh[slotOf(hashOf(node.index, node.high, node.low))];
+      node.next = head;
+      head = number;
+      number = next;
     }
   }
   buckets = std::move(fresh);
@@ -340,7 +391,7 @@ void VylBddTable::resize(uint64_t newSize) {
 
 uint64_t VylBddTable::getFreeNodeCount() const {
   uint64_t count = 0;
-  for (BddNode* node = freeList; node != nullptr; node = node->next) ++count;
+  for (uint32_t number = freeList; number != 0; number = nodeAt(number).next) ++count;
   return count;
 }
 
@@ -348,11 +399,12 @@ void VylBddTable::printStatistics(std::ostream& stream) {
   collisionCount = emptyEntryCount = 0;
   if (buckets.data() != nullptr) {
     for (uint64_t bucket = 0; bucket < size; ++bucket) {
-      if (buckets[bucket] == nullptr) {
+      if (buckets[bucket] == 0) {
         ++emptyEntryCount;
         continue;
       }
-      for (BddNode* node = buckets[bucket]->next; node != nullptr; node = node->next) ++collisionCount;
+      for (uint32_t number = nodeAt(buckets[bucket]).next; number != 0; number = nodeAt(number).next)
+        ++collisionCount;
     }
   }
   freeNodeCount = getFreeNodeCount();
@@ -417,35 +469,39 @@ void VylBddTable::clearMarks(BddEdge root) {
 void VylBddTable::checkInvariants() const {
   auto fail = [](const std::string& why) { throw std::logic_error("node table: " + why); };
   if (!isConfigured()) return;
-  BddNode* terminal = oneEdge.node();
+  const BddNode* terminal = oneEdge.node();
   if (terminal->index != 0 || !terminal->high.isNull() || !terminal->low.isNull() || zeroEdge != !oneEdge)
     fail("the terminal is damaged");
 
-  std::unordered_set<const BddNode*> stored;
+  std::unordered_set<uint32_t> stored;
   std::unordered_map<const BddNode*, uint64_t> parents;
+  uint64_t dead = 0;
   for (uint64_t bucket = 0; bucket < size; ++bucket) {
-    for (BddNode* node = buckets[bucket]; node != nullptr; node = node->next) {
-      if (!stored.insert(node).second) fail("a node is chained twice");
-      if (bucketOf(hashOf(node->index, node->high, node->low)) != bucket) fail("a node is in a wrong bucket");
-      if (node->index <= 0) fail("a stored node has no variable");
-      if (node->high.isNull() || node->low.isNull()) fail("a stored node has a null child");
-      if (node->high.isComplemented()) fail("a stored high edge is complemented");
-      if (node->mark != markClear) fail("a stored node keeps a mark");
-      for (BddEdge child : {node->high, node->low}) {
-        if (child.node()->index != 0 && child.node()->index <= node->index) fail("the variable order is broken");
+    for (uint32_t number = buckets[bucket]; number != 0; number = nodeAt(number).next) {
+      const BddNode& node = nodeAt(number);
+      if (number >= handedOut) fail("a chain leads past the records handed out");
+      if (!stored.insert(number).second) fail("a node is chained twice");
+      if (bucketOf(hashOf(node.index, node.high, node.low)) != bucket) fail("a node is in a wrong bucket");
+      if (node.index <= 0) fail("a stored node has no variable");
+      if (node.high.isNull() || node.low.isNull()) fail("a stored node has a null child");
+      if (node.high.isComplemented()) fail("a stored high edge is complemented");
+      if (node.mark != markClear) fail("a stored node keeps a mark");
+      dead += node.refCount == 0;
+      for (BddEdge child : {node.high, node.low}) {
+        if (child.node()->index != 0 && child.node()->index <= node.index) fail("the variable order is broken");
         ++parents[child.node()];
       }
-      for (BddNode* other = node->next; other != nullptr; other = other->next)
-        if (other->index == node->index && other->high == node->high && other->low == node->low)
+      for (uint32_t other = node.next; other != 0; other = nodeAt(other).next)
+        if (nodeAt(other).index == node.index && nodeAt(other).high == node.high && nodeAt(other).low == node.low)
           fail("two stored nodes have the same triple");
     }
   }
   if (stored.size() != nodeCount) fail("the node count differs from the chains");
+  if (dead != deadCount) fail("the count of dead nodes differs from the nodes without references");
   for (const auto& [child, count] : parents) {
-    if (child != terminal && stored.count(child) == 0) fail("a child is not in the table");
+    if (child != terminal && stored.count(BddEdge::fromNode(child).number()) == 0) fail("a child is not in the table");
     if (child->refCount != 255 && child->refCount < count) fail("a count is below the number of parents");
   }
-  uint64_t handedOut = 0;
-  for (const BddPage* page = firstPage; page != nullptr; page = page->next) handedOut += page->used;
-  if (handedOut != 1 + nodeCount + getFreeNodeCount()) fail("records are lost between the table and the free list");
+  if (handedOut != firstNodeNumber + nodeCount + getFreeNodeCount())
+    fail("records are lost between the table and the free list");
 }

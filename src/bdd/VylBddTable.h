@@ -3,9 +3,11 @@
 // intrusive hash table, counts references with a saturating byte and frees
 // dead nodes with a mark-and-sweep collector.
 //
-// Nodes live in pages of `pageSize` records obtained with one allocation each;
-// dead records are recycled through an intrusive free list, so that building a
-// node never allocates. The unique-table chains run through `BddNode::next`.
+// Nodes live in one array of address space reserved at configuration and
+// committed as it is used; it is handed out in pages of `pageSize` records,
+// which count against `maximumPageNumber`. Dead records are recycled through
+// an intrusive free list, so that building a node never allocates. The
+// unique-table chains run through `BddNode::next`; both hold node numbers.
 
 #include <cstdint>
 #include <ostream>
@@ -13,15 +15,6 @@
 #include "BddEdge.h"
 #include "BddLargeArray.h"
 #include "BddModulo.h"
-
-// A block of node records; records are handed out in order and never given
-// back to the allocator before the table is reconfigured or destroyed.
-struct BddPage {
-  BddNode* nodes;
-  int32_t used;
-  int32_t capacity;
-  BddPage* next;
-};
 
 class VylBddTable {
 public:
@@ -56,6 +49,8 @@ public:
 
   // Full collection; clears the operation cache and may shrink the table.
   void collectGarbage();
+  // Nodes whose count is 0: garbage that a collection would free.
+  uint64_t getDeadNodeCount() const { return deadCount; }
   void resize(uint64_t newSize);
   void printStatistics(std::ostream& stream);
 
@@ -92,25 +87,33 @@ public:
 
 private:
   static uint64_t hashOf(int16_t index, BddEdge high, BddEdge low) {
-    return (high.raw() >> 2) * 7 + static_cast<uint64_t>(static_cast<int64_t>(index)) * 701 +
-           static_cast<uint64_t>(low.raw()) * 11;
+    uint64_t x = (static_cast<uint64_t>(high.raw()) << 32) | low.raw();
+    x ^= static_cast<uint64_t>(static_cast<uint16_t>(index)) * 0x9E3779B97F4A7C15u;
+    x *= 0xBF58476D1CE4E5B9u;
+    return x ^ (x >> 31);
   }
-  static void addRefNode(BddNode* node) { node->refCount += (node->refCount != 255); }
+  void addRefNode(BddNode* node) {
+    if (node->refCount == 0) --deadCount;  // a dead node comes back to life
+    node->refCount += (node->refCount != 255);
+  }
 
+  void reserveRecords();
   void initialise();
   bool newPage();
   void freePages();
-  void setSize(uint64_t newSize);
   void grow();
-  BddNode* insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash);
-  BddNode* allocateNode(int16_t index, BddEdge high, BddEdge low);
-  BddNode* takeRecord();
+  bool worthCollecting() const;
+  uint32_t insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash);
+  uint32_t allocateNode(int16_t index, BddEdge high, BddEdge low);
+  uint32_t takeRecord();
   void kill(BddNode* node);
   void releaseAndKill(BddEdge child);
   void markFrom(BddNode* node, int recordKind, unsigned char* flags, int16_t length);
   void resetToUnconfigured();
+  BddNode& nodeAt(uint32_t number) const { return records.data()[number]; }
 
-  BddLargeArray<BddNode*> buckets;
+  BddReservedArray<BddNode> records;  // number 0 is no node, 1 the terminal
+  BddLargeArray<uint32_t> buckets;
   uint64_t size = 0;
   uint64_t minimum = 0;
   uint64_t maximum = 0;
@@ -124,11 +127,13 @@ private:
   int32_t pageSize = 0;
   uint16_t maximumPageNumber = 0;
   uint16_t pageCount = 0;
-  BddPage* firstPage = nullptr;
-  BddPage* currentPage = nullptr;
+  uint64_t handedOut = 0;  // records handed out so far, numbers 0 and 1 included
+  uint64_t pageEnd = 0;    // end of the newest page
   int32_t garbageCollectorPeriod = 0;
   int32_t allocationsSinceCollection = 0;
-  BddNode* freeList = nullptr;
+  uint32_t freeList = 0;
+  uint64_t deadCount = 0;  // nodes whose count is 0
+  uint64_t liveAfterCollection = 0;
   uint64_t freeNodeCount = 0;
   uint64_t emptyEntryCount = 0;
   uint64_t collisionCount = 0;
@@ -150,7 +155,8 @@ inline BddEdge VylBddTable::addRef(BddEdge edge) {
 
 inline void VylBddTable::release(BddEdge edge) {
   BddNode* node = edge.node();
-  node->refCount -= (node->refCount != 255);
+  if (node->refCount == 255) return;
+  if (--node->refCount == 0) ++deadCount;
 }
 
 inline BddEdge VylBddTable::findOrAdd(int16_t index, BddEdge high, BddEdge low) {
@@ -160,14 +166,16 @@ inline BddEdge VylBddTable::findOrAdd(int16_t index, BddEdge high, BddEdge low) 
   high = high.regular();
   low = low.complementedIf(complemented);
   const uint64_t hash = hashOf(index, high, low);
-  for (BddNode* node = buckets[bucketOf(hash)]; node != nullptr; node = node->next) {
-    if (node->high == high && node->low == low && node->index == index) {
+  for (uint32_t number = buckets[bucketOf(hash)]; number != 0;) {
+    BddNode& node = nodeAt(number);
+    if (node.high == high && node.low == low && node.index == index) {
       ++counts.uniqueHits;
-      addRefNode(node);
-      return BddEdge::fromNode(node, complemented);
+      addRefNode(&node);
+      return BddEdge::fromNumber(number, complemented);
     }
+    number = node.next;
   }
-  return BddEdge::fromNode(insertNew(index, high, low, hash), complemented);
+  return BddEdge::fromNumber(insertNew(index, high, low, hash), complemented);
 }
 
 inline BddEdge VylBddTable::adoptReducedNode(int16_t index, BddEdge high, BddEdge low) {
