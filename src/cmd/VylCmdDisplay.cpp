@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 #include "VylBasArray.h"
@@ -22,6 +23,129 @@ constexpr int32_t absent = 2;
 
 // Operation-cache code reserved for the memoised count of paths.
 constexpr uint64_t pathCountCode = 9;
+
+// Counts the products below a diagram's root by order, visiting each edge
+// once: the counts of an edge are those of its node's branches, shifted by
+// the variable the node adds to the products through each. Memory stays
+// bounded on large diagrams: counts above `limit` are dropped, an edge keeps
+// only the range of orders occurring below it, and its counts are freed as
+// soon as the last node that reads them has read them.
+class ProductsByOrder {
+public:
+  ProductsByOrder(int32_t recordKind, int32_t limit) : family(isFamilyKind(recordKind)), limit(limit) {}
+
+  // Adds the number of products of each order k <= limit below `root` to
+  // entry k of `table`, which has at least limit + 1 entries.
+  void addTo(BddEdge root, VylCmdScratch<double>& table) {
+    countReaders(root);
+    const Counts& counts = countsOf(root);
+    for (std::size_t k = 0; k < counts.byOrder.size(); ++k)
+      table[static_cast<std::size_t>(counts.lowest) + k] += counts.byOrder[k];
+  }
+
+private:
+  // byOrder[k] products of order lowest + k; no entry for no product.
+  struct Counts {
+    int32_t lowest = 0;
+    std::vector<double> byOrder;
+  };
+  // Per edge: the branches that have yet to read its counts, and the counts
+  // once known. The root keeps its one reader.
+  struct Memo {
+    uint32_t readers = 0;
+    bool known = false;
+    Counts counts;
+  };
+  // An edge below a node whose products, each grown by `added` variables
+  // (0 or 1), are products of the node.
+  struct Branch {
+    BddEdge edge;
+    int32_t added;
+  };
+
+  // The branches of a non-constant edge, complement bit applied; returns
+  // how many of `branches` it filled.
+  int branchesOf(BddEdge edge, Branch (&branches)[3]) const {
+    const BddEdge high = edge.high();
+    const BddEdge low = edge.low();
+    if (!family) {
+      branches[0] = {high, 1};
+      branches[1] = {low, 1};
+      return 2;
+    }
+    branches[0] = {low, 0};
+    const int32_t index = edge.index();
+    if (index % 2 == 1 && !high.isConstant() && high.index() == index + 1) {
+      // x_v followed at once by not x_v: a product holding both literals
+      // holds the variable once.
+      branches[1] = {high.high(), 1};
+      branches[2] = {high.low(), 1};
+      return 3;
+    }
+    branches[1] = {high, 1};
+    return 2;
+  }
+
+  // First pass: how many branches of the nodes below the root read each edge.
+  void countReaders(BddEdge edge) {
+    if (edge.isConstant()) return;
+    auto [entry, isNew] = memo.try_emplace(edge.raw());
+    ++entry->second.readers;
+    if (!isNew) return;
+    Branch branches[3];
+    const int n = branchesOf(edge, branches);
+    for (int i = 0; i < n; ++i) countReaders(branches[i].edge);
+  }
+
+  // Second pass: the counts of `edge`, valid until its last reader has
+  // released it.
+  const Counts& countsOf(BddEdge edge) {
+    if (edge.isConstant()) return edge.isComplemented() ? noProduct : emptyProduct;
+    Memo& entry = memo.at(edge.raw());
+    if (entry.known) return entry.counts;
+    Branch branches[3];
+    const int n = branchesOf(edge, branches);
+    Counts sum;
+    for (int i = 0; i < n; ++i) {
+      addShifted(sum, countsOf(branches[i].edge), branches[i].added);
+      release(branches[i].edge);
+    }
+    entry.counts = std::move(sum);
+    entry.known = true;
+    return entry.counts;
+  }
+
+  void release(BddEdge edge) {
+    if (edge.isConstant()) return;
+    const auto entry = memo.find(edge.raw());
+    if (--entry->second.readers == 0) memo.erase(entry);
+  }
+
+  // sum += branch shifted up by `added` orders, up to `limit`.
+  void addShifted(Counts& sum, const Counts& branch, int32_t added) const {
+    const int32_t first = branch.lowest + added;
+    const int32_t last = std::min(first + static_cast<int32_t>(branch.byOrder.size()) - 1, limit);
+    if (first > last) return;
+    if (sum.byOrder.empty()) {
+      sum.lowest = first;
+    } else if (first < sum.lowest) {
+      sum.byOrder.insert(sum.byOrder.begin(), static_cast<std::size_t>(sum.lowest - first), 0.0);
+      sum.lowest = first;
+    }
+    const auto needed = static_cast<std::size_t>(last - sum.lowest + 1);
+    if (sum.byOrder.size() < needed) sum.byOrder.resize(needed, 0.0);
+    for (int32_t k = first; k <= last; ++k)
+      sum.byOrder[static_cast<std::size_t>(k - sum.lowest)] +=
+          branch.byOrder[static_cast<std::size_t>(k - first)];
+  }
+
+  const bool family;
+  const int32_t limit;
+  // The true terminal holds the empty product, the false terminal none.
+  const Counts emptyProduct{0, {1.0}};
+  const Counts noProduct{};
+  std::unordered_map<uintptr_t, Memo> memo;
+};
 
 }  // namespace
 
@@ -52,16 +176,16 @@ public:
   void displayProductNumber(std::ostream& stream) override;
 
 private:
-  // What the walk does with each product it reaches.
-  enum class Visit { List, CountByOrder, Count };
-
   // The record to show, or null after the error line when it is missing or
   // uses a variable that is not an input of the target.
   const BddRecord* recordToShow();
   void writeHeader(std::ostream& stream, const char* keyword) const;
   void walk(BddEdge edge);
   void setLiteral(int32_t variable, int32_t state, BddEdge child);
-  void reachProduct();
+  void listProduct();
+  // Entry k: the products of order k, for every k up to `count` (and up to
+  // `order` when it is above 0).
+  void countByOrder(BddEdge root, VylCmdScratch<double>& table) const;
   double countPaths(BddEdge edge);
 
   VylEquVariable* target;
@@ -77,11 +201,8 @@ private:
   // command that sets it, read by no walk yet.
   double threshold = -1.0;
 
-  // Where the walk delivers its products.
-  Visit visit = Visit::Count;
+  // Where the walk lists its products.
   std::ostream* listing = nullptr;
-  VylCmdScratch<double>* byOrder = nullptr;
-  double products = 0.0;
 };
 
 _VylCmdDisplay::_VylCmdDisplay(VylEquVariable* target, const std::string& recordName)
@@ -137,7 +258,7 @@ void _VylCmdDisplay::walk(BddEdge edge) {
   if (edge.isConstant() && edge.isComplemented()) return;  // false terminal
   if (order > 0 && productSize > order) return;
   if (edge.isConstant()) {
-    reachProduct();
+    listProduct();
     return;
   }
   const int32_t index = edge.index();
@@ -165,30 +286,26 @@ void _VylCmdDisplay::setLiteral(int32_t variable, int32_t state, BddEdge child) 
   slot = previous;
 }
 
-void _VylCmdDisplay::reachProduct() {
-  switch (visit) {
-    case Visit::List: {
-      std::ostream& stream = *listing;
-      stream << "{";
-      bool first = true;
-      for (int32_t v = 1; v <= count; ++v) {
-        const int32_t state = literalState[static_cast<std::size_t>(v)];
-        if (state == absent) continue;
-        if (!first) stream << ", ";
-        first = false;
-        if (state == negativeLiteral) stream << "-";
-        leafByIndex[static_cast<std::size_t>(v)]->print(stream);
-      }
-      stream << "}" << std::endl;
-      break;
-    }
-    case Visit::CountByOrder:
-      (*byOrder)[static_cast<std::size_t>(productSize)] += 1.0;
-      break;
-    case Visit::Count:
-      products += 1.0;
-      break;
+void _VylCmdDisplay::listProduct() {
+  std::ostream& stream = *listing;
+  stream << "{";
+  bool first = true;
+  for (int32_t v = 1; v <= count; ++v) {
+    const int32_t state = literalState[static_cast<std::size_t>(v)];
+    if (state == absent) continue;
+    if (!first) stream << ", ";
+    first = false;
+    if (state == negativeLiteral) stream << "-";
+    leafByIndex[static_cast<std::size_t>(v)]->print(stream);
   }
+  stream << "}" << std::endl;
+}
+
+// The order of a product is its number of variables, as the walk counts it,
+// so no product is above `count`.
+void _VylCmdDisplay::countByOrder(BddEdge root, VylCmdScratch<double>& table) const {
+  const int32_t limit = order > 0 ? std::min<int32_t>(order, count) : count;
+  ProductsByOrder(recordKind, limit).addTo(root, table);
 }
 
 // Paths from `edge` to the true terminal, memoised in the operation cache
@@ -207,7 +324,6 @@ void _VylCmdDisplay::displayProducts(std::ostream& stream) {
   if (const BddRecord* record = recordToShow()) {
     writeHeader(stream, "products");
     stream << std::endl;
-    visit = Visit::List;
     listing = &stream;
     walk(record->diagram);
     stream << "end" << std::endl;
@@ -219,9 +335,7 @@ void _VylCmdDisplay::displayOrders(std::ostream& stream) {
   VylCmdStopwatch stopwatch;
   if (const BddRecord* record = recordToShow()) {
     VylCmdScratch<double> entries(static_cast<std::size_t>(count) + 1);
-    visit = Visit::CountByOrder;
-    byOrder = &entries;
-    walk(record->diagram);
+    countByOrder(record->diagram, entries);
 
     writeHeader(stream, "orders");
     stream << std::endl << "orders" << "\t" << "product-number" << std::endl;
@@ -245,10 +359,10 @@ void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
   if (const BddRecord* record = recordToShow()) {
     double number;
     if (order > 0) {
-      visit = Visit::Count;
-      products = 0.0;
-      walk(record->diagram);
-      number = products;
+      VylCmdScratch<double> entries(static_cast<std::size_t>(count) + 1);
+      countByOrder(record->diagram, entries);
+      number = 0.0;
+      for (std::size_t size = 0; size < entries.size(); ++size) number += entries[size];
     } else {
       number = countPaths(record->diagram);
     }

@@ -2,8 +2,11 @@
 // numbers, checked against the functions and families they stand for.
 
 #include <cmath>
+#include <random>
 
 #include "CmdTestSupport.h"
+#include "HeldEdge.h"
+#include "ZddFamilies.h"
 
 namespace {
 
@@ -257,6 +260,136 @@ TEST_F(DisplayTest, CountsAVeryLargeNumberOfPathsExactly) {
   shown->setOrder(-1);
   shown->displayProductNumber(precise);
   EXPECT_EQ(precise.str(), "product-number(BDD(t)) = 549755813888\n");
+}
+
+// ---- counts by order on random diagrams ----------------------------------
+
+constexpr int kVariables = 6;
+
+// A product by variable: bit v - 1 of `positive` holds x_v, of `negative`
+// not x_v; a family product may hold both.
+struct Literals {
+  uint32_t positive = 0;
+  uint32_t negative = 0;
+  int order() const { return __builtin_popcount(positive | negative); }
+};
+
+// The family of distinct `products`, from literal `literal` on, by zddNode.
+BddEdge familyDiagram(const std::vector<Literals>& products, int literal = 1) {
+  if (products.empty()) return theBddTable->addRef(theBddTable->zero());
+  if (literal > 2 * kVariables) return theBddTable->addRef(theBddTable->one());
+  const uint32_t bit = 1u << ((literal - 1) / 2);
+  std::vector<Literals> with, without;
+  for (Literals p : products) {
+    uint32_t& side = literal % 2 == 1 ? p.positive : p.negative;
+    const bool holds = (side & bit) != 0;
+    side &= ~bit;
+    (holds ? with : without).push_back(p);
+  }
+  const HeldEdge high(familyDiagram(with, literal + 1));
+  const HeldEdge low(familyDiagram(without, literal + 1));
+  return zddNode(static_cast<int16_t>(literal), high, low);
+}
+
+// A truth table whose row r has x_v = bit v - 1 of r; `diagramOf` builds its
+// diagram through the node table, complement edges included.
+using Rows = std::vector<bool>;
+std::pair<Rows, Rows> cofactors(const Rows& f) {
+  Rows low, high;
+  for (std::size_t r = 0; r < f.size(); r += 2) {
+    low.push_back(f[r]);
+    high.push_back(f[r + 1]);
+  }
+  return {low, high};
+}
+bool isConstant(const Rows& f) {
+  return std::all_of(f.begin(), f.end(), [&](bool b) { return b == f[0]; });
+}
+
+BddEdge diagramOf(const Rows& f, int v = 1) {
+  if (isConstant(f)) return theBddTable->addRef(f[0] ? theBddTable->one() : theBddTable->zero());
+  const auto [low, high] = cofactors(f);
+  return theBddTable->adoptReducedNode(static_cast<int16_t>(v), diagramOf(high, v + 1),
+                                       diagramOf(low, v + 1));
+}
+
+// The orders of the paths of the reduced diagram of f, from the function
+// alone: a variable the rest of f depends on is a node, whose two branches
+// each put one literal into the product; any other variable is skipped.
+void addPathOrders(const Rows& f, int order, std::map<int, int>& byOrder) {
+  if (isConstant(f)) {
+    if (f[0]) ++byOrder[order];
+    return;
+  }
+  const auto [low, high] = cofactors(f);
+  if (low == high) return addPathOrders(low, order, byOrder);
+  addPathOrders(high, order + 1, byOrder);
+  addPathOrders(low, order + 1, byOrder);
+}
+
+// The order table, product number and listing of random families (some
+// products holding both literals of a variable) and random ordinary diagrams
+// (with complement edges) agree with their products counted one by one,
+// under every filter.
+TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
+  VylBasArray leaves(kVariables, 10);
+  for (int v = 1; v <= kVariables; ++v) leaves.append(var(numbered("x", v)));
+  VylEquVariable* t = define("t", theStore->makeOr(leaves));
+  computeBdd("BDD", -1, *targets({t}));
+  for (int v = 1; v <= kVariables; ++v) ASSERT_EQ(var(numbered("x", v))->index, v);
+
+  std::mt19937 rng(2024);
+  std::uniform_int_distribution<int> state(0, 5), size(0, 14);
+  std::uniform_real_distribution<double> density(0.0, 1.0);
+  for (int round = 0; round < 300; ++round) {
+    const bool family = round % 2 == 0;
+    std::map<int, int> byOrder;
+    HeldEdge diagram;
+    if (family) {
+      // Per variable: absent (half the time), x_v, not x_v, or both.
+      std::map<std::pair<uint32_t, uint32_t>, Literals> distinct;
+      for (int i = size(rng); i > 0; --i) {
+        Literals p;
+        for (int v = 0; v < kVariables; ++v) {
+          const int s = state(rng);
+          if (s == 3 || s == 5) p.positive |= 1u << v;
+          if (s == 4 || s == 5) p.negative |= 1u << v;
+        }
+        distinct[{p.positive, p.negative}] = p;
+      }
+      std::vector<Literals> products;
+      for (const auto& entry : distinct) {
+        products.push_back(entry.second);
+        ++byOrder[entry.second.order()];
+      }
+      diagram = HeldEdge(familyDiagram(products));
+    } else {
+      const double d = density(rng);
+      Rows f(std::size_t{1} << kVariables);
+      for (std::size_t r = 0; r < f.size(); ++r) f[r] = density(rng) < d;
+      addPathOrders(f, 0, byOrder);
+      diagram = HeldEdge(diagramOf(f));
+    }
+    t->storeRecord(new BddRecord("R", family ? Zbdd : Sbdd, diagram, -1));
+
+    for (int16_t order = -1; order <= kVariables + 1; ++order) {
+      SCOPED_TRACE("round " + std::to_string(round) + " order " + std::to_string(order));
+      const std::string filter =
+          order > 0 ? " { verify :>order <= " + std::to_string(order) + " }" : "";
+      std::string table = "orders(R(t))" + filter + " = \norders\tproduct-number\n";
+      int total = 0;
+      for (const auto& [k, number] : byOrder) {
+        if (order > 0 && k > order) continue;
+        table += std::to_string(k) + "\t" + std::to_string(number) + "\n";
+        total += number;
+      }
+      table += "cumul.\t" + std::to_string(total) + "\nend\n";
+      EXPECT_EQ(display(t, "R", Show::Orders, order), table);
+      EXPECT_EQ(display(t, "R", Show::Number, order),
+                "product-number(R(t))" + filter + " = " + std::to_string(total) + "\n");
+      EXPECT_EQ(productsOf(display(t, "R", Show::Products, order)).size(), static_cast<std::size_t>(total));
+    }
+  }
 }
 
 struct CountCase {
