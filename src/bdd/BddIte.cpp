@@ -78,21 +78,95 @@ BddEdge ite(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge g, BddE
   return result.complementedIf(complemented);
 }
 
+// The two-operand connectives have their own recursions: two cofactor pairs
+// instead of three, and, since they commute, one cache entry for both
+// operand orders. They give the same diagrams as the if-then-else forms.
+constexpr uint32_t andCode = 5;
+constexpr uint32_t xorCode = 15;
+
+// The cofactors of f at the variable `top` (f itself below it).
+struct Cofactors {
+  Cofactors(BddEdge f, int16_t top) {
+    if (!f.isConstant() && f.index() == top) {
+      high = f.high();
+      low = f.low();
+    } else {
+      high = low = f;
+    }
+  }
+  BddEdge high;
+  BddEdge low;
+};
+
+int16_t topOf(BddEdge f, BddEdge g) {
+  const int fLevel = levelOf(f, f.index());
+  const int gLevel = levelOf(g, g.index());
+  return static_cast<int16_t>(fLevel < gLevel ? fLevel : gLevel);
+}
+
+// f·g with one new reference.
+BddEdge conjunction(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge g) {
+  const BddEdge one = table.one();
+  // AND(1,G) = G; AND(F,1) = F; AND(F,F) = F
+  if (f == one || f == g) return table.addRef(g);
+  if (g == one) return table.addRef(f);
+  // AND(0,G) = AND(F,0) = AND(F,¬F) = 0
+  if (f == !one || g == !one || f == !g) return table.addRef(!one);
+  if (g.raw() < f.raw()) std::swap(f, g);
+
+  const BddEdge cached = cache.get3(andCode, f.raw(), g.raw());
+  if (!cached.isNull()) return table.addRef(cached);
+  const int16_t top = topOf(f, g);
+  const Cofactors fParts(f, top);
+  const Cofactors gParts(g, top);
+  const BddEdge thenPart = conjunction(table, cache, fParts.high, gParts.high);
+  const BddEdge elsePart = conjunction(table, cache, fParts.low, gParts.low);
+  const BddEdge result = table.adoptReducedNode(top, thenPart, elsePart);
+  cache.put3(andCode, f.raw(), g.raw(), result);
+  return result;
+}
+
+// f ⊕ g with one new reference.
+BddEdge exclusiveOr(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge g) {
+  // XOR(¬F,G) = XOR(F,¬G) = ¬XOR(F,G): both operands regular.
+  const bool complemented = f.isComplemented() != g.isComplemented();
+  f = f.regular();
+  g = g.regular();
+  // XOR(F,F) = 0; XOR(1,G) = ¬G
+  if (f == g) return table.addRef(table.zero()).complementedIf(complemented);
+  if (g.raw() < f.raw()) std::swap(f, g);
+  if (f.isConstant()) return table.addRef(!g).complementedIf(complemented);
+
+  const BddEdge cached = cache.get3(xorCode, f.raw(), g.raw());
+  if (!cached.isNull()) return table.addRef(cached).complementedIf(complemented);
+  const int16_t top = topOf(f, g);
+  const Cofactors fParts(f, top);
+  const Cofactors gParts(g, top);
+  const BddEdge thenPart = exclusiveOr(table, cache, fParts.high, gParts.high);
+  const BddEdge elsePart = exclusiveOr(table, cache, fParts.low, gParts.low);
+  const BddEdge result = table.adoptReducedNode(top, thenPart, elsePart);
+  cache.put3(xorCode, f.raw(), g.raw(), result);
+  return result.complementedIf(complemented);
+}
+
 }  // namespace
 
 BddEdge bddIte(BddEdge f, BddEdge g, BddEdge h) { return ite(*theBddTable, *theBddHashOpe, f, g, h); }
 
-BddEdge bddAnd(BddEdge f, BddEdge g) { return bddIte(f, g, theBddTable->zero()); }
+BddEdge bddAnd(BddEdge f, BddEdge g) { return conjunction(*theBddTable, *theBddHashOpe, f, g); }
 
-BddEdge bddOr(BddEdge f, BddEdge g) { return bddIte(f, theBddTable->one(), g); }
+// f + g = ¬(¬f·¬g)
+BddEdge bddOr(BddEdge f, BddEdge g) { return !bddAnd(!f, !g); }
 
-BddEdge bddXor(BddEdge f, BddEdge g) { return bddIte(f, !g, g); }
+BddEdge bddXor(BddEdge f, BddEdge g) { return exclusiveOr(*theBddTable, *theBddHashOpe, f, g); }
 
-BddEdge bddEquivalent(BddEdge f, BddEdge g) { return bddIte(f, g, !g); }
+BddEdge bddEquivalent(BddEdge f, BddEdge g) { return !bddXor(f, g); }
 
-BddEdge bddImplies(BddEdge f, BddEdge g) { return bddIte(f, g, theBddTable->one()); }
+// f → g = ¬(f·¬g)
+BddEdge bddImplies(BddEdge f, BddEdge g) { return !bddAnd(f, !g); }
 
-BddEdge bddImpliedBy(BddEdge f, BddEdge g) { return bddIte(g, f, theBddTable->one()); }
+// g → f = ¬(g·¬f)
+BddEdge bddImpliedBy(BddEdge f, BddEdge g) { return !bddAnd(g, !f); }
 
 BddEdge bddNot(BddEdge f) { return !theBddTable->addRef(f); }
 

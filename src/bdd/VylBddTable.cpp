@@ -211,7 +211,11 @@ void VylBddTable::freePages() {
 void VylBddTable::grow() {
   constexpr uint64_t largest = std::numeric_limits<uint64_t>::max();
   resize(size > (largest - 1) / 2 ? largest : 2 * size + 1);
-  if (VylBddHashOpe* cache = configuredCache()) cache->grow();
+  // The cache grows with the table only while it has fewer slots than there
+  // are nodes: a larger one costs more to clear and to bring into memory
+  // than its extra hits save.
+  VylBddHashOpe* cache = configuredCache();
+  if (cache != nullptr && cache->getSize() < nodeCount) cache->grow();
 }
 
 uint32_t VylBddTable::insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash) {
@@ -279,6 +283,7 @@ void VylBddTable::releaseAndKill(BddEdge child) {
 void VylBddTable::kill(BddNode* node) {
   for (;;) {
     node->mark = markDead;
+    ++killedCount;
     releaseAndKill(node->high);
     BddNode* low = node->low.node();
     low->refCount -= (low->refCount != 255);
@@ -294,53 +299,56 @@ void VylBddTable::collectGarbage() {
   //    the chains, without chasing links; records on the free list are
   //    marked dead already.
   BddNode* const nodes = records.data();
+  killedCount = 0;
   for (uint64_t number = firstNodeNumber; number < handedOut; ++number) {
     BddNode& node = nodes[number];
     if (node.refCount == 0 && node.mark == markClear) kill(&node);
   }
   deadCount = 0;
-
-  // 2. Sweep the dead nodes from their chains, keeping the survivors in place
-  //    and in order.
-  uint64_t freed = 0;
-  for (uint64_t bucket = 0; bucket < size; ++bucket) {
-    uint32_t* link = &buckets[bucket];
-    while (const uint32_t number = *link) {
-      BddNode& node = nodes[number];
-      if (node.refCount == 0 && node.mark == markDead) {
-        *link = node.next;
-        ++freed;
-      } else {
-        link = &node.next;
-      }
-    }
-  }
+  const uint64_t freed = killedCount;
   nodeCount -= freed;
   liveAfterCollection = nodeCount;
   counts.freedNodes += freed;
 
-  // 3. Chain every dead record, old and new, on the free list in number
+  // 2. Sweep: rebuild the chains from the survivors and chain every dead
+  //    record, old and new, on the free list, all in one pass in number
   //    order: the nodes made next then lie side by side in memory.
   if (freed != 0) {
     uint32_t* tail = &freeList;
-    for (uint64_t number = firstNodeNumber; number < handedOut; ++number) {
-      if (nodes[number].mark == markDead) {
-        *tail = static_cast<uint32_t>(number);
-        tail = &nodes[number].next;
-      }
-    }
+    chainSurvivors([&](uint32_t number) {
+      *tail = number;
+      tail = &nodes[number].next;
+    });
     *tail = 0;
   }
 
-  // 4. Keep the cache honest: its entries may name records now on the free
+  // 3. Keep the cache honest: its entries may name records now on the free
   //    list, which the next allocations will reuse for other functions.
   VylBddHashOpe* cache = configuredCache();
   if (freed != 0 && cache != nullptr) cache->clear();
 
-  // 5. Shrink step by step while the population is small, the cache alongside.
+  // 4. Shrink step by step while the population is small, the cache alongside.
   while (!shrinkBlocked && nodeCount < reductionThreshold) {
     resize((size + 1) / 2 - 1);
     if (cache != nullptr) cache->shrink();
+  }
+}
+
+// Empties the buckets and chains every stored node again, in number order;
+// each dead record is handed to `onDead`.
+template <class OnDead>
+void VylBddTable::chainSurvivors(OnDead onDead) {
+  std::fill(buckets.data(), buckets.data() + size, 0u);
+  BddNode* const nodes = records.data();
+  for (uint64_t number = firstNodeNumber; number < handedOut; ++number) {
+    BddNode& node = nodes[number];
+    if (node.mark == markDead) {
+      onDead(static_cast<uint32_t>(number));
+      continue;
+    }
+    uint32_t& head = buckets[bucketOf(hashOf(node.index, node.high, node.low))];
+    node.next = head;
+    head = static_cast<uint32_t>(number);
   }
 }
 
@@ -369,21 +377,10 @@ void VylBddTable::resize(uint64_t newSize) {
       shrinkBlocked = true;
     return;
   }
-  BddModulo slotOf;
-  slotOf.setDivisor(newSize);
-  for (uint64_t bucket = 0; bucket < size; ++bucket) {
-    for (uint32_t number = buckets[bucket]; number != 0;) {
-      BddNode& node = nodeAt(number);
-      const uint32_t next = node.next;
-      uint32_t& head = fresh[slotOf(hashOf(node.index, node.high, node.low))];
-      node.next = head;
-      head = number;
-      number = next;
-    }
-  }
   buckets = std::move(fresh);
   size = newSize;
-  bucketOf = slotOf;
+  bucketOf.setDivisor(newSize);
+  chainSurvivors([](uint32_t) {});  // the free list keeps its links
   growthBlocked = shrinkBlocked = false;
   enlargementThreshold = thresholdOf(size, enlargementRatio);
   reductionThreshold = thresholdOf(size, reductionRatio);

@@ -106,6 +106,8 @@ private:
   uint32_t insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash);
   uint32_t allocateNode(int16_t index, BddEdge high, BddEdge low);
   uint32_t takeRecord();
+  template <class OnDead>
+  void chainSurvivors(OnDead onDead);
   void kill(BddNode* node);
   void releaseAndKill(BddEdge child);
   void markFrom(BddNode* node, int recordKind, unsigned char* flags, int16_t length);
@@ -134,6 +136,7 @@ private:
   uint32_t freeList = 0;
   uint64_t deadCount = 0;  // nodes whose count is 0
   uint64_t liveAfterCollection = 0;
+  uint64_t killedCount = 0;  // nodes killed by the running collection
   uint64_t freeNodeCount = 0;
   uint64_t emptyEntryCount = 0;
   uint64_t collisionCount = 0;

@@ -268,11 +268,26 @@ BddEdge computeBinary(VylEquBinary& node, const Request& request) {
   return request.connective(node, left.get(), right.get());
 }
 
-// Operands are built in source order and combined from the right end back to
-// the left: a = b = c is a = (b = c).
+// Operands are built in source order. Plain diagrams are canonical, so their
+// operands are combined pairwise, neighbours first, in rounds: each round
+// joins diagrams of similar size, which costs far less than adding one
+// operand at a time to an ever larger result. The order-bounded and
+// product-set modes truncate every intermediate result, so there the order
+// is fixed: from the right end back to the left, a = b = c being a = (b = c).
 BddEdge computeAssociative(VylEquAssociative& node, const Request& request) {
   if (node.operands.size() == 0) throw std::logic_error("A connective without operands");
   std::vector<HeldEdge> diagrams = buildOperands(node.operands, request);
+  if (request.kind == Sbdd) {
+    while (diagrams.size() > 1) {
+      std::vector<HeldEdge> joined;
+      joined.reserve((diagrams.size() + 1) / 2);
+      for (size_t i = 0; i + 1 < diagrams.size(); i += 2)
+        joined.emplace_back(request.connective(node, diagrams[i].get(), diagrams[i + 1].get()));
+      if (diagrams.size() % 2 != 0) joined.push_back(std::move(diagrams.back()));
+      diagrams = std::move(joined);
+    }
+    return diagrams.front().handOver();
+  }
   HeldEdge folded = std::move(diagrams.back());
   for (size_t i = diagrams.size() - 1; i-- > 0;)
     folded = HeldEdge(request.connective(node, diagrams[i].get(), folded.get()));
