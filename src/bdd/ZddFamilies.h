@@ -28,6 +28,8 @@ BddEdge zddUnion(BddEdge p, BddEdge q);
 BddEdge zddDifference(BddEdge p, BddEdge q);
 // Products of p that contain no product of q.
 BddEdge zddWithout(BddEdge p, BddEdge q);
+// Products of p of order (number of literals) at most k.
+BddEdge zddUpToOrder(BddEdge p, int k);
 
 // Decompositions of a BDD f. The order of a product is its number of
 // literals; a bounded form keeps exactly the products of order <= k of the

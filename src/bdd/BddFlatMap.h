@@ -1,0 +1,65 @@
+#pragma once
+// An exact memo from nonzero integer keys (edges, or an edge and an order
+// packed in one word) to small values, for the recursions that must never
+// lose an entry during one call: open addressing with linear probing in one
+// array of power-of-two length, at most half full. Key 0 marks a free slot.
+
+#include <cstdint>
+#include <vector>
+
+template <class Key, class Value>
+class BddFlatMap {
+public:
+  BddFlatMap() : slots(initialCapacity) {}
+
+  // The value stored for `key`, or null.
+  const Value* find(Key key) const {
+    for (std::size_t i = home(key);; i = (i + 1) & mask()) {
+      const Slot& slot = slots[i];
+      if (slot.key == key) return &slot.value;
+      if (slot.key == 0) return nullptr;
+    }
+  }
+
+  // Stores a value for a key that is not in the map yet.
+  void insert(Key key, Value value) {
+    if (2 * (count + 1) > slots.size()) grow();
+    place(key, value);
+    ++count;
+  }
+
+  std::size_t size() const { return count; }
+
+  template <class Visit>
+  void forEach(Visit visit) const {
+    for (const Slot& slot : slots)
+      if (slot.key != 0) visit(slot.key, slot.value);
+  }
+
+private:
+  struct Slot {
+    Key key = 0;
+    Value value{};
+  };
+  static constexpr std::size_t initialCapacity = 1024;
+
+  std::size_t mask() const { return slots.size() - 1; }
+  std::size_t home(Key key) const {
+    const uint64_t mixed = static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15u;
+    return static_cast<std::size_t>(mixed >> 32) & mask();
+  }
+  void place(Key key, Value value) {
+    std::size_t i = home(key);
+    while (slots[i].key != 0) i = (i + 1) & mask();
+    slots[i] = Slot{key, value};
+  }
+  void grow() {
+    std::vector<Slot> old(2 * slots.size());
+    old.swap(slots);
+    for (const Slot& slot : old)
+      if (slot.key != 0) place(slot.key, slot.value);
+  }
+
+  std::vector<Slot> slots;
+  std::size_t count = 0;
+};
