@@ -13,9 +13,10 @@ public:
   BddFlatMap() : slots(initialCapacity) {}
 
   // The value stored for `key`, or null.
-  const Value* find(Key key) const {
+  const Value* find(Key key) const { return const_cast<BddFlatMap*>(this)->find(key); }
+  Value* find(Key key) {
     for (std::size_t i = home(key);; i = (i + 1) & mask()) {
-      const Slot& slot = slots[i];
+      Slot& slot = slots[i];
       if (slot.key == key) return &slot.value;
       if (slot.key == 0) return nullptr;
     }

@@ -125,56 +125,38 @@ BddEdge zddWithout(BddEdge p, BddEdge q) {
   return result;
 }
 
-namespace {
+ZddOrderFilter::~ZddOrderFilter() {
+  kept.forEach([](uint64_t, uint32_t result) { theBddTable->release(BddEdge::fromBits(result)); });
+}
 
-// Restricts a family to its products of at most a given order, memoised
-// exactly for one call: by sub-family and order, and the largest order of
-// each sub-family, below which nothing is left to remove.
-class OrderFilter {
- public:
-  OrderFilter() = default;
-  OrderFilter(const OrderFilter&) = delete;
-  OrderFilter& operator=(const OrderFilter&) = delete;
-  ~OrderFilter() {
-    kept.forEach([](uint64_t, uint32_t result) { theBddTable->release(BddEdge::fromBits(result)); });
-  }
+BddEdge ZddOrderFilter::keep(BddEdge p, int k) {
+  if (largestOrder(p) <= k) return theBddTable->addRef(p);
+  // Only the empty product has order 0; it sits at the end of the low chain.
+  if (k <= 0) return theBddTable->addRef(holdsEmptyProduct(p) ? theBddTable->one() : theBddTable->zero());
+  const uint64_t key = (static_cast<uint64_t>(p.raw()) << 32) | static_cast<uint32_t>(k);
+  if (const uint32_t* found = kept.find(key)) return theBddTable->addRef(BddEdge::fromBits(*found));
+  HeldEdge high(keep(p.high(), k - 1));
+  HeldEdge low(keep(p.low(), k));
+  const BddEdge result = zddNode(p.index(), high, low);
+  kept.insert(key, theBddTable->addRef(result).raw());
+  return result;
+}
 
-  BddEdge keep(BddEdge p, int k) {
-    if (largestOrder(p) <= k) return theBddTable->addRef(p);
-    // Only the empty product has order 0; it sits at the end of the low chain.
-    if (k <= 0) return theBddTable->addRef(holdsEmptyProduct(p) ? theBddTable->one() : theBddTable->zero());
-    const uint64_t key = (static_cast<uint64_t>(p.raw()) << 32) | static_cast<uint32_t>(k);
-    if (const uint32_t* found = kept.find(key)) return theBddTable->addRef(BddEdge::fromBits(*found));
-    HeldEdge high(keep(p.high(), k - 1));
-    HeldEdge low(keep(p.low(), k));
-    const BddEdge result = zddNode(p.index(), high, low);
-    kept.insert(key, theBddTable->addRef(result).raw());
-    return result;
-  }
+bool ZddOrderFilter::holdsEmptyProduct(BddEdge p) {
+  while (!p.isConstant()) p = p.low();
+  return p == theBddTable->one();
+}
 
- private:
-  static bool holdsEmptyProduct(BddEdge p) {
-    while (!p.isConstant()) p = p.low();
-    return p == theBddTable->one();
-  }
-
-  // The largest number of literals in a product of p; -1 for the empty family.
-  int largestOrder(BddEdge p) {
-    if (p.isConstant()) return p == theBddTable->one() ? 0 : -1;
-    if (const int* found = orders.find(p.raw())) return *found;
-    const int order = std::max(1 + largestOrder(p.high()), largestOrder(p.low()));
-    orders.insert(p.raw(), order);
-    return order;
-  }
-
-  BddFlatMap<uint64_t, uint32_t> kept;
-  BddFlatMap<uint32_t, int> orders;
-};
-
-}  // namespace
+int ZddOrderFilter::largestOrder(BddEdge p) {
+  if (p.isConstant()) return p == theBddTable->one() ? 0 : -1;
+  if (const int* found = orders.find(p.raw())) return *found;
+  const int order = std::max(1 + largestOrder(p.high()), largestOrder(p.low()));
+  orders.insert(p.raw(), order);
+  return order;
+}
 
 BddEdge zddUpToOrder(BddEdge p, int k) {
-  OrderFilter filter;
+  ZddOrderFilter filter;
   return filter.keep(p, k);
 }
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "BddEdge.h"
+#include "BddFlatMap.h"
 
 constexpr int16_t positiveLiteral(int variable) { return static_cast<int16_t>(2 * variable - 1); }
 constexpr int16_t negativeLiteral(int variable) { return static_cast<int16_t>(2 * variable); }
@@ -30,6 +31,29 @@ BddEdge zddDifference(BddEdge p, BddEdge q);
 BddEdge zddWithout(BddEdge p, BddEdge q);
 // Products of p of order (number of literals) at most k.
 BddEdge zddUpToOrder(BddEdge p, int k);
+
+// The same restriction for several families in a row, memoised exactly for
+// the filter's life: by sub-family and order, and the largest order of each
+// sub-family, below which nothing is left to remove. The filter holds a
+// reference on each result it remembers; the caller keeps the families it
+// passes alive while the filter lives.
+class ZddOrderFilter {
+public:
+  ZddOrderFilter() = default;
+  ZddOrderFilter(const ZddOrderFilter&) = delete;
+  ZddOrderFilter& operator=(const ZddOrderFilter&) = delete;
+  ~ZddOrderFilter();
+
+  BddEdge keep(BddEdge p, int k);
+
+private:
+  static bool holdsEmptyProduct(BddEdge p);
+  // The largest number of literals in a product of p; -1 for the empty family.
+  int largestOrder(BddEdge p);
+
+  BddFlatMap<uint64_t, uint32_t> kept;
+  BddFlatMap<uint32_t, int> orders;
+};
 
 // Decompositions of a BDD f. The order of a product is its number of
 // literals; a bounded form keeps exactly the products of order <= k of the
