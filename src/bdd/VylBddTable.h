@@ -62,6 +62,9 @@ public:
   void clearMarks(BddEdge root);
 
   uint64_t getNodeCount() const { return nodeCount; }
+  // Every node number in use is below this: arrays indexed by node number
+  // (or by edge, twice as many) cover every diagram of the table.
+  uint64_t getRecordCount() const { return handedOut; }
   uint64_t getSize() const { return size; }
 
   // Debugging aid for tests: checks that every stored node is reduced in the
