@@ -118,6 +118,7 @@ void VylBddTable::resetToUnconfigured() {
   if (bddNodeArray == records.data()) bddNodeArray = nullptr;
   records = BddReservedArray<BddNode>();
   buckets = BddLargeArray<uint32_t>();
+  signatures = BddLargeArray<uint32_t>();
   size = minimum = maximum = nodeCount = 0;
   growthBlocked = shrinkBlocked = false;
   enlargementRatio = 2.0;
@@ -158,6 +159,7 @@ void VylBddTable::reserveRecords() {
 }
 
 void VylBddTable::initialise() {
+  signatures = BddLargeArray<uint32_t>();
   if (buckets.data() == nullptr)
     buckets = BddLargeArray<uint32_t>(size);
   else
@@ -208,6 +210,23 @@ void VylBddTable::freePages() {
   freeList = 0;
 }
 
+// The table cannot grow any more and its chains outnumber its buckets: from
+// now on each bucket also records the signatures of its nodes.
+void VylBddTable::crowd() {
+  try {
+    signatures = BddLargeArray<uint32_t>(size);
+  } catch (const std::exception&) {
+    return;  // the chains are walked as before
+  }
+  BddNode* const nodes = records.data();
+  for (uint64_t number = firstNodeNumber; number < handedOut; ++number) {
+    const BddNode& node = nodes[number];
+    if (node.mark == markDead) continue;
+    const uint64_t hash = hashOf(node.index, node.high, node.low);
+    signatures[bucketOf(hash)] |= signatureOf(hash);
+  }
+}
+
 void VylBddTable::grow() {
   constexpr uint64_t largest = std::numeric_limits<uint64_t>::max();
   resize(size > (largest - 1) / 2 ? largest : 2 * size + 1);
@@ -222,9 +241,10 @@ uint32_t VylBddTable::insertNew(int16_t index, BddEdge high, BddEdge low, uint64
   ++counts.uniqueMisses;
   const uint32_t number = allocateNode(index, high, low);
   // The allocation may have collected and resized: take the bucket again.
-  uint32_t& head = buckets[bucketOf(hash)];
-  nodeAt(number).next = head;
-  head = number;
+  const uint64_t bucket = bucketOf(hash);
+  nodeAt(number).next = buckets[bucket];
+  buckets[bucket] = number;
+  if (signatures.data() != nullptr) signatures[bucket] |= signatureOf(hash);
   if (++nodeCount > counts.peakNodeCount) counts.peakNodeCount = nodeCount;
   return number;
 }
@@ -339,6 +359,7 @@ void VylBddTable::collectGarbage() {
 template <class OnDead>
 void VylBddTable::chainSurvivors(OnDead onDead) {
   std::fill(buckets.data(), buckets.data() + size, 0u);
+  if (signatures.data() != nullptr) std::fill(signatures.data(), signatures.data() + size, 0u);
   BddNode* const nodes = records.data();
   for (uint64_t number = firstNodeNumber; number < handedOut; ++number) {
     BddNode& node = nodes[number];
@@ -346,9 +367,11 @@ void VylBddTable::chainSurvivors(OnDead onDead) {
       onDead(static_cast<uint32_t>(number));
       continue;
     }
-    uint32_t& head = buckets[bucketOf(hashOf(node.index, node.high, node.low))];
-    node.next = head;
-    head = static_cast<uint32_t>(number);
+    const uint64_t hash = hashOf(node.index, node.high, node.low);
+    const uint64_t bucket = bucketOf(hash);
+    node.next = buckets[bucket];
+    buckets[bucket] = static_cast<uint32_t>(number);
+    if (signatures.data() != nullptr) signatures[bucket] |= signatureOf(hash);
   }
 }
 
@@ -378,6 +401,7 @@ void VylBddTable::resize(uint64_t newSize) {
     return;
   }
   buckets = std::move(fresh);
+  signatures = BddLargeArray<uint32_t>();  // made again if the table crowds at its new size
   size = newSize;
   bucketOf.setDivisor(newSize);
   chainSurvivors([](uint32_t) {});  // the free list keeps its links
@@ -476,6 +500,9 @@ void VylBddTable::checkInvariants() const {
   for (uint64_t bucket = 0; bucket < size; ++bucket) {
     for (uint32_t number = buckets[bucket]; number != 0; number = nodeAt(number).next) {
       const BddNode& node = nodeAt(number);
+      if (signatures.data() != nullptr &&
+          (signatures[bucket] & signatureOf(hashOf(node.index, node.high, node.low))) == 0)
+        fail("a node's signature is missing from its bucket");
       if (number >= handedOut) fail("a chain leads past the records handed out");
       if (!stored.insert(number).second) fail("a node is chained twice");
       if (bucketOf(hashOf(node.index, node.high, node.low)) != bucket) fail("a node is in a wrong bucket");

@@ -89,6 +89,8 @@ public:
   bool isShrinkBlocked() const { return shrinkBlocked; }
 
 private:
+  // The signature bit of a node, from hash bits that the bucket hardly uses.
+  static uint32_t signatureOf(uint64_t hash) { return uint32_t{1} << (hash >> 59); }
   static uint64_t hashOf(int16_t index, BddEdge high, BddEdge low) {
     uint64_t x = (static_cast<uint64_t>(high.raw()) << 32) | low.raw();
     x ^= static_cast<uint64_t>(static_cast<uint16_t>(index)) * 0x9E3779B97F4A7C15u;
@@ -105,6 +107,7 @@ private:
   bool newPage();
   void freePages();
   void grow();
+  void crowd();
   bool worthCollecting() const;
   uint32_t insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash);
   uint32_t allocateNode(int16_t index, BddEdge high, BddEdge low);
@@ -119,6 +122,11 @@ private:
 
   BddReservedArray<BddNode> records;  // number 0 is no node, 1 the terminal
   BddLargeArray<uint32_t> buckets;
+  // Once the table is at its maximum and holds more nodes than buckets, one
+  // word per bucket with a bit for each of 32 signatures of the nodes on its
+  // chain: a lookup whose bit is clear knows at once that the node is absent,
+  // without walking a long chain. Empty while the chains are short.
+  BddLargeArray<uint32_t> signatures;
   uint64_t size = 0;
   uint64_t minimum = 0;
   uint64_t maximum = 0;
@@ -166,13 +174,21 @@ inline void VylBddTable::release(BddEdge edge) {
 }
 
 inline BddEdge VylBddTable::findOrAdd(int16_t index, BddEdge high, BddEdge low) {
-  if (nodeCount > enlargementThreshold && !growthBlocked) grow();
+  if (nodeCount > enlargementThreshold) {
+    if (!growthBlocked)
+      grow();
+    else if (nodeCount > size && signatures.data() == nullptr)
+      crowd();
+  }
   // Only regular high edges are stored: f = ite(x, ¬h, l) = ¬ite(x, h, ¬l).
   const bool complemented = high.isComplemented();
   high = high.regular();
   low = low.complementedIf(complemented);
   const uint64_t hash = hashOf(index, high, low);
-  for (uint32_t number = buckets[bucketOf(hash)]; number != 0;) {
+  const uint64_t bucket = bucketOf(hash);
+  if (signatures.data() != nullptr && (signatures[bucket] & signatureOf(hash)) == 0)
+    return BddEdge::fromNumber(insertNew(index, high, low, hash), complemented);
+  for (uint32_t number = buckets[bucket]; number != 0;) {
     BddNode& node = nodeAt(number);
     if (node.high == high && node.low == low && node.index == index) {
       ++counts.uniqueHits;

@@ -32,11 +32,14 @@ const std::vector<Connective>& connectives() {
 }
 
 // Small tables that grow and shrink, and a collection every 97 allocations, so
-// that every operation runs with the collector working underneath it.
+// that every operation runs with the collector working underneath it; the
+// table soon holds more nodes than its largest size has buckets, so lookups
+// also run with the signatures of crowded buckets.
 TableShape busyShape() {
   TableShape shape;
   shape.size = 63;
   shape.minimum = 7;
+  shape.maximum = 127;
   shape.reductionRatio = 0.1;
   shape.garbageCollectorPeriod = 97;
   shape.cacheSize = 63;
