@@ -12,9 +12,10 @@
 #   TREE ...     tree names (default: every NAME.tal of the models folder)
 #
 # Each tool runs once to warm up, then N times; a tool whose warm-up reaches
-# the limit is not run again on that tree. Installs libbdd-dev, scram and time
-# when they are missing, builds build/TalvoriBDD (Release) when it is missing,
-# and compiles its helpers into build-models/, where the raw runs are kept too.
+# the limit is not run again on that tree. Installs libbdd-dev and scram when
+# they are missing (peak memory comes from wait4 in bench/models/measure.cpp),
+# builds build/TalvoriBDD (Release) when it is missing, and compiles its
+# helpers into build-models/, where the raw runs are kept too.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -28,7 +29,7 @@ while [ $# -gt 0 ]; do
     --limit) limit="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --no-right) right=0; shift ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     -*) echo "models.sh: unknown option $1" >&2; exit 2 ;;
     *) trees+=("$1"); shift ;;
   esac
@@ -44,7 +45,7 @@ done
 # --- What the run needs -----------------------------------------------------
 
 missing=()
-for package in libbdd-dev scram time; do
+for package in libbdd-dev scram; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then

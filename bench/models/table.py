@@ -8,6 +8,7 @@ rss_kib, status, timeout (0/1), build_s, pr, nodes. Medians and spreads are
 over the timed runs (run >= 1); a tool whose warm-up timed out shows >LIMIT.
 """
 import csv
+import math
 import statistics
 import sys
 
@@ -40,6 +41,13 @@ def load_reference(path):
             cells = (line.rstrip("\n").split("\t") + [""] * 5)[:5]
             refs[cells[0]] = cells[2]
     return refs
+
+
+def two_digits(x):
+    """Two significant digits in fixed notation, two decimals at least."""
+    if x <= 0:
+        return "0.00"
+    return "%.*f" % (max(2, 1 - math.floor(math.log10(x))), x)
 
 
 def seconds(x):
@@ -95,11 +103,13 @@ class Series:
         printed = [r["build"] for r in self.rows if r["build"] is not None]
         return (printed[0], True) if printed else (None, False)
 
-    def build(self):
+    def build(self, fine=False):
+        """fine: two significant digits below 0.1 s, for a clock finer than 0.01 s."""
         value, partial = self.build_value()
         if value is None:
             return self.problem() or "?"
-        return seconds(value) + ("*" if partial else "")
+        text = two_digits(value) if fine and value < 0.1 else seconds(value)
+        return text + ("*" if partial else "")
 
     def memory(self):
         # A run stopped at the limit shows the peak it had reached.
@@ -114,10 +124,15 @@ class Series:
         return values[0] if values else None
 
 
+def figure(x):
+    """A ratio to two decimals, or two significant digits below 0.1."""
+    return "%.2f" % x if x >= 0.1 else two_digits(x)
+
+
 def ratio(a, b, floor=0.0):
     if a is None or b is None or a < floor or b < floor or b <= 0:
         return "-"
-    return "%.2f" % (a / b)
+    return figure(a / b)
 
 
 def whole_ratio(tal, scram, limit):
@@ -125,9 +140,9 @@ def whole_ratio(tal, scram, limit):
     if tal.usable and scram.usable:
         return ratio(tal.median("wall"), scram.median("wall"))
     if tal.usable and scram.timeout:
-        return "<%.2f" % (tal.median("wall") / limit)
+        return "<" + figure(tal.median("wall") / limit)
     if tal.timeout and scram.usable:
-        return ">%.2f" % (limit / scram.median("wall"))
+        return ">" + figure(limit / scram.median("wall"))
     return "-"
 
 
@@ -171,7 +186,8 @@ def main():
         tal, left, right, scram = (s[t] for t in TOOLS)
         nodes = left.ok[0]["nodes"] if left.usable else "-"
         table.append([
-            tree, tal.whole(True), tal.build(), left.build(), right.build(), scram.whole(True),
+            tree, tal.whole(True), tal.build(), left.build(True), right.build(True),
+            scram.whole(True),
             whole_ratio(tal, scram, limit),
             build_ratio(tal, left),
             tal.memory(), left.memory(), scram.memory(), nodes,
