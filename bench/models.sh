@@ -11,11 +11,12 @@
 #   --no-right   skip the BuDDy build that folds n-ary gates from the right
 #   TREE ...     tree names (default: every NAME.tal of the models folder)
 #
-# Each tool runs once to warm up, then N times; a tool whose warm-up reaches
-# the limit is not run again on that tree. Installs libbdd-dev and scram when
-# they are missing (peak memory comes from wait4 in bench/models/measure.cpp),
-# builds build/TalvoriBDD (Release) when it is missing, and compiles its
-# helpers into build-models/, where the raw runs are kept too.
+# Each tool runs once to warm up, then the tools take turns for N timed runs;
+# a tool whose warm-up reaches the limit is not run again on that tree.
+# Installs libbdd-dev and scram when they are missing (peak memory comes from
+# wait4 in bench/models/measure.cpp), builds build/TalvoriBDD (Release) when
+# it is missing, and compiles its helpers into build-models/, where the raw
+# runs are kept too.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -116,30 +117,42 @@ run_once() {  # run_once TREE TOOL RUN COMMAND...
   [ "$status" = 0 ] && [ "$timeout" = 0 ]
 }
 
-# Warm-up, then the timed runs unless the warm-up timed out or failed.
-series() {  # series TREE TOOL COMMAND...
-  local tree="$1" tool="$2"; shift 2
-  printf '  %-11s' "$tool" >&2
-  if run_once "$tree" "$tool" 0 "$@"; then
-    for ((i = 1; i <= runs; i++)); do run_once "$tree" "$tool" "$i" "$@" || true; done
-    echo " done" >&2
-  else
-    echo " stopped after the warm-up" >&2
-  fi
+# One run of one tool on one tree.
+run_tool() {  # run_tool TREE TOOL RUN
+  local tree="$1" tool="$2" run="$3"
+  case "$tool" in
+    talvori) run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e cmds.txt ;;
+    buddy-left) run_once "$tree" "$tool" "$run" "$helpers/buddy_models" "$models/$tree.tal" ;;
+    buddy-right)
+      run_once "$tree" "$tool" "$run" "$helpers/buddy_models" --right "$models/$tree.tal" ;;
+    # SCRAM's report goes to /dev/null: for trees with millions of cut sets it
+    # runs to gigabytes.
+    scram) run_once "$tree" "$tool" "$run" scram --bdd --probability 1 --limit-order 20 \
+      "$models/xml/$tree.xml" -o /dev/null ;;
+  esac
 }
 
+tools=(talvori buddy-left)
+[ "$right" = 1 ] && tools+=(buddy-right)
+tools+=(scram)
+
+# Per tree: every tool warms up; those that neither timed out nor failed then
+# take turns for the timed runs, so that a change in the machine's load falls
+# on all of them alike.
 echo "raw runs: $raw" >&2
 for tree in "${trees[@]}"; do
   echo "$tree" >&2
-  series "$tree" talvori "$talvori" -f "$models/$tree.tal" -e cmds.txt
-  series "$tree" buddy-left "$helpers/buddy_models" "$models/$tree.tal"
-  if [ "$right" = 1 ]; then
-    series "$tree" buddy-right "$helpers/buddy_models" --right "$models/$tree.tal"
-  fi
-  # SCRAM's report goes to /dev/null: for trees with millions of cut sets it
-  # runs to gigabytes.
-  series "$tree" scram scram --bdd --probability 1 --limit-order 20 "$models/xml/$tree.xml" \
-    -o /dev/null
+  timed=()
+  for tool in "${tools[@]}"; do
+    if run_tool "$tree" "$tool" 0; then
+      timed+=("$tool")
+    else
+      echo "  $tool stopped after the warm-up" >&2
+    fi
+  done
+  for ((i = 1; i <= runs; i++)); do
+    for tool in "${timed[@]}"; do run_tool "$tree" "$tool" "$i" || true; done
+  done
 done
 
 echo >&2

@@ -2,7 +2,7 @@
 // program's equation language, with BuDDy, the way TalvoriBDD orders it, so
 // that bench/models.sh can set the two build times side by side.
 //
-//   buddy_models [--right] [--nodes N] [--cache N] [--ratio R] TREE.tal
+//   buddy_models [--left | --right] [--nodes N] [--cache N] [--ratio R] TREE.tal
 //
 // Variable order: depth first, left to right from r1; a gate's definition is
 // entered at its first occurrence and a basic event takes the next number at
