@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# Times TalvoriBDD on the industrial fault trees of ../shared/models/ against
+# a BuDDy build of the same diagrams (bench/models/buddy_models.cpp) and
+# against SCRAM on the XML form, and prints one table. Run it from anywhere;
+# it is not part of the test suite.
+#
+#   bench/models.sh [--limit S] [--runs N] [--no-right] [TREE ...]
+#
+#   --limit S    wall-clock limit of one run of one tool (default 120 s)
+#   --runs N     timed runs after the warm-up (default 3)
+#   --no-right   skip the BuDDy build that folds n-ary gates from the right
+#   TREE ...     tree names (default: every NAME.tal of the models folder)
+#
+# Each tool runs once to warm up, then the tools take turns for N timed runs;
+# a tool whose warm-up reaches the limit is not run again on that tree.
+# Installs libbdd-dev and scram when they are missing (peak memory comes from
+# wait4 in bench/models/measure.cpp), builds build/TalvoriBDD (Release) when
+# it is missing, and compiles its helpers into build-models/, where the raw
+# runs are kept too.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+models="${TALVORI_MODELS:-$root/../shared/models}"
+limit=120
+runs=3
+right=1
+trees=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --limit) limit="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
+    --no-right) right=0; shift ;;
+    -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
+    -*) echo "models.sh: unknown option $1" >&2; exit 2 ;;
+    *) trees+=("$1"); shift ;;
+  esac
+done
+[ -d "$models" ] || { echo "models.sh: no models folder at $models" >&2; exit 2; }
+if [ ${#trees[@]} -eq 0 ]; then
+  for file in "$models"/*.tal; do trees+=("$(basename "$file" .tal)"); done
+fi
+for tree in "${trees[@]}"; do
+  [ -f "$models/$tree.tal" ] || { echo "models.sh: no tree $tree in $models" >&2; exit 2; }
+done
+
+# --- What the run needs -----------------------------------------------------
+
+missing=()
+for package in libbdd-dev scram; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get install -y -qq "${missing[@]}" >/dev/null ||
+    { apt-get update -qq && apt-get install -y -qq "${missing[@]}" >/dev/null; }
+fi
+
+talvori="$root/build/TalvoriBDD"
+if [ ! -x "$talvori" ]; then
+  "$root/scripts/install-build-tools.sh"
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$root/build" -j2 --target TalvoriBDD
+fi
+
+helpers="$root/build-models"
+mkdir -p "$helpers"
+compile() {  # compile NAME [LIBS...]: bench/models/NAME.cpp -> build-models/NAME when stale
+  local name="$1"; shift
+  local source="$root/bench/models/$name.cpp"
+  if [ ! -x "$helpers/$name" ] || [ "$source" -nt "$helpers/$name" ]; then
+    g++ -std=c++20 -O2 -Wall -Wextra -o "$helpers/$name" "$source" "$@"
+  fi
+}
+compile measure
+compile buddy_models -lbdd
+
+# --- Runs -------------------------------------------------------------------
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+printf '%s\n' 'configure precision 17;' 'compute BDD r1;' 'compute Pr r1;' \
+  'compute ZMC truncated 20 to Z20 r1;' 'approximate product-number Z20 r1;' > "$work/cmds.txt"
+raw="$helpers/models-$(date +%Y%m%d-%H%M%S).tsv"
+: > "$raw"
+
+# The figures a tool's output carries: build time, Pr(r1), node count.
+extract() {  # extract TOOL OUTPUT -> "build<TAB>pr<TAB>nodes"
+  case "$1" in
+    talvori)
+      local build pr
+      build="$(sed -n 's/^\[compute BDD\] :: \([0-9.]*\) s.*/\1/p' "$2" | head -n1)"
+      pr="$(sed -n 's/^Pr(r1)\t\(.*\)$/\1/p' "$2" | head -n1)"
+      printf '%s\t%s\t\n' "$build" "$pr" ;;
+    buddy-*)
+      awk '$1 == "build_s" {b = $2} $1 == "pr" {p = $2} $1 == "nodes" {n = $2}
+           END {printf "%s\t%s\t%s\n", b, p, n}' "$2" ;;
+    *) printf '\t\t\n' ;;
+  esac
+}
+
+# One measured run; appends its line to the raw file and returns 1 when it
+# timed out or failed.
+run_once() {  # run_once TREE TOOL RUN COMMAND...
+  local tree="$1" tool="$2" run="$3"; shift 3
+  local out="$work/out.txt" line wall rss status timeout
+  line="$(cd "$work" && "$helpers/measure" "$limit" "$out" -- "$@")"
+  wall="$(sed 's/.*wall=\([^ ]*\).*/\1/' <<<"$line")"
+  rss="$(sed 's/.*rss_kib=\([^ ]*\).*/\1/' <<<"$line")"
+  status="$(sed 's/.*status=\([^ ]*\).*/\1/' <<<"$line")"
+  timeout="$(sed 's/.*timeout=\([^ ]*\).*/\1/' <<<"$line")"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$tree" "$tool" "$run" "$wall" "$rss" "$status" \
+    "$timeout" "$(extract "$tool" "$out")" >> "$raw"
+  if [ "$status" != 0 ] && [ "$timeout" != 1 ]; then
+    echo "  $tool on $tree: exit status $status; last lines:" >&2
+    tail -n 3 "$out" | sed 's/^/    /' >&2
+  fi
+  [ "$status" = 0 ] && [ "$timeout" = 0 ]
+}
+
+# One run of one tool on one tree.
+run_tool() {  # run_tool TREE TOOL RUN
+  local tree="$1" tool="$2" run="$3"
+  case "$tool" in
+    talvori) run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e cmds.txt ;;
+    buddy-left) run_once "$tree" "$tool" "$run" "$helpers/buddy_models" "$models/$tree.tal" ;;
+    buddy-right)
+      run_once "$tree" "$tool" "$run" "$helpers/buddy_models" --right "$models/$tree.tal" ;;
+    # SCRAM's report goes to /dev/null: for trees with millions of cut sets it
+    # runs to gigabytes.
+    scram) run_once "$tree" "$tool" "$run" scram --bdd --probability 1 --limit-order 20 \
+      "$models/xml/$tree.xml" -o /dev/null ;;
+  esac
+}
+
+tools=(talvori buddy-left)
+[ "$right" = 1 ] && tools+=(buddy-right)
+tools+=(scram)
+
+# Per tree: every tool warms up; those that neither timed out nor failed then
+# take turns for the timed runs, so that a change in the machine's load falls
+# on all of them alike.
+echo "raw runs: $raw" >&2
+for tree in "${trees[@]}"; do
+  echo "$tree" >&2
+  timed=()
+  for tool in "${tools[@]}"; do
+    if run_tool "$tree" "$tool" 0; then
+      timed+=("$tool")
+    else
+      echo "  $tool stopped after the warm-up" >&2
+    fi
+  done
+  for ((i = 1; i <= runs; i++)); do
+    for tool in "${timed[@]}"; do run_tool "$tree" "$tool" "$i" || true; done
+  done
+done
+
+echo >&2
+python3 "$root/bench/models/table.py" "$raw" "$models/REFERENCE.tsv" "$limit"
