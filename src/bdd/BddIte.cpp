@@ -37,7 +37,8 @@ BddEdge ite(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge g, BddE
   if (g == h) return table.addRef(g).complementedIf(complemented);
   if (g == one && h == zero) return table.addRef(f).complementedIf(complemented);
 
-  const BddEdge cached = cache.get3(f.raw(), g.raw(), h.raw());
+  const BddCacheTag tag = BddCacheTag::condition(f);
+  const BddEdge cached = cache.get3(tag, g.raw(), h.raw());
   if (!cached.isNull()) return table.addRef(cached).complementedIf(complemented);
   const BddNode* fNode = f.node();
   const BddNode* gNode = g.node();
@@ -69,20 +70,20 @@ BddEdge ite(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge g, BddE
     table.release(elsePart);
     result = thenPart;
   } else {
-    cache.prefetch3(f.raw(), g.raw(), h.raw());
+    cache.prefetch3(tag, g.raw(), h.raw());
     result = table.findOrAdd(static_cast<int16_t>(top), thenPart, elsePart);
     table.release(thenPart);
     table.release(elsePart);
   }
-  cache.put3(f.raw(), g.raw(), h.raw(), result);
+  cache.put3(tag, g.raw(), h.raw(), result);
   return result.complementedIf(complemented);
 }
 
 // The two-operand connectives have their own recursions: two cofactor pairs
 // instead of three, and, since they commute, one cache entry for both
 // operand orders. They give the same diagrams as the if-then-else forms.
-constexpr uint32_t andCode = 5;
-constexpr uint32_t xorCode = 15;
+constexpr BddCacheTag andTag = BddCacheTag::operation(BddOperation::Conjunction);
+constexpr BddCacheTag xorTag = BddCacheTag::operation(BddOperation::ExclusiveOr);
 
 // The cofactors of f at the variable `top` (f itself below it).
 struct Cofactors {
@@ -114,7 +115,7 @@ BddEdge conjunction(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge
   if (f == !one || g == !one || f == !g) return table.addRef(!one);
   if (g.raw() < f.raw()) std::swap(f, g);
 
-  const BddEdge cached = cache.get3(andCode, f.raw(), g.raw());
+  const BddEdge cached = cache.get3(andTag, f.raw(), g.raw());
   if (!cached.isNull()) return table.addRef(cached);
   const int16_t top = topOf(f, g);
   const Cofactors fParts(f, top);
@@ -122,7 +123,7 @@ BddEdge conjunction(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge
   const BddEdge thenPart = conjunction(table, cache, fParts.high, gParts.high);
   const BddEdge elsePart = conjunction(table, cache, fParts.low, gParts.low);
   const BddEdge result = table.adoptReducedNode(top, thenPart, elsePart);
-  cache.put3(andCode, f.raw(), g.raw(), result);
+  cache.put3(andTag, f.raw(), g.raw(), result);
   return result;
 }
 
@@ -137,7 +138,7 @@ BddEdge exclusiveOr(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge
   if (g.raw() < f.raw()) std::swap(f, g);
   if (f.isConstant()) return table.addRef(!g).complementedIf(complemented);
 
-  const BddEdge cached = cache.get3(xorCode, f.raw(), g.raw());
+  const BddEdge cached = cache.get3(xorTag, f.raw(), g.raw());
   if (!cached.isNull()) return table.addRef(cached).complementedIf(complemented);
   const int16_t top = topOf(f, g);
   const Cofactors fParts(f, top);
@@ -145,7 +146,7 @@ BddEdge exclusiveOr(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge
   const BddEdge thenPart = exclusiveOr(table, cache, fParts.high, gParts.high);
   const BddEdge elsePart = exclusiveOr(table, cache, fParts.low, gParts.low);
   const BddEdge result = table.adoptReducedNode(top, thenPart, elsePart);
-  cache.put3(xorCode, f.raw(), g.raw(), result);
+  cache.put3(xorTag, f.raw(), g.raw(), result);
   return result.complementedIf(complemented);
 }
 

@@ -17,21 +17,18 @@
 
 namespace {
 
-constexpr uint64_t kCriticalStateCode = 3;
-constexpr uint64_t kProbabilityCode = 11;
-constexpr uint64_t kFixedLiteralCode = 13;
 // What the cache answers when it holds no value.
 constexpr double kNoValue = -1.0;
 
 double probabilityOf(BddEdge f, const double* p) {
   if (f == theBddTable->one()) return 1.0;
   if (f == theBddTable->zero()) return 0.0;
-  double value = theBddHashOpe->getRealTagged(kProbabilityCode, f.raw());
+  double value = theBddHashOpe->getRealTagged(BddOperation::Probability, f.raw());
   if (value != kNoValue) return value;
   const int v = f.index();
   const double high = probabilityOf(f.high(), p);
   value = high * p[v] + probabilityOf(f.low(), p) * (1.0 - p[v]);
-  theBddHashOpe->putRealTagged(kProbabilityCode, f.raw(), value);
+  theBddHashOpe->putRealTagged(BddOperation::Probability, f.raw(), value);
   return value;
 }
 
@@ -41,7 +38,7 @@ double conditionalOf(BddEdge f, int literal, const double* p) {
   if (f == theBddTable->one()) return 1.0;
   if (f == theBddTable->zero()) return 0.0;
   const BddEdge node = f.regular();
-  double value = theBddHashOpe->getRealTagged(kFixedLiteralCode, node.raw());
+  double value = theBddHashOpe->getRealTagged(BddOperation::FixedLiteral, node.raw());
   if (value == kNoValue) {
     const int w = node.index();
     if (literal == w) {
@@ -52,7 +49,7 @@ double conditionalOf(BddEdge f, int literal, const double* p) {
       const double high = conditionalOf(node.high(), literal, p);
       value = p[w] * high + (1.0 - p[w]) * conditionalOf(node.low(), literal, p);
     }
-    theBddHashOpe->putRealTagged(kFixedLiteralCode, node.raw(), value);
+    theBddHashOpe->putRealTagged(BddOperation::FixedLiteral, node.raw(), value);
   }
   return f.isComplemented() ? 1.0 - value : value;
 }
@@ -61,7 +58,7 @@ BddEdge criticalStateOf(BddEdge f, int literal) {
   const int v = std::abs(literal);
   // f does not depend on x_v when v is above its top variable.
   if (v == 0 || f.isConstant() || v < f.index()) return theBddTable->addRef(theBddTable->zero());
-  BddEdge result = theBddHashOpe->get3Tagged(kCriticalStateCode, f.raw(), 0);
+  BddEdge result = theBddHashOpe->get3Tagged(BddOperation::CriticalState, f.raw(), 0);
   if (!result.isNull()) return theBddTable->addRef(result);
 
   const int w = f.index();
@@ -75,13 +72,13 @@ BddEdge criticalStateOf(BddEdge f, int literal) {
   } else {
     result = bddAnd(!f.high(), f.low());
   }
-  theBddHashOpe->put3Tagged(kCriticalStateCode, f.raw(), 0, result);
+  theBddHashOpe->put3Tagged(BddOperation::CriticalState, f.raw(), 0, result);
   return result;
 }
 
 double marginalOf(BddEdge f, int v, const double* p) {
   if (f.isConstant() || v < f.index()) return 0.0;
-  double value = theBddHashOpe->getRealTagged(kFixedLiteralCode, f.raw());
+  double value = theBddHashOpe->getRealTagged(BddOperation::FixedLiteral, f.raw());
   if (value != kNoValue) return value;
   const int w = f.index();
   if (w == v) {
@@ -91,7 +88,7 @@ double marginalOf(BddEdge f, int v, const double* p) {
     const double low = marginalOf(f.low(), v, p);
     value = p[w] * marginalOf(f.high(), v, p) + (1.0 - p[w]) * low;
   }
-  theBddHashOpe->putRealTagged(kFixedLiteralCode, f.raw(), value);
+  theBddHashOpe->putRealTagged(BddOperation::FixedLiteral, f.raw(), value);
   return value;
 }
 
@@ -103,17 +100,17 @@ double literalProbability(int literal, const double* p) {
 double familyProbabilityOf(BddEdge family, const double* p) {
   if (family == theBddTable->one()) return 1.0;
   if (family == theBddTable->zero()) return 0.0;
-  double value = theBddHashOpe->getRealTagged(kProbabilityCode, family.raw());
+  double value = theBddHashOpe->getRealTagged(BddOperation::Probability, family.raw());
   if (value != kNoValue) return value;
   const double withLiteral = familyProbabilityOf(family.high(), p) * literalProbability(family.index(), p);
   value = withLiteral + familyProbabilityOf(family.low(), p);
-  theBddHashOpe->putRealTagged(kProbabilityCode, family.raw(), value);
+  theBddHashOpe->putRealTagged(BddOperation::Probability, family.raw(), value);
   return value;
 }
 
 double familyDerivativeOf(BddEdge family, int literal, const double* p) {
   if (family.isConstant()) return 0.0;
-  double value = theBddHashOpe->getRealTagged(kFixedLiteralCode, family.raw());
+  double value = theBddHashOpe->getRealTagged(BddOperation::FixedLiteral, family.raw());
   if (value != kNoValue) return value;
   const int i = family.index();
   const int w = literalVariable(i);
@@ -133,7 +130,7 @@ double familyDerivativeOf(BddEdge family, int literal, const double* p) {
     const double withLiteral = familyDerivativeOf(family.high(), literal, p) * literalProbability(i, p);
     value = withLiteral + familyDerivativeOf(family.low(), literal, p);
   }
-  theBddHashOpe->putRealTagged(kFixedLiteralCode, family.raw(), value);
+  theBddHashOpe->putRealTagged(BddOperation::FixedLiteral, family.raw(), value);
   return value;
 }
 

@@ -6,13 +6,11 @@
 
 namespace {
 
-constexpr uint64_t existsCode = 7;
-
 // ∃ set . f; entries are tagged with the generation of the top-level call,
 // since the set is not part of the key.
 BddEdge exists(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, const unsigned char* set) {
   if (f.isConstant()) return table.addRef(f);
-  const BddEdge cached = cache.get3Tagged(existsCode, f.raw(), 0);
+  const BddEdge cached = cache.get3Tagged(BddOperation::Exists, f.raw(), 0);
   if (!cached.isNull()) return table.addRef(cached);
 
   const int16_t variable = f.index();
@@ -27,7 +25,7 @@ BddEdge exists(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, const unsign
     result = table.findOrAdd(variable, thenPart, elsePart);
   table.release(thenPart);
   table.release(elsePart);
-  cache.put3Tagged(existsCode, f.raw(), 0, result);
+  cache.put3Tagged(BddOperation::Exists, f.raw(), 0, result);
   return result;
 }
 

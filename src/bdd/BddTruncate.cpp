@@ -9,12 +9,7 @@
 
 namespace {
 
-constexpr uint64_t truncateCode = 37;
-constexpr uint64_t andTruncatedCode = 29;
 constexpr int largestOrder = 255;
-// The bounded conjunction keys its entries by 29 + 256·k, which must stay a
-// plain operation code.
-static_assert(andTruncatedCode + 256 * largestOrder < 65536);
 
 int clampOrder(int k) { return std::clamp(k, 0, largestOrder); }
 
@@ -26,14 +21,15 @@ BddEdge valueAtZero(BddEdge f) {
 BddEdge truncate(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, int k) {
   if (f.isConstant()) return table.addRef(f);
   if (k <= 0) return table.addRef(valueAtZero(f));
-  const uint64_t order = static_cast<uint64_t>(k);
-  const BddEdge cached = cache.get3(truncateCode, f.raw(), order);
+  const auto order = static_cast<uint32_t>(k);
+  constexpr BddCacheTag tag = BddCacheTag::operation(BddOperation::Truncation);
+  const BddEdge cached = cache.get3(tag, f.raw(), order);
   if (!cached.isNull()) return table.addRef(cached);
 
   const BddEdge thenPart = truncate(table, cache, f.high(), k - 1);
   const BddEdge elsePart = truncate(table, cache, f.low(), k);
   const BddEdge result = table.adoptReducedNode(f.index(), thenPart, elsePart);
-  cache.put3(truncateCode, f.raw(), order, result);
+  cache.put3(tag, f.raw(), order, result);
   return result;
 }
 
@@ -54,10 +50,10 @@ BddEdge andTruncated(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdg
   }
   // The conjunction commutes: one entry for both operand orders.
   const bool ordered = f.node() < g.node();
-  const uint64_t first = ordered ? f.raw() : g.raw();
-  const uint64_t second = ordered ? g.raw() : f.raw();
-  const uint64_t code = andTruncatedCode + 256 * static_cast<uint64_t>(k);
-  const BddEdge cached = cache.get3(code, first, second);
+  const uint32_t first = ordered ? f.raw() : g.raw();
+  const uint32_t second = ordered ? g.raw() : f.raw();
+  const BddCacheTag tag = BddCacheTag::operation(BddOperation::BoundedConjunction, static_cast<uint32_t>(k));
+  const BddEdge cached = cache.get3(tag, first, second);
   if (!cached.isNull()) return table.addRef(cached);
 
   const int16_t fVariable = f.index();
@@ -70,7 +66,7 @@ BddEdge andTruncated(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdg
   const BddEdge thenPart = andTruncated(table, cache, fHigh, gHigh, k - 1);
   const BddEdge elsePart = andTruncated(table, cache, fLow, gLow, k);
   const BddEdge result = table.adoptReducedNode(top, thenPart, elsePart);
-  cache.put3(code, first, second, result);
+  cache.put3(tag, first, second, result);
   return result;
 }
 

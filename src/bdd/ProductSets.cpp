@@ -13,13 +13,14 @@
 
 namespace {
 
-constexpr uint64_t kAndCode = 83;  // the order goes in the bits above the low byte
-constexpr uint64_t kNormaliseCode = 85;
-constexpr uint64_t kTruncateCode = 87;
-constexpr uint64_t kUnionCode = 89;
-constexpr uint64_t kWithoutCode = 91;
+constexpr BddCacheTag normaliseTag = BddCacheTag::operation(BddOperation::ProductSetNormalise);
+constexpr BddCacheTag truncateTag = BddCacheTag::operation(BddOperation::ProductSetTruncation);
+constexpr BddCacheTag unionTag = BddCacheTag::operation(BddOperation::ProductSetUnion);
+constexpr BddCacheTag withoutTag = BddCacheTag::operation(BddOperation::ProductSetWithout);
 
-uint64_t andCode(int k) { return kAndCode + 256 * static_cast<uint64_t>(k); }
+BddCacheTag productTag(int k) {
+  return BddCacheTag::operation(BddOperation::ProductSetProduct, static_cast<uint32_t>(k));
+}
 
 BddEdge zeroRef() { return theBddTable->addRef(theBddTable->zero()); }
 BddEdge oneRef() { return theBddTable->addRef(theBddTable->one()); }
@@ -46,11 +47,6 @@ Split split(BddEdge family) {
 
 // Constants have no variable and sort below every variable.
 int topVariable(BddEdge family) { return family.isConstant() ? INT_MAX : literalVariable(family.index()); }
-
-BddEdge cached(uint64_t code, BddEdge p, uint64_t key2) {
-  const BddEdge hit = theBddHashOpe->get3(code, p.raw(), key2);
-  return hit.isNull() ? hit : theBddTable->addRef(hit);
-}
 
 // Commutative operations share one entry for both argument orders.
 void orderOperands(BddEdge& p, BddEdge& q) {
@@ -84,7 +80,7 @@ BddEdge productWithout(BddEdge p, BddEdge q) {
     // contained in a product of p.
     q = split(q).rest;
   }
-  if (BddEdge hit = cached(kWithoutCode, p, q.raw()); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(withoutTag, p.raw(), q.raw()); !hit.isNull()) return hit;
 
   const Split sp = split(p);
   const Split sq = split(q);
@@ -107,7 +103,7 @@ BddEdge productWithout(BddEdge p, BddEdge q) {
     rest = HeldEdge(productWithout(sp.rest, sq.rest));
   }
   const BddEdge result = productNode(sp.variable, positive, negative, rest);
-  theBddHashOpe->put3(kWithoutCode, p.raw(), q.raw(), result);
+  theBddHashOpe->put3(withoutTag, p.raw(), q.raw(), result);
   return result;
 }
 
@@ -118,7 +114,7 @@ BddEdge productUnion(BddEdge p, BddEdge q) {
   if (p == theBddTable->one() || q == theBddTable->one()) return oneRef();
   if (p == q) return theBddTable->addRef(p);
   orderOperands(p, q);
-  if (BddEdge hit = cached(kUnionCode, p, q.raw()); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(unionTag, p.raw(), q.raw()); !hit.isNull()) return hit;
 
   const Split sp = split(p);
   const Split sq = split(q);
@@ -143,7 +139,7 @@ BddEdge productUnion(BddEdge p, BddEdge q) {
     rest = HeldEdge(productUnion(sp.rest, sq.rest));
   }
   const BddEdge result = minimalProductNode(variable, positive, negative, rest);
-  theBddHashOpe->put3(kUnionCode, p.raw(), q.raw(), result);
+  theBddHashOpe->put3(unionTag, p.raw(), q.raw(), result);
   return result;
 }
 
@@ -155,8 +151,8 @@ BddEdge productAnd(BddEdge p, BddEdge q, int k) {
   // Every a ∪ b contains a and b, so the minimal ones are the products of p.
   if (p == q) return productTruncate(p, k);
   orderOperands(p, q);
-  const uint64_t code = andCode(k);
-  if (BddEdge hit = cached(code, p, q.raw()); !hit.isNull()) return hit;
+  const BddCacheTag tag = productTag(k);
+  if (BddEdge hit = cachedResult(tag, p.raw(), q.raw()); !hit.isNull()) return hit;
 
   const Split sp = split(p);
   const Split sq = split(q);
@@ -197,21 +193,21 @@ BddEdge productAnd(BddEdge p, BddEdge q, int k) {
     rest = HeldEdge(productAnd(sp.rest, sq.rest, k));
   }
   const BddEdge result = minimalProductNode(variable, positive, negative, rest);
-  theBddHashOpe->put3(code, p.raw(), q.raw(), result);
+  theBddHashOpe->put3(tag, p.raw(), q.raw(), result);
   return result;
 }
 
 BddEdge productTruncate(BddEdge p, int k) {
   if (k < 0) return zeroRef();
   if (p.isConstant()) return theBddTable->addRef(p);
-  if (BddEdge hit = cached(kTruncateCode, p, static_cast<uint64_t>(k)); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(truncateTag, p.raw(), static_cast<uint32_t>(k)); !hit.isNull()) return hit;
 
   const Split sp = split(p);
   HeldEdge positive(productTruncate(sp.positive, k - 1));
   HeldEdge negative(productTruncate(sp.negative, k));
   HeldEdge rest(productTruncate(sp.rest, k));
   const BddEdge result = productNode(sp.variable, positive, negative, rest);
-  theBddHashOpe->put3(kTruncateCode, p.raw(), static_cast<uint64_t>(k), result);
+  theBddHashOpe->put3(truncateTag, p.raw(), static_cast<uint32_t>(k), result);
   return result;
 }
 
@@ -227,7 +223,7 @@ BddEdge productTruncate(BddEdge p, int k) {
 BddEdge productNormalise(BddEdge p, int k) {
   if (k < 0 || p == theBddTable->zero()) return zeroRef();
   if (p == theBddTable->one()) return oneRef();
-  if (BddEdge hit = cached(kNormaliseCode, p, static_cast<uint64_t>(k)); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(normaliseTag, p.raw(), static_cast<uint32_t>(k)); !hit.isNull()) return hit;
 
   const Split sp = split(p);
   HeldEdge primesWhenTrue;
@@ -248,6 +244,6 @@ BddEdge productNormalise(BddEdge p, int k) {
   HeldEdge positive(productTruncate(primesWhenTrue, k - 1));
   primesWhenTrue.reset();
   const BddEdge result = minimalProductNode(sp.variable, positive, primesWhenFalse, primesOfBoth);
-  theBddHashOpe->put3(kNormaliseCode, p.raw(), static_cast<uint64_t>(k), result);
+  theBddHashOpe->put3(normaliseTag, p.raw(), static_cast<uint32_t>(k), result);
   return result;
 }

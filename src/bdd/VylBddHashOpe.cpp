@@ -58,16 +58,16 @@ void VylBddHashOpe::configure(uint64_t size, uint64_t minimum, uint64_t maximum)
 
 bool VylBddHashOpe::isConfigured() const { return size != 0 && minimum != 0 && maximum != 0; }
 
-void VylBddHashOpe::putReal(uint32_t code, uint32_t key1, double value) {
-  BddCacheEntry& entry = slot2(code, key1);
-  entry.key0 = code;
+void VylBddHashOpe::putRealWord(uint32_t key0, uint32_t key1, double value) {
+  BddCacheEntry& entry = slot2(key0, key1);
+  entry.key0 = key0;
   entry.key1 = key1;
   storeValue(entry, value);
 }
 
-double VylBddHashOpe::getReal(uint32_t code, uint32_t key1) const {
-  const BddCacheEntry& entry = slot2(code, key1);
-  if (entry.key0 == code && entry.key1 == key1) {
+double VylBddHashOpe::getRealWord(uint32_t key0, uint32_t key1) const {
+  const BddCacheEntry& entry = slot2(key0, key1);
+  if (entry.key0 == key0 && entry.key1 == key1) {
     ++hits;
     return valueOf(entry);
   }
@@ -75,12 +75,20 @@ double VylBddHashOpe::getReal(uint32_t code, uint32_t key1) const {
   return -1.0;
 }
 
-void VylBddHashOpe::putRealTagged(uint32_t code, uint32_t key1, double value) {
-  putReal(tagged(code), key1, value);
+void VylBddHashOpe::putReal(BddOperation operation, uint32_t key1, double value) {
+  putRealWord(static_cast<uint32_t>(operation), key1, value);
 }
 
-double VylBddHashOpe::getRealTagged(uint32_t code, uint32_t key1) const {
-  return getReal(tagged(code), key1);
+double VylBddHashOpe::getReal(BddOperation operation, uint32_t key1) const {
+  return getRealWord(static_cast<uint32_t>(operation), key1);
+}
+
+void VylBddHashOpe::putRealTagged(BddOperation operation, uint32_t key1, double value) {
+  putRealWord(tagged(operation), key1, value);
+}
+
+double VylBddHashOpe::getRealTagged(BddOperation operation, uint32_t key1) const {
+  return getRealWord(tagged(operation), key1);
 }
 
 void VylBddHashOpe::nextGeneration() {

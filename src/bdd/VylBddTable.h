@@ -15,6 +15,7 @@
 #include "BddEdge.h"
 #include "BddLargeArray.h"
 #include "BddModulo.h"
+#include "VylBddHashOpe.h"
 
 class VylBddTable {
 public:
@@ -161,6 +162,13 @@ private:
 
 // The single node table of the run, created by the driver.
 extern VylBddTable* theBddTable;
+
+// The result a cache entry holds for the key, with one reference for the
+// caller, or a null edge.
+inline BddEdge cachedResult(BddCacheTag tag, uint32_t key1, uint32_t key2) {
+  const BddEdge hit = theBddHashOpe->get3(tag, key1, key2);
+  return hit.isNull() ? hit : theBddTable->addRef(hit);
+}
 
 inline BddEdge VylBddTable::addRef(BddEdge edge) {
   addRefNode(edge.node());

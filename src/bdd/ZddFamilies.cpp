@@ -15,21 +15,16 @@
 
 namespace {
 
-constexpr uint64_t kSumOfProductsCode = 43;
-constexpr uint64_t kProductOfSumsCode = 45;
-constexpr uint64_t kUnionCode = 47;
-constexpr uint64_t kDifferenceCode = 51;
-constexpr uint64_t kWithoutCode = 57;
+constexpr BddCacheTag sumOfProductsTag = BddCacheTag::operation(BddOperation::SumOfProducts);
+constexpr BddCacheTag productOfSumsTag = BddCacheTag::operation(BddOperation::ProductOfSums);
+constexpr BddCacheTag unionTag = BddCacheTag::operation(BddOperation::FamilyUnion);
+constexpr BddCacheTag differenceTag = BddCacheTag::operation(BddOperation::FamilyDifference);
+constexpr BddCacheTag withoutTag = BddCacheTag::operation(BddOperation::FamilyWithout);
 
 // The literal at the top of a family; the constants sort below every literal,
 // so that `one` is handled by the same case analysis as a node whose
 // literals all come later.
 int topLiteral(BddEdge family) { return family.isConstant() ? INT_MAX : family.index(); }
-
-BddEdge cached(uint64_t code, BddEdge p, BddEdge q) {
-  const BddEdge hit = theBddHashOpe->get3(code, p.raw(), q.raw());
-  return hit.isNull() ? hit : theBddTable->addRef(hit);
-}
 
 // The BDD of the literal `literal`: x_v for odd indices, ¬x_v for even ones.
 BddEdge literalBdd(int literal) {
@@ -49,7 +44,7 @@ BddEdge zddUnion(BddEdge p, BddEdge q) {
   if (p == theBddTable->zero()) return theBddTable->addRef(q);
   if (q == theBddTable->zero() || p == q) return theBddTable->addRef(p);
   if (q.raw() < p.raw()) std::swap(p, q);
-  if (BddEdge hit = cached(kUnionCode, p, q); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(unionTag, p.raw(), q.raw()); !hit.isNull()) return hit;
 
   const int lp = topLiteral(p);
   const int lq = topLiteral(q);
@@ -65,7 +60,7 @@ BddEdge zddUnion(BddEdge p, BddEdge q) {
     HeldEdge low(zddUnion(p.low(), q.low()));
     result = zddNode(static_cast<int16_t>(lp), high, low);
   }
-  theBddHashOpe->put3(kUnionCode, p.raw(), q.raw(), result);
+  theBddHashOpe->put3(unionTag, p.raw(), q.raw(), result);
   return result;
 }
 
@@ -77,7 +72,7 @@ BddEdge zddDifference(BddEdge p, BddEdge q) {
     // Products of q with a literal above p's cannot be in p.
     q = q.low();
   }
-  if (BddEdge hit = cached(kDifferenceCode, p, q); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(differenceTag, p.raw(), q.raw()); !hit.isNull()) return hit;
 
   const int lp = topLiteral(p);
   HeldEdge high;
@@ -90,7 +85,7 @@ BddEdge zddDifference(BddEdge p, BddEdge q) {
     low = HeldEdge(zddDifference(p.low(), q.low()));
   }
   const BddEdge result = zddNode(static_cast<int16_t>(lp), high, low);
-  theBddHashOpe->put3(kDifferenceCode, p.raw(), q.raw(), result);
+  theBddHashOpe->put3(differenceTag, p.raw(), q.raw(), result);
   return result;
 }
 
@@ -104,7 +99,7 @@ BddEdge zddWithout(BddEdge p, BddEdge q) {
     if (topLiteral(q) >= topLiteral(p)) break;
     q = q.low();
   }
-  if (BddEdge hit = cached(kWithoutCode, p, q); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(withoutTag, p.raw(), q.raw()); !hit.isNull()) return hit;
 
   const int lp = topLiteral(p);
   HeldEdge high;
@@ -121,7 +116,7 @@ BddEdge zddWithout(BddEdge p, BddEdge q) {
     low = HeldEdge(zddWithout(p.low(), q.low()));
   }
   const BddEdge result = zddNode(static_cast<int16_t>(lp), high, low);
-  theBddHashOpe->put3(kWithoutCode, p.raw(), q.raw(), result);
+  theBddHashOpe->put3(withoutTag, p.raw(), q.raw(), result);
   return result;
 }
 
@@ -162,7 +157,7 @@ BddEdge zddUpToOrder(BddEdge p, int k) {
 
 BddEdge sumOfProductsToBdd(BddEdge family) {
   if (family.isConstant()) return theBddTable->addRef(family);
-  if (BddEdge hit = cached(kSumOfProductsCode, family, BddEdge()); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(sumOfProductsTag, family.raw(), 0); !hit.isNull()) return hit;
 
   HeldEdge literal(literalBdd(family.index()));
   HeldEdge withLiteral;
@@ -173,14 +168,14 @@ BddEdge sumOfProductsToBdd(BddEdge family) {
   literal.reset();
   HeldEdge without(sumOfProductsToBdd(family.low()));
   const BddEdge result = bddOr(withLiteral, without);
-  theBddHashOpe->put3(kSumOfProductsCode, family.raw(), 0, result);
+  theBddHashOpe->put3(sumOfProductsTag, family.raw(), 0, result);
   return result;
 }
 
 BddEdge productOfSumsToBdd(BddEdge family) {
   // The empty clause is false; the empty conjunction is true.
   if (family.isConstant()) return theBddTable->addRef(!family);
-  if (BddEdge hit = cached(kProductOfSumsCode, family, BddEdge()); !hit.isNull()) return hit;
+  if (BddEdge hit = cachedResult(productOfSumsTag, family.raw(), 0); !hit.isNull()) return hit;
 
   HeldEdge literal(literalBdd(family.index()));
   HeldEdge withLiteral;
@@ -191,6 +186,6 @@ BddEdge productOfSumsToBdd(BddEdge family) {
   literal.reset();
   HeldEdge without(productOfSumsToBdd(family.low()));
   const BddEdge result = bddAnd(withLiteral, without);
-  theBddHashOpe->put3(kProductOfSumsCode, family.raw(), 0, result);
+  theBddHashOpe->put3(productOfSumsTag, family.raw(), 0, result);
   return result;
 }

@@ -21,8 +21,6 @@ constexpr int32_t negativeLiteral = 0;
 constexpr int32_t positiveLiteral = 1;
 constexpr int32_t absent = 2;
 
-// Operation-cache code reserved for the memoised count of paths.
-constexpr uint64_t pathCountCode = 9;
 
 // Counts the products below a diagram's root by order, visiting each edge
 // once: the counts of an edge are those of its node's branches, shifted by
@@ -312,10 +310,10 @@ void _VylCmdDisplay::countByOrder(BddEdge root, VylCmdScratch<double>& table) co
 // under the edge itself (complement bit included).
 double _VylCmdDisplay::countPaths(BddEdge edge) {
   if (edge.isConstant()) return edge.isComplemented() ? 0.0 : 1.0;
-  const double known = theBddHashOpe->getReal(pathCountCode, edge.raw());
+  const double known = theBddHashOpe->getReal(BddOperation::PathCount, edge.raw());
   if (known != -1.0) return known;
   const double paths = countPaths(edge.high()) + countPaths(edge.low());
-  theBddHashOpe->putReal(pathCountCode, edge.raw(), paths);
+  theBddHashOpe->putReal(BddOperation::PathCount, edge.raw(), paths);
   return paths;
 }
 

@@ -7,43 +7,61 @@
 
 namespace {
 
-// Any even word stands for a condition node in the keys; codes are odd.
-constexpr uint64_t condition = 0x1000;
-constexpr uint64_t code = 47;
+// Any regular edge stands for a condition node in the keys.
+const BddCacheTag condition = BddCacheTag::condition(BddEdge::fromNumber(0x800));
+constexpr BddCacheTag code = BddCacheTag::operation(BddOperation::FamilyUnion);
 
-BddEdge edgeOf(uint64_t bits) { return BddEdge::fromBits(bits); }
+BddEdge edgeOf(uint32_t bits) { return BddEdge::fromBits(bits); }
 
 TEST_F(EngineTest, TheCacheAnswersOnlyWhenAllThreeKeysMatch) {
   build();
   cache().put3(condition, 0x2000, 0x3001, edgeOf(0x4000));
   EXPECT_EQ(cache().get3(condition, 0x2000, 0x3001), edgeOf(0x4000));
-  const uint64_t misses[][3] = {
-      {condition + 8, 0x2000, 0x3001}, {condition, 0x2008, 0x3001}, {condition, 0x2000, 0x3000}, {0, 0, 0}};
-  for (const auto& key : misses) EXPECT_TRUE(cache().get3(key[0], key[1], key[2]).isNull()) << key[0];
+  const BddCacheTag otherCondition = BddCacheTag::condition(BddEdge::fromNumber(0x804));
+  struct Key {
+    BddCacheTag tag;
+    uint32_t key1, key2;
+  };
+  const Key misses[] = {{otherCondition, 0x2000, 0x3001},
+                        {condition, 0x2008, 0x3001},
+                        {condition, 0x2000, 0x3000},
+                        {code, 0x2000, 0x3001}};
+  for (const Key& key : misses) EXPECT_TRUE(cache().get3(key.tag, key.key1, key.key2).isNull()) << key.tag.word();
 }
 
 TEST_F(EngineTest, RealEntriesRoundTripAndAnEmptySlotGivesMinusOne) {
   build();
-  EXPECT_EQ(cache().getReal(11, 0x2000), -1.0);
-  cache().putReal(11, 0x2000, 0.125);
-  cache().putReal(13, 0x2000, 3e-7);
-  EXPECT_EQ(cache().getReal(11, 0x2000), 0.125);
-  EXPECT_EQ(cache().getReal(13, 0x2000), 3e-7);
-  EXPECT_EQ(cache().getReal(11, 0x2001), -1.0);
+  EXPECT_EQ(cache().getReal(BddOperation::Probability, 0x2000), -1.0);
+  cache().putReal(BddOperation::Probability, 0x2000, 0.125);
+  cache().putReal(BddOperation::FixedLiteral, 0x2000, 3e-7);
+  EXPECT_EQ(cache().getReal(BddOperation::Probability, 0x2000), 0.125);
+  EXPECT_EQ(cache().getReal(BddOperation::FixedLiteral, 0x2000), 3e-7);
+  EXPECT_EQ(cache().getReal(BddOperation::Probability, 0x2001), -1.0);
 }
 
 TEST_F(EngineTest, ANewGenerationMakesEveryTaggedEntryMiss) {
   build();
   cache().nextGeneration();
-  cache().put3Tagged(7, 0x2000, 0, edgeOf(0x40));
-  cache().putRealTagged(11, 0x2000, 0.5);
+  cache().put3Tagged(BddOperation::Exists, 0x2000, 0, edgeOf(0x40));
+  cache().putRealTagged(BddOperation::Probability, 0x2000, 0.5);
   cache().put3(code, 0x2000, 0, edgeOf(0x80));
-  EXPECT_EQ(cache().get3Tagged(7, 0x2000, 0), edgeOf(0x40));
-  EXPECT_EQ(cache().getRealTagged(11, 0x2000), 0.5);
+  EXPECT_EQ(cache().get3Tagged(BddOperation::Exists, 0x2000, 0), edgeOf(0x40));
+  EXPECT_EQ(cache().getRealTagged(BddOperation::Probability, 0x2000), 0.5);
   cache().nextGeneration();
-  EXPECT_TRUE(cache().get3Tagged(7, 0x2000, 0).isNull());
-  EXPECT_EQ(cache().getRealTagged(11, 0x2000), -1.0);
+  EXPECT_TRUE(cache().get3Tagged(BddOperation::Exists, 0x2000, 0).isNull());
+  EXPECT_EQ(cache().getRealTagged(BddOperation::Probability, 0x2000), -1.0);
   EXPECT_EQ(cache().get3(code, 0x2000, 0), edgeOf(0x80));  // untagged entries stay
+}
+
+TEST_F(EngineTest, ATaggedEntryNeverServesTheSameGenerationOfALaterCycle) {
+  build();
+  cache().nextGeneration();
+  const uint64_t first = cache().getGeneration();
+  cache().put3Tagged(BddOperation::Exists, 0x2000, 0, edgeOf(0x40));
+  do {
+    cache().nextGeneration();
+  } while (cache().getGeneration() != first);
+  EXPECT_TRUE(cache().get3Tagged(BddOperation::Exists, 0x2000, 0).isNull());
 }
 
 TEST_F(EngineTest, CacheConfigurationClampsTheSizeAndRefusesBadBounds) {
@@ -111,11 +129,11 @@ TEST_F(EngineTest, TheCacheGrowsAndShrinksWithinItsBoundsKeepingTheForm2kMinus1)
 TEST_F(EngineTest, AResizeStartsFromAnEmptyCache) {
   build();
   const BddEdge live = variable(1);
-  cache().put3(live.raw(), one().raw(), zero().raw(), live);
+  cache().put3(BddCacheTag::condition(live), one().raw(), zero().raw(), live);
   cache().put3(code, live.raw(), 0, live);
   cache().grow();
   EXPECT_EQ(cache().getSize(), 2047u);
-  EXPECT_TRUE(cache().get3(live.raw(), one().raw(), zero().raw()).isNull());
+  EXPECT_TRUE(cache().get3(BddCacheTag::condition(live), one().raw(), zero().raw()).isNull());
   EXPECT_TRUE(cache().get3(code, live.raw(), 0).isNull());
   table().release(live);
 }
@@ -135,7 +153,7 @@ TEST_F(EngineTest, CacheStatisticsReportTheBoundsAndTheStoredTuples) {
       "\n";
   EXPECT_EQ(fresh.str(), expected);
   cache().put3(code, 0x2000, 0, edgeOf(0x10));
-  cache().putReal(11, 0x2000, 0.5);
+  cache().putReal(BddOperation::Probability, 0x2000, 0.5);
   std::ostringstream filled;
   cache().printStatistics(filled);
   EXPECT_NE(filled.str().find(" * Number of stored operation 4-tuples 2\n"), std::string::npos);

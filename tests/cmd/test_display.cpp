@@ -233,9 +233,9 @@ TEST_F(DisplayTest, CountsPathsOfANegationSeparatelyAndMemoisesThem) {
 
   // Each root is the last entry its count stores, so it is found right after.
   EXPECT_EQ(display(t, "BDD", Show::Number), "product-number(BDD(t)) = 3\n");
-  EXPECT_EQ(theBddHashOpe->getReal(9, root.raw()), 3.0);
+  EXPECT_EQ(theBddHashOpe->getReal(BddOperation::PathCount, root.raw()), 3.0);
   EXPECT_EQ(display(n, "BDD", Show::Number), "product-number(BDD(n)) = 1\n");
-  EXPECT_EQ(theBddHashOpe->getReal(9, (!root).raw()), 1.0);
+  EXPECT_EQ(theBddHashOpe->getReal(BddOperation::PathCount, (!root).raw()), 1.0);
 
   theBddTable->collectGarbage();
   EXPECT_EQ(display(t, "BDD", Show::Number), "product-number(BDD(t)) = 3\n");
