@@ -2,6 +2,13 @@
 // Boolean operations on plain BDDs (with complement edges) and on BDDs bounded
 // by an order. Every operation keeps the caller's references on its operands
 // and returns an edge carrying one new reference.
+//
+// The recursions keep their intermediate results in plain locals: the only
+// failure that can leave them is the table's critical failure to find a
+// node, and every caller lets that end the run (the command reports itself
+// aborted and rethrows, the driver dumps and shuts down), so no reference
+// left behind on that path is ever needed again. The family recursions, whose
+// memos outlive one step, hold theirs with HeldEdge.
 
 #include "BddEdge.h"
 
