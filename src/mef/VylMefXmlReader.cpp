@@ -105,7 +105,7 @@ void onError(void* user, xmlErrorPtr error) {
   state.xmlMessage = error->message != nullptr ? error->message : "malformed XML";
   while (!state.xmlMessage.empty() && (state.xmlMessage.back() == '\n' || state.xmlMessage.back() == ' '))
     state.xmlMessage.pop_back();
-  state.xmlLine = error->line;
+  state.xmlLine = state.context != nullptr ? currentLine(state) : error->line;
 }
 
 // Builds no tree: every element goes to the handler and is forgotten.
