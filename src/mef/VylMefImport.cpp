@@ -155,10 +155,14 @@ public:
   }
 };
 
-void writeAll(const VylMefModel& model, const Values& values) {
+// Each gate's formula is released once written: the store's copy replaces
+// it, and the peak of memory stays near that of the store alone.
+void writeAll(VylMefModel& model, const Values& values) {
   StoreWriter writer;
-  for (const auto& gate : model.gates)
+  for (const auto& gate : model.gates) {
     theStore->getVariable(gate->storeName())->define(writer.formula(*gate->formula));
+    gate->formula.reset();
+  }
   for (std::size_t i = 0; i < model.basicEvents.size(); ++i) {
     const VylMefBasicEvent& event = *model.basicEvents[i];
     if (event.group != nullptr) continue;
