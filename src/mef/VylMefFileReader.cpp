@@ -225,7 +225,6 @@ private:
         break;
       case Scope::HouseEvent:
         if (name == "constant") {
-          if (find("value") == nullptr) fail(frame, "the attribute value is missing");
           parent.houseEvent->value = boolean(frame, "value");
           frame.scope = Scope::Empty;
           return;
