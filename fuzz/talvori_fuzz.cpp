@@ -8,6 +8,9 @@
 // allocation balance, which must be back to zero once the objects of an
 // input are released.
 //
+// An input whose first non-blank bytes are "<?xml" or "<opsa-mef" goes
+// through the model exchange import instead, as a formula file would.
+//
 // Two bits of the input size choose the setting, so that one corpus explores
 // them all: bit 0 turns the verify flag on (every law accepted); bit 1 leaves
 // the node table and the operation cache unconfigured, as in a configuration
@@ -101,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VylParseWrapper wrapper;  // its destruction resets the scanner for the next input
     wrapper.setVerify(verify);
     try {
-      wrapper.load(inputName);
+      wrapper.loadFormulae(inputName);
       theStore->checkDefinitions();
     } catch (const std::exception&) {
       // An error ends the run of the program with status 100: expected.

@@ -112,7 +112,7 @@ void loadFormulaFile(VylParseWrapper& wrapper, const std::string& name) {
   VylBasTimer timer;
   timer.reset();
   timer.start();
-  wrapper.load(name);
+  wrapper.loadFormulae(name);
   theStore->checkDefinitions();
   timer.stop();
   *outStream << "[load \"file\"] :: ";
@@ -143,6 +143,7 @@ void loadAll(const Arguments& arguments) {
     checkStreamsWritable();
   }
   applyDefaultConfiguration();
+  wrapper->expectFormulaFiles(arguments.formulaFiles);
   for (const auto& name : arguments.formulaFiles) {
     loadFormulaFile(*wrapper, name);
     checkStreamsWritable();

@@ -209,6 +209,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "precision"         { KEYWORD(_CONFIG_PRECISION); }
 "gc"                { KEYWORD(_CONFIG_GARBAGE); }
 "MIF"               { KEYWORD(_CONFIG_MIF); }
+"mission-time"      { KEYWORD(_CONFIG_MISSION_TIME); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after config command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }

@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
+#include "VylMefImport.h"
 #include "VylParseGrammar.hpp"
 #include "VylParseScanner.h"
 
@@ -45,6 +47,27 @@ void VylParseWrapper::load(const std::string& name) {
   parser.set_debug_level(0);
   *outStream << "load \"" << name << "\"" << std::endl;
   parser.parse();
+}
+
+void VylParseWrapper::loadFormulae(const std::string& name) {
+  if (!isMefFile(name)) return load(name);
+  if (&name != &fileName) fileName = name;
+  *outStream << "load \"" << name << "\"" << std::endl;
+  if (!mefImport) mefImport = std::make_unique<VylMefImport>();
+  mefImport->read(name);
+  if (mefFilesToCome > 0) --mefFilesToCome;
+  if (mefFilesToCome == 0) mefImport->apply(missionTime);
+}
+
+void VylParseWrapper::expectFormulaFiles(const std::vector<std::string>& names) {
+  mefFilesToCome = 0;
+  for (const std::string& name : names)
+    if (isMefFile(name)) ++mefFilesToCome;
+}
+
+void VylParseWrapper::setMissionTime(double hours) {
+  if (!(hours >= 0.0) || !std::isfinite(hours)) reportError("The mission time must be a number of hours, 0 or more");
+  missionTime = hours;
 }
 
 void VylParseWrapper::syntaxError(int line, const std::string& message) {

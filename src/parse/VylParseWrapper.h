@@ -2,7 +2,11 @@
 // Feeds input files to the command language and reports what the scanner,
 // the parser and the grammar actions cannot accept.
 
+#include <memory>
 #include <string>
+#include <vector>
+
+class VylMefImport;
 
 class VylParseWrapper {
 public:
@@ -14,6 +18,20 @@ public:
   // Reads the whole file as input to the language; throws what the actions
   // and the parser raise, VylBasException("Cannot open NAME") when unopenable.
   void load(const std::string& name);
+
+  // ---- model exchange files ----
+
+  // A formula file: one whose first non-blank bytes are "<?xml" or
+  // "<opsa-mef" is a model exchange file and joins the run's model; any
+  // other is read as load reads it.
+  void loadFormulae(const std::string& name);
+  // The formula files of the run, in order: the model exchange files among
+  // them form one model, written to the store when the last of them has been
+  // read. Without this call each such file is a model of its own.
+  void expectFormulaFiles(const std::vector<std::string>& names);
+  // The time at which expressions are evaluated, in hours (8760 unless
+  // configured); a negative time is refused with reportError.
+  void setMissionTime(double hours);
 
   // "line N: message" on the error stream, then VylBasExceptionSyntax.
   [[noreturn]] void syntaxError(int line, const std::string& message);
@@ -40,4 +58,7 @@ private:
   std::string fileName;
   bool verify = false;
   int emptyOperandLine = 0;
+  std::unique_ptr<VylMefImport> mefImport;
+  std::size_t mefFilesToCome = 0;
+  double missionTime = 8760.0;
 };

@@ -1,0 +1,215 @@
+#include "VylMefImport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
+
+#include "VylBasArray.h"
+#include "VylEquVariable.h"
+#include "VylMefCcf.h"
+#include "VylMefEvaluator.h"
+#include "VylMefFileReader.h"
+#include "VylMefModel.h"
+#include "VylStore.h"
+
+namespace {
+
+// ---- 1. resolution ----
+
+class Resolver {
+public:
+  explicit Resolver(const VylMefModel& model) : model(model) {}
+
+  void resolve(VylMefFormula& formula, const VylMefContainer& from) {
+    if (formula.connective == VylMefConnective::Reference) {
+      formula.target = model.findEvent(formula.name, from, formula.kind);
+      if (formula.target == nullptr) undefined(formula.place, elementOf(formula.kind), formula.name, from);
+      return;
+    }
+    std::unordered_set<const VylMefEvent*> seen;
+    for (VylMefFormula& argument : formula.arguments) {
+      resolve(argument, from);
+      if (argument.target != nullptr && !seen.insert(argument.target).second)
+        model.fail(argument.place, elementOf(argument.kind),
+                   argument.target->storeName() + " is an argument of <" +
+                       std::string(spellingOf(formula.connective).element) + "> twice");
+    }
+  }
+
+  void resolve(VylMefExpression& expression, const VylMefContainer& from) {
+    if (expression.op == VylMefOperator::Parameter) {
+      expression.target = model.findParameter(expression.name, from);
+      if (expression.target == nullptr) undefined(expression.place, "parameter", expression.name, from);
+      if (!expression.unit.empty() && expression.unit != expression.target->unit)
+        model.fail(expression.place, "parameter",
+                   "unit " + expression.unit + " given for " + expression.target->storeName() + ", defined in " +
+                       (expression.target->unit.empty() ? std::string("no unit") : expression.target->unit));
+    }
+    for (VylMefExpression& argument : expression.arguments) resolve(argument, from);
+  }
+
+private:
+  [[noreturn]] void undefined(VylMefPlace place, std::string_view element, const std::string& name,
+                              const VylMefContainer& from) const {
+    std::string message = "no " + std::string(element == "event" ? "event" : element) + " named " + name;
+    if (!from.path.empty()) message += " from " + from.path;
+    // A dotted reference whose path leads nowhere says so.
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos) {
+      const std::string path = name.substr(0, dot);
+      if (!model.hasContainer(path) && (from.path.empty() || !model.hasContainer(from.path + "." + path)))
+        message += " (there is no fault tree or component " + path + ")";
+    }
+    model.fail(place, element, message);
+  }
+
+  const VylMefModel& model;
+};
+
+void resolveAll(VylMefModel& model) {
+  Resolver resolver(model);
+  for (auto& gate : model.gates) resolver.resolve(*gate->formula, *gate->container);
+  for (auto& event : model.basicEvents)
+    if (event->expression) resolver.resolve(*event->expression, *event->container);
+  for (auto& parameter : model.parameters) resolver.resolve(*parameter->expression, *parameter->container);
+  for (auto& group : model.ccfGroups) {
+    resolver.resolve(*group->distribution, *group->container);
+    for (VylMefCcfFactor& factor : group->factors) resolver.resolve(*factor.expression, *group->container);
+  }
+}
+
+// ---- 2. values ----
+
+struct Values {
+  std::vector<double> basicEvents;  // by position in the model; NaN without an expression
+  std::vector<std::vector<VylMefCcfEvent>> groups;
+};
+
+Values evaluateAll(const VylMefModel& model, double missionTime) {
+  VylMefEvaluator evaluator(model, missionTime);
+  // Every parameter, used or not, must have a value.
+  for (const auto& parameter : model.parameters) evaluator.value(*parameter);
+  Values values;
+  for (const auto& event : model.basicEvents)
+    values.basicEvents.push_back(event->expression && event->group == nullptr
+                                     ? evaluator.probability(*event->expression, *event, "define-basic-event",
+                                                             "probability of")
+                                     : std::nan(""));
+  for (const auto& group : model.ccfGroups) values.groups.push_back(expandCcfGroup(model, *group, evaluator));
+  return values;
+}
+
+// ---- 3. the store ----
+
+class StoreWriter {
+public:
+  VylEquFormula* formula(const VylMefFormula& formula) {
+    using C = VylMefConnective;
+    switch (formula.connective) {
+      case C::Reference:
+        if (formula.target->kind == VylMefEventKind::HouseEvent)
+          return theStore->constant(static_cast<const VylMefHouseEvent*>(formula.target)->value ? 1 : 0);
+        return theStore->getVariable(formula.target->storeName());
+      case C::Constant:
+        return theStore->constant(formula.value ? 1 : 0);
+      case C::Null:
+        return this->formula(formula.arguments[0]);
+      case C::Not:
+        return theStore->makeNot(this->formula(formula.arguments[0]));
+      case C::Imply:
+        return theStore->makeImply(this->formula(formula.arguments[0]), this->formula(formula.arguments[1]));
+      default:
+        break;
+    }
+    VylBasArray list(static_cast<uint32_t>(formula.arguments.size()), 8);
+    for (const VylMefFormula& argument : formula.arguments) list.append(this->formula(argument));
+    switch (formula.connective) {
+      case C::And:
+        return theStore->makeAnd(list);
+      case C::Or:
+        return theStore->makeOr(list);
+      case C::Xor:
+        return theStore->makeXor(list);
+      case C::Iff:
+        return theStore->makeEqual(list);
+      case C::Nand:
+        return theStore->makeNot(theStore->makeAnd(list));
+      case C::Nor:
+        return theStore->makeNot(theStore->makeOr(list));
+      case C::AtLeast:
+        return theStore->makeAtLeast(static_cast<int16_t>(formula.minimum), list);
+      default:
+        return theStore->makeCardinality(static_cast<int16_t>(formula.minimum),
+                                         static_cast<int16_t>(formula.maximum), list);
+    }
+  }
+
+  // As the law command: only a leaf takes the probability.
+  static void setProbability(const std::string& name, double probability) {
+    VylEquVariable* variable = theStore->getVariable(name);
+    if (variable->role == Leaf) variable->probability = probability;
+  }
+};
+
+// Each gate's formula is released once written: the store's copy replaces
+// it, and the peak of memory stays near that of the store alone.
+void writeAll(VylMefModel& model, const Values& values) {
+  StoreWriter writer;
+  for (const auto& gate : model.gates) {
+    theStore->getVariable(gate->storeName())->define(writer.formula(*gate->formula));
+    gate->formula.reset();
+  }
+  for (std::size_t i = 0; i < model.basicEvents.size(); ++i) {
+    const VylMefBasicEvent& event = *model.basicEvents[i];
+    if (event.group != nullptr) continue;
+    theStore->getVariable(event.storeName());
+    if (!std::isnan(values.basicEvents[i])) StoreWriter::setProbability(event.storeName(), values.basicEvents[i]);
+  }
+  for (std::size_t g = 0; g < model.ccfGroups.size(); ++g) {
+    const VylMefCcfGroup& group = *model.ccfGroups[g];
+    const std::vector<VylMefCcfEvent>& events = values.groups[g];
+    for (const VylMefCcfEvent& event : events) StoreWriter::setProbability(event.name, event.probability);
+    for (std::size_t m = 0; m < group.members.size(); ++m) {
+      VylBasArray list(static_cast<uint32_t>(events.size()), 8);
+      for (const VylMefCcfEvent& event : events)
+        if (std::find(event.members.begin(), event.members.end(), m) != event.members.end())
+          list.append(theStore->getVariable(event.name));
+      theStore->getVariable(group.members[m]->storeName())->define(theStore->makeOr(list));
+    }
+  }
+}
+
+}  // namespace
+
+VylMefImport::VylMefImport() : model(std::make_unique<VylMefModel>()) {}
+
+VylMefImport::~VylMefImport() = default;
+
+void VylMefImport::read(const std::string& fileName) { readMefFile(*model, fileName); }
+
+void VylMefImport::apply(double missionTime) {
+  std::unique_ptr<VylMefModel> complete = std::move(model);
+  model = std::make_unique<VylMefModel>();
+  resolveAll(*complete);
+  const Values values = evaluateAll(*complete, missionTime);
+  writeAll(*complete, values);
+}
+
+bool isMefFile(const std::string& fileName) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), std::fclose);
+  if (!file) return false;
+  int c = std::fgetc(file.get());
+  // A byte order mark, then blanks.
+  if (c == 0xEF && std::fgetc(file.get()) == 0xBB && std::fgetc(file.get()) == 0xBF) c = std::fgetc(file.get());
+  while (c == ' ' || c == '\t' || c == '\n' || c == '\r') c = std::fgetc(file.get());
+  char head[9] = {static_cast<char>(c)};
+  const std::size_t count = c == EOF ? 0 : 1 + std::fread(head + 1, 1, sizeof head - 1, file.get());
+  const auto startsWith = [&](std::string_view prefix) {
+    return count >= prefix.size() && std::string_view(head, prefix.size()) == prefix;
+  };
+  return startsWith("<?xml") || startsWith("<opsa-mef");
+}

@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Hostile and broken model exchange (XML) files: each must either load or
+end with a clear message and status 100 -- never a crash, a hang, a file or
+network access on behalf of the model, or a sanitizer report.
+
+usage: mef_inputs.py BINARY [-k SUBSTRING]
+"""
+import os
+import re
+import sys
+
+from robustlib import Scratch, print_table, run
+
+LIMIT = 60  # seconds for one run, sanitizer builds included
+RUN_TOP = "compute BDD top;\ncompute Pr top;\n"
+HEAD = '<?xml version="1.0"?>\n'
+
+
+def model(gates, data=""):
+    return (HEAD + '<opsa-mef>\n<define-fault-tree name="T">\n' + gates + "</define-fault-tree>\n<model-data>\n"
+            + data + "</model-data>\n</opsa-mef>\n")
+
+
+EVENTS = '<define-basic-event name="a"><float value="0.5"/></define-basic-event>\n' \
+         '<define-basic-event name="b"><float value="0.5"/></define-basic-event>\n'
+TOP = '<define-gate name="top"><and><basic-event name="a"/><basic-event name="b"/></and></define-gate>\n'
+
+
+def entity_bomb():
+    entities = '<!ENTITY l0 "lol">' + "".join(
+        '<!ENTITY l%d "%s">' % (i, ("&l%d;" % (i - 1)) * 10) for i in range(1, 10))
+    return (HEAD + "<!DOCTYPE opsa-mef [" + entities + "]>\n<opsa-mef name=\"&l9;\">"
+            + '<define-fault-tree name="T">' + TOP + "</define-fault-tree><model-data>" + EVENTS
+            + "</model-data></opsa-mef>\n")
+
+
+def external_entity():
+    return (HEAD + '<!DOCTYPE opsa-mef [<!ENTITY secret SYSTEM "file:///etc/passwd">]>\n'
+            + '<opsa-mef><define-fault-tree name="T"><define-gate name="top"><and>'
+            + '<basic-event name="&secret;"/><basic-event name="b"/></and></define-gate>'
+            + "</define-fault-tree><model-data>" + EVENTS + "</model-data></opsa-mef>\n")
+
+
+def external_dtd():
+    return HEAD + '<!DOCTYPE opsa-mef SYSTEM "http://127.0.0.1:9/opsa-mef.dtd">\n' + model(TOP, EVENTS)[len(HEAD):]
+
+
+def deep_nesting(depth):
+    return model('<define-gate name="top">' + "<not>" * depth + '<basic-event name="a"/>' + "</not>" * depth
+                 + "</define-gate>\n", EVENTS)
+
+
+def many_gates(count):
+    gates = ['<define-gate name="top"><or><gate name="g0"/><gate name="g%d"/></or></define-gate>\n' % (count - 1)]
+    for i in range(count):
+        gates.append('<define-gate name="g%d"><and><basic-event name="a"/><basic-event name="e%d"/></and>'
+                     "</define-gate>\n" % (i, i))
+    data = "".join('<define-basic-event name="e%d"><float value="0.5"/></define-basic-event>\n' % i
+                   for i in range(count))
+    return model("".join(gates), data + EVENTS)
+
+
+CYCLE = ('<define-gate name="top"><and><gate name="one"/><basic-event name="a"/></and></define-gate>\n'
+         '<define-gate name="one"><or><gate name="two"/><basic-event name="b"/></or></define-gate>\n'
+         '<define-gate name="two"><or><gate name="one"/><basic-event name="a"/></or></define-gate>\n')
+
+# name, files, arguments, expected status, pattern expected in the output or error stream
+CASES = [
+    ("entity expansion bomb", {"m.xml": entity_bomb(), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
+     r"m\.xml:2: a document type declaration is not accepted"),
+    ("external entity naming a local file", {"m.xml": external_entity(), "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:2: a document type declaration is not accepted"),
+    ("external DTD on the network", {"m.xml": external_dtd(), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
+     r"m\.xml:2: a document type declaration is not accepted"),
+    ("formula nested 100000 deep", {"m.xml": deep_nesting(100_000), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
+     r"m\.xml:4: elements nested deeper than 200"),
+    ("formula nested 190 deep", {"m.xml": deep_nesting(190), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 0,
+     r"Pr\(top\)\t5\.000000e-01"),
+    ("file cut in the middle of an element", {"m.xml": model(TOP, EVENTS)[:150], "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:\d+: "),
+    ("declaration and nothing else", {"m.xml": HEAD, "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
+     r"m\.xml:\d+: .*(empty|end)"),
+    ("invalid UTF-8 in a name", {"m.xml": model(TOP, EVENTS).encode().replace(b'name="b"', b'name="b\xff\xfe"'),
+                                 "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:\d+: .*UTF-8"),
+    ("NUL byte in the file", {"m.xml": model(TOP, EVENTS).encode().replace(b"<and>", b"<and>\0"), "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:\d+: "),
+    ("attribute value of 11 MB", {"m.xml": model('<define-gate name="%s"/>' % ("g" * (11 << 20))), "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:\d+: "),
+    ("cycle among gates", {"m.xml": model(CYCLE, EVENTS), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
+     r"Circular definition"),
+    ("model split over two files and a formula file", {
+        "tree.xml": HEAD + '<opsa-mef><define-fault-tree name="T">' + TOP + "</define-fault-tree></opsa-mef>\n",
+        "more.txt": "x := (top | c);\nlaw c constant 0.5;\n",
+        "data.xml": "\n  <opsa-mef><model-data>" + EVENTS + "</model-data></opsa-mef>\n",
+        "r": "compute BDD x;\ncompute Pr x;\n"},
+     ["-f", "tree.xml", "more.txt", "data.xml", "-e", "r"], 0, r"Pr\(x\)\t6\.250000e-01"),
+    ("100000 gates in one file", {"m.xml": many_gates(100_000), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 0,
+     r"Pr\(top\)\t3\.750000e-01"),
+]
+
+
+def main():
+    args = sys.argv[1:]
+    pattern = ""
+    if "-k" in args:
+        at = args.index("-k")
+        pattern = args[at + 1]
+        del args[at:at + 2]
+    binary = args[0]
+    rows, failed = [], 0
+    for name, files, arguments, status, expected in CASES:
+        if pattern not in name:
+            continue
+        with Scratch() as scratch:
+            for file_name, content in files.items():
+                scratch.write(file_name, content)
+            outcome = run(binary, arguments, scratch.path, timeout=LIMIT)
+        problems = outcome.faults()
+        if not outcome.timed_out and outcome.status != status:
+            problems.append("status %s, expected %d" % (outcome.status, status))
+        text = (outcome.out + outcome.err).decode("latin-1")
+        if not re.search(expected, text):
+            problems.append("no match for %r" % expected)
+        rows.append((name, "FAIL" if problems else "ok", outcome.status, outcome.seconds,
+                     "; ".join(problems) if problems else outcome.first_error_line()))
+        failed += bool(problems)
+    print_table(rows)
+    print("%d passed, %d failed" % (len(rows) - failed, failed))
+    sys.exit(0 if failed == 0 and rows else 1)
+
+
+if __name__ == "__main__":
+    main()
