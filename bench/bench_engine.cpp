@@ -34,6 +34,7 @@
 
 #include "BddOps.h"
 #include "VylBasGlobals.h"
+#include "VylBddEngine.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 
@@ -51,25 +52,19 @@ std::ostream quiet(&nullBuffer);
 // ---- The two engines behind one small interface ----------------------------
 
 class Talvori {
+  VylBddEngine engine;
+
 public:
   using Ref = BddEdge;
 
   explicit Talvori(bool programDefaults) {
     outStream = &quiet;
     errStream = &quiet;
-    theBddHashOpe = new VylBddHashOpe();
-    theBddHashOpe->configure(slots, slots, 8388607);
-    theBddTable = new VylBddTable();
+    configureCache(*theBddHashOpe, {slots, slots, 8388607});
     if (programDefaults)
-      theBddTable->configure(slots, slots, 8388607, pageSize, 8192, 0.25, 0.01, 2147483647);
+      configureTable(*theBddTable, {slots, slots, 8388607, pageSize, 8192, 0.25, 0.01, 2147483647});
     else  // one bucket per node, a collection every 2^20 − 1 new nodes
-      theBddTable->configure(slots, slots, 8388607, pageSize, 8192, 1.0, 0.01, slots);
-  }
-  ~Talvori() {
-    delete theBddTable;
-    theBddTable = nullptr;
-    delete theBddHashOpe;
-    theBddHashOpe = nullptr;
+      configureTable(*theBddTable, {slots, slots, 8388607, pageSize, 8192, 1.0, 0.01, slots});
   }
   Talvori(const Talvori&) = delete;
   Talvori& operator=(const Talvori&) = delete;

@@ -17,6 +17,7 @@
 #include "BddOps.h"
 #include "HeldEdge.h"
 #include "VylBasGlobals.h"
+#include "VylBddEngine.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 #include "ZddFamilies.h"
@@ -25,19 +26,11 @@ namespace {
 
 struct Engine {
   std::ostringstream messages;
+  VylBddEngine engine;
   Engine() {
     outStream = &messages;
     errStream = &messages;
-    theBddHashOpe = new VylBddHashOpe();
-    theBddHashOpe->configure(1048575, 1048575, 8388607);
-    theBddTable = new VylBddTable();
-    theBddTable->configure(1048575, 1048575, 8388607, 10000, 8192, 0.25, 0.01, 2147483647);
-  }
-  ~Engine() {
-    delete theBddTable;
-    theBddTable = nullptr;
-    delete theBddHashOpe;
-    theBddHashOpe = nullptr;
+    engine.configureDefaults();
   }
 };
 

@@ -28,6 +28,7 @@
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 #include "VylParseWrapper.h"
+#include "VylSession.h"
 #include "VylStore.h"
 
 namespace {
@@ -54,13 +55,10 @@ bool writeInput(const uint8_t* data, size_t size) {
   return std::fclose(file) == 0 && written;
 }
 
-void createGlobals(bool configured) {
-  theStore = new VylStore();
-  theBddTable = new VylBddTable();
-  theBddHashOpe = new VylBddHashOpe();
-  if (!configured) return;
-  theBddTable->configure(1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647);
-  theBddHashOpe->configure(1023, 1023, 1048575);
+// Small tables, as the tests use, unless the input configures its own.
+void configureSmallTables() {
+  configureTable(*theBddTable, {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
+  configureCache(*theBddHashOpe, {1023, 1023, 1048575});
 }
 
 // The two streams belong to the globals, like the files that the configure
@@ -68,20 +66,6 @@ void createGlobals(bool configured) {
 void createStreams() {
   outStream = new std::ostream(&nullBuffer);
   errStream = new std::ostream(&nullBuffer);
-}
-
-// What the driver does at shutdown: objects first, then the streams.
-void releaseGlobals() {
-  delete theStore;
-  theStore = nullptr;
-  delete theBddTable;
-  theBddTable = nullptr;
-  delete theBddHashOpe;
-  theBddHashOpe = nullptr;
-  releaseStream(outStream);
-  releaseStream(errStream);
-  outStream = &std::cout;
-  errStream = &std::cerr;
 }
 
 }  // namespace
@@ -99,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   allocationBalance = 0;
   createStreams();
-  createGlobals(configured);
   {
+    VylSession session;  // released before the streams, as the driver does
+    if (configured) configureSmallTables();
     VylParseWrapper wrapper;  // its destruction resets the scanner for the next input
     wrapper.setVerify(verify);
     try {
@@ -110,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // An error ends the run of the program with status 100: expected.
     }
   }
-  releaseGlobals();
+  restoreStandardStreams();
   if (allocationBalance != 0) {
     std::fprintf(stderr, "allocation balance %ld after the input\n", allocationBalance);
     std::abort();

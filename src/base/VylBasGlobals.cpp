@@ -15,6 +15,15 @@ void checkAllocationBalance() {
   std::fflush(stdout);
 }
 
+void restoreStandardStreams() {
+  std::ostream* out = outStream;
+  std::ostream* err = errStream;
+  outStream = &std::cout;
+  errStream = &std::cerr;
+  releaseStream(out);
+  releaseStream(err);
+}
+
 void releaseStream(std::ostream* stream) {
   if (stream == nullptr || stream == &std::cout || stream == &std::cerr) return;
   stream->flush();

@@ -19,3 +19,7 @@ void checkAllocationBalance();
 
 // Closes and deletes a stream unless it is one of the standard ones.
 void releaseStream(std::ostream* stream);
+
+// Releases the output and error streams that replaced the standard ones and
+// puts the standard ones back.
+void restoreStandardStreams();

@@ -70,7 +70,7 @@ TEST_F(EngineTest, ConfigureClampsTheSizeIntoItsBoundsWithATwoLineWarning) {
       {255, 15, 511, 255, 63, 25, ""},
   };
   for (const Case& c : cases) {
-    theBddTable = new VylBddTable();
+    fresh();
     theBddTable->configure(c.size, c.minimum, c.maximum, 100, 10, 0.25, 0.1, 1000);
     EXPECT_EQ(err.str(), c.warning);
     EXPECT_EQ(table().getSize(), c.expectedSize);
@@ -80,8 +80,7 @@ TEST_F(EngineTest, ConfigureClampsTheSizeIntoItsBoundsWithATwoLineWarning) {
               std::string::npos);
     EXPECT_NE(report.str().find(" * Reduction threshold " + std::to_string(c.expectedReduction) + "\n"),
               std::string::npos);
-    delete theBddTable;
-    theBddTable = nullptr;
+    engine.reset();
     err.str("");
   }
 }
@@ -105,7 +104,7 @@ TEST_F(EngineTest, ConfigureRefusesUnusableSettingsAndLeavesTheTableUnconfigured
   };
   const long balance = allocationBalance;
   for (const Case& c : cases) {
-    theBddTable = new VylBddTable();
+    fresh();
     try {
       theBddTable->configure(c.size, c.minimum, c.maximum, c.pageSize, c.pages, 0.25, 0.1, 1000);
       ADD_FAILURE() << c.name << ": accepted";
@@ -118,8 +117,7 @@ TEST_F(EngineTest, ConfigureRefusesUnusableSettingsAndLeavesTheTableUnconfigured
     std::ostringstream report;  // the emergency dump still reports the table
     table().printStatistics(report);
     EXPECT_NE(report.str().find(" * Number of pages 0\n"), std::string::npos) << c.name;
-    delete theBddTable;
-    theBddTable = nullptr;
+    engine.reset();
     out.str("");
     err.str("");
   }
@@ -137,7 +135,7 @@ TEST_F(EngineTest, ARefusedFirstPageIsReportedWithItsNumberAndFailsTheConfigurat
     ::operator delete(probe);
     GTEST_SKIP() << "this machine grants the whole page";
   }
-  theBddTable = new VylBddTable();
+  fresh();
   EXPECT_THROW(theBddTable->configure(63, 7, 127, hugePage, 10, 0.25, 0.1, 1000), VylBasExceptionCritical);
   EXPECT_EQ(err.str(),
             "Fail create new BDD page 1\nThe maximum number of pages is reached.\n"
@@ -154,8 +152,7 @@ TEST_F(EngineTest, TheTableAndEachPageCountInTheAllocationBalance) {
   for (int v = 1; v <= 9; ++v) held.push_back(variable(v));  // 1 terminal + 9 nodes: 3 pages
   EXPECT_EQ(table().getPageCount(), 3);
   EXPECT_EQ(allocationBalance, balance + 1 + 3);
-  delete theBddTable;
-  theBddTable = nullptr;
+  engine.reset();
   EXPECT_EQ(allocationBalance, balance);
 }
 

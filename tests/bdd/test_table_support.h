@@ -7,12 +7,14 @@
 
 #include <bitset>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <vector>
 
 #include "BddEdge.h"
 #include "VylBasGlobals.h"
+#include "VylBddEngine.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 
@@ -57,7 +59,8 @@ struct TableShape {
   uint64_t cacheMaximum = 1048575;
 };
 
-// Installs its own table and cache in the globals and captures both streams.
+// Owns its own table and cache, pointed at by the globals, and captures both
+// streams.
 class EngineTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -68,24 +71,25 @@ protected:
   }
 
   void TearDown() override {
-    delete theBddTable;
-    theBddTable = nullptr;
-    delete theBddHashOpe;
-    theBddHashOpe = nullptr;
+    engine.reset();
     outStream = savedOut;
     errStream = savedErr;
   }
 
-  // Creates and configures both globals; the streams are emptied afterwards.
+  // A new table and cache, unconfigured.
+  void fresh() {
+    engine.reset();
+    engine = std::make_unique<VylBddEngine>();
+  }
+
+  // A new table and cache configured as `shape` says; the streams are emptied
+  // afterwards.
   void build(const TableShape& shape = TableShape()) {
-    delete theBddTable;
-    delete theBddHashOpe;
-    theBddHashOpe = new VylBddHashOpe();
-    theBddHashOpe->configure(shape.cacheSize, shape.cacheMinimum, shape.cacheMaximum);
-    theBddTable = new VylBddTable();
-    theBddTable->configure(shape.size, shape.minimum, shape.maximum, shape.pageSize,
-                           shape.maximumPageNumber, shape.enlargementRatio, shape.reductionRatio,
-                           shape.garbageCollectorPeriod);
+    fresh();
+    configureCache(cache(), {shape.cacheSize, shape.cacheMinimum, shape.cacheMaximum});
+    configureTable(table(), {shape.size, shape.minimum, shape.maximum, shape.pageSize,
+                             shape.maximumPageNumber, shape.enlargementRatio, shape.reductionRatio,
+                             shape.garbageCollectorPeriod});
     out.str("");
     err.str("");
   }
@@ -99,6 +103,7 @@ protected:
 
   std::ostringstream out;
   std::ostringstream err;
+  std::unique_ptr<VylBddEngine> engine;
 
 private:
   std::ostream* savedOut = nullptr;

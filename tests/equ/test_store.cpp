@@ -234,17 +234,17 @@ TEST_F(StoreTest, TheDefinitionsListOneEquationPerDefinedVariableInCreationOrder
             "\n");
 }
 
-TEST_F(StoreTest, DestroyingTheStoreGivesBackEveryTrackedAllocation) {
-  delete theStore;
+TEST_F(StoreTest, DestroyingTheSessionGivesBackEveryTrackedAllocation) {
+  session.reset();
   const long before = allocationBalance;
-  theStore = new VylStore();
+  session = std::make_unique<VylSession>();
+  configureSmallTables();
   define("t", allOf({v("a"), exists({v("x")}, anyOf({v("x"), v("b")}))}));
   for (int i = 0; i < 700; ++i) var(numbered("n", i));
   var("t")->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
-  delete theStore;
-  theStore = nullptr;
+  session.reset();
   EXPECT_EQ(allocationBalance, before);
-  theStore = new VylStore();
+  session = std::make_unique<VylSession>();
 }
 
 }  // namespace

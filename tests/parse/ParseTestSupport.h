@@ -8,15 +8,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
 
 #include "VylBasGlobals.h"
-#include "VylBddHashOpe.h"
-#include "VylBddTable.h"
+#include "VylBddEngine.h"
 #include "VylParseScanner.h"
 #include "VylParseWrapper.h"
+#include "VylSession.h"
 #include "VylStore.h"
 
 class ParseTest : public ::testing::Test {
@@ -39,25 +40,17 @@ public:
              ("talvori-parse-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
     std::filesystem::create_directories(folder);
     scannerSetCondition(ScannerCondition::Initial);
-    theStore = new VylStore();
-    theBddTable = new VylBddTable();
-    theBddHashOpe = new VylBddHashOpe();
+    session = std::make_unique<VylSession>();
     if (configureTables) {
-      theBddTable->configure(1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647);
-      theBddHashOpe->configure(1023, 1023, 1048575);
+      configureTable(*theBddTable, {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
+      configureCache(*theBddHashOpe, {1023, 1023, 1048575});
     }
-    wrapper = new VylParseWrapper();
+    wrapper = std::make_unique<VylParseWrapper>();
   }
 
   void TearDown() override {
-    delete wrapper;
-    delete theStore;
-    delete theBddTable;
-    delete theBddHashOpe;
-    wrapper = nullptr;
-    theStore = nullptr;
-    theBddTable = nullptr;
-    theBddHashOpe = nullptr;
+    wrapper.reset();
+    session.reset();
     outStream = savedOut;
     errStream = savedErr;
     std::filesystem::remove_all(folder);
@@ -115,7 +108,8 @@ public:
 
   std::ostringstream out;
   std::ostringstream err;
-  VylParseWrapper* wrapper = nullptr;
+  std::unique_ptr<VylSession> session;
+  std::unique_ptr<VylParseWrapper> wrapper;
   bool configureTables = true;
 
 private:

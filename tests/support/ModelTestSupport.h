@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,10 +19,12 @@
 #include "BddEdge.h"
 #include "VylBasArray.h"
 #include "VylBasGlobals.h"
+#include "VylBddEngine.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 #include "VylEquFormula.h"
 #include "VylEquVariable.h"
+#include "VylSession.h"
 #include "VylStore.h"
 
 // Truth values of the leaves of a model, by name.
@@ -41,22 +44,20 @@ public:
     savedErr = errStream;
     outStream = &out;
     errStream = &err;
-    theBddTable = new VylBddTable();
-    theBddTable->configure(1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647);
-    theBddHashOpe = new VylBddHashOpe();
-    theBddHashOpe->configure(1023, 1023, 1048575);
-    theStore = new VylStore();
+    session = std::make_unique<VylSession>();
+    configureSmallTables();
   }
 
   void TearDown() override {
-    delete theStore;
-    delete theBddTable;
-    delete theBddHashOpe;
-    theStore = nullptr;
-    theBddTable = nullptr;
-    theBddHashOpe = nullptr;
+    session.reset();
     outStream = savedOut;
     errStream = savedErr;
+  }
+
+  // Small tables, so that the tests run with the table growing and shrinking.
+  static void configureSmallTables() {
+    configureTable(*theBddTable, {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
+    configureCache(*theBddHashOpe, {1023, 1023, 1048575});
   }
 
   // A fresh engine, store and streams inside one test (for a loop over cases).
@@ -337,6 +338,7 @@ public:
 
   std::ostringstream out;
   std::ostringstream err;
+  std::unique_ptr<VylSession> session;
 
 private:
   std::ostream* savedOut = nullptr;

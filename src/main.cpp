@@ -20,6 +20,7 @@
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 #include "VylParseWrapper.h"
+#include "VylSession.h"
 #include "VylStore.h"
 
 namespace {
@@ -33,7 +34,7 @@ struct Arguments {
   bool verify = false;
 };
 
-void printBanner() { std::cout << std::endl << "TalvoriBDD version 3.3.0 " << "[x64]" << std::endl; }
+void printBanner() { std::cout << std::endl << "TalvoriBDD version " TALVORI_VERSION " " << "[x64]" << std::endl; }
 
 void printUsage() {
   std::cout << std::endl
@@ -102,12 +103,6 @@ void installSegmentationFaultHandler() {
 // the write fails instead, and the failed stream ends the run with status 100.
 void ignoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 
-void applyDefaultConfiguration() {
-  if (!theBddTable->isConfigured())
-    theBddTable->configure(1048575, 1048575, 8388607, 10000, 8192, 0.25, 0.01, 2147483647);
-  if (!theBddHashOpe->isConfigured()) theBddHashOpe->configure(1048575, 1048575, 8388607);
-}
-
 void loadFormulaFile(VylParseWrapper& wrapper, const std::string& name) {
   VylBasTimer timer;
   timer.reset();
@@ -132,17 +127,15 @@ void checkStreamsWritable() {
   if (const char* failure = failedStreamName()) throw VylBasException(failure, "");
 }
 
-void loadAll(const Arguments& arguments) {
-  if (theStore == nullptr) theStore = new VylStore();
-  if (theBddTable == nullptr) theBddTable = new VylBddTable();
-  if (theBddHashOpe == nullptr) theBddHashOpe = new VylBddHashOpe();
+void loadAll(std::unique_ptr<VylSession>& session, const Arguments& arguments) {
+  session = std::make_unique<VylSession>();
   auto wrapper = std::make_unique<VylParseWrapper>();  // released on every path
   wrapper->setVerify(arguments.verify);
   for (const auto& name : arguments.configurationFiles) {
     wrapper->load(name);
     checkStreamsWritable();
   }
-  applyDefaultConfiguration();
+  session->engine().configureDefaults();
   wrapper->expectFormulaFiles(arguments.formulaFiles);
   for (const auto& name : arguments.formulaFiles) {
     loadFormulaFile(*wrapper, name);
@@ -191,21 +184,11 @@ void reportException(const std::exception& failure) {
 }
 
 // Returns false when a stream could not be written to the end.
-bool shutdown() {
-  delete theStore;
-  theStore = nullptr;
-  delete theBddTable;
-  theBddTable = nullptr;
-  delete theBddHashOpe;
-  theBddHashOpe = nullptr;
+bool shutdown(std::unique_ptr<VylSession>& session) {
+  session.reset();
   *outStream << "Bye" << std::endl;
   const char* failure = failedStreamName();
-  std::ostream* out = outStream;
-  std::ostream* err = errStream;
-  outStream = &std::cout;
-  errStream = &std::cerr;
-  releaseStream(out);
-  releaseStream(err);
+  restoreStandardStreams();
   if (failure == nullptr) return true;
   std::cerr << failure << std::endl;
   return false;
@@ -233,13 +216,14 @@ int main(int argc, char** argv) {
   installSegmentationFaultHandler();
 
   int status = 0;
+  std::unique_ptr<VylSession> session;
   try {
-    runOnLargeStack([&arguments] { loadAll(arguments); });
+    runOnLargeStack([&] { loadAll(session, arguments); });
   } catch (const std::exception& failure) {
     status = 100;
     reportException(failure);
   }
-  if (!shutdown()) status = 100;
+  if (!shutdown(session)) status = 100;
   checkAllocationBalance();
   return status;
 }

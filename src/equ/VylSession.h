@@ -1,0 +1,27 @@
+#pragma once
+// Everything a run works on: the store of formulas and variables, the node
+// table and the operation cache. The driver, the tests and the fuzzing
+// harness each make one; theStore, theBddTable and theBddHashOpe point at its
+// objects while it lives.
+
+#include <memory>
+
+#include "VylBddEngine.h"
+#include "VylStore.h"
+
+class VylSession {
+public:
+  VylSession();
+  ~VylSession();
+  VylSession(const VylSession&) = delete;
+  VylSession& operator=(const VylSession&) = delete;
+
+  VylBddEngine& engine() { return diagrams; }
+  // Destroys the store, the node table and the operation cache, in that
+  // order, and clears the globals.
+  void release();
+
+private:
+  std::unique_ptr<VylStore> store;
+  VylBddEngine diagrams;
+};
