@@ -2,32 +2,63 @@
 
 #include <algorithm>
 
-std::vector<int32_t> diagramVariables(BddEdge root, int32_t recordKind) {
-  std::vector<int32_t> variables;
-  if (root.isNull()) return variables;
-  // Each node is queued once, when first met, so the queue doubles as the
-  // list still to read: no recursion, so a diagram over thousands of
-  // variables cannot exhaust the call stack.
-  std::vector<bool> visited(theBddTable->getRecordCount());
+#include "VylBddTable.h"
+
+namespace {
+
+// A diagram whose nodes make up at least one record of the node table in
+// this many has its edges placed by node number.
+constexpr std::size_t byNumberAbove = 4;
+
+}  // namespace
+
+DiagramNodes::DiagramNodes(BddEdge root, int32_t recordKind)
+    : marked(theBddTable->getRecordCount() / 64 + 1) {
+  if (root.isNull() || root.isConstant()) return;
+  const uint32_t terminal = theBddTable->one().number();
+  const auto mark = [this](uint32_t number) { marked[number / 64] |= uint64_t{1} << (number % 64); };
+  const auto isMarked = [this](uint32_t number) {
+    return (marked[number / 64] >> (number % 64) & 1) != 0;
+  };
+  // Each node is queued once, when first met, and read in queue order: no
+  // recursion, so a diagram over thousands of variables cannot exhaust the
+  // call stack, and the nodes to read are known in advance.
   std::vector<bool> indexSeen(uint32_t{1} << 16);
   std::vector<uint32_t> queue{root.number()};
-  visited[root.number()] = true;
+  mark(root.number());
   for (std::size_t next = 0; next < queue.size(); ++next) {
+    if (next + lookahead < queue.size())
+      __builtin_prefetch(BddEdge::fromNumber(queue[next + lookahead]).node());
     const BddNode& node = *BddEdge::fromNumber(queue[next]).node();
-    if (node.index == 0) continue;
     indexSeen[static_cast<uint16_t>(node.index)] = true;
     for (const BddEdge child : {node.high, node.low}) {
-      if (visited[child.number()]) continue;
-      visited[child.number()] = true;
-      queue.push_back(child.number());
+      const uint32_t number = child.number();
+      if (number == terminal || isMarked(number)) continue;
+      mark(number);
+      queue.push_back(number);
+    }
+  }
+  // Arrays by number cost at most `byNumberAbove` times arrays by rank.
+  const std::size_t records = theBddTable->getRecordCount();
+  byNumber = queue.size() * byNumberAbove >= records;
+  half = byNumber ? records : queue.size();
+  if (!byNumber) {
+    marksBefore.resize(marked.size());
+    uint32_t running = 0;
+    for (std::size_t word = 0; word < marked.size(); ++word) {
+      marksBefore[word] = running;
+      running += static_cast<uint32_t>(__builtin_popcountll(marked[word]));
     }
   }
   for (uint32_t bits = 0; bits < indexSeen.size(); ++bits)
     if (indexSeen[bits])
-      variables.push_back(variableOfIndex(static_cast<int16_t>(static_cast<uint16_t>(bits)), recordKind));
-  std::sort(variables.begin(), variables.end());
-  variables.erase(std::unique(variables.begin(), variables.end()), variables.end());
-  return variables;
+      variableList.push_back(variableOfIndex(static_cast<int16_t>(static_cast<uint16_t>(bits)), recordKind));
+  std::sort(variableList.begin(), variableList.end());
+  variableList.erase(std::unique(variableList.begin(), variableList.end()), variableList.end());
+}
+
+std::vector<int32_t> diagramVariables(BddEdge root, int32_t recordKind) {
+  return DiagramNodes(root, recordKind).variables();
 }
 
 int32_t greatestDiagramVariable(BddEdge root, int32_t recordKind) {

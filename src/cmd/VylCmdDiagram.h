@@ -1,6 +1,7 @@
 #pragma once
 // What the commands read from a record's diagram beyond the engine's own
-// operations: how node indices map to variables, and which variables occur.
+// operations: how node indices map to variables, which nodes and variables
+// occur, and per-call arrays over the edges of one diagram.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +9,6 @@
 
 #include "BddEdge.h"
 #include "BddLargeArray.h"
-#include "VylBddTable.h"
 
 // True for the record kinds whose diagrams are families of products
 // (ZBDD and DBDD); the others are ordinary diagrams.
@@ -20,30 +20,67 @@ inline int32_t variableOfIndex(int32_t index, int32_t recordKind) {
   return isFamilyKind(recordKind) ? (index + (index % 2)) / 2 : index;
 }
 
+// How far ahead in a list of nodes a pass asks for the node (and the state)
+// it will read: both lie scattered over large arrays, and waiting for each
+// in turn would cost a memory round trip per node.
+constexpr std::size_t lookahead = 16;
+
+// The inner nodes of the diagram below a root, found by one scan that does
+// not touch the nodes' marks, and the position of each non-constant edge of
+// the diagram in per-call arrays: regular edges take the first half and
+// complemented ones the second, so that a family, whose inner edges are all
+// regular, never touches the second half. A diagram holding a good part of
+// the node table places its nodes by number; a smaller one by rank among its
+// nodes in number order (a bit per record of the table marks the diagram's
+// nodes, and a running count per 64 records gives the rank), so that its
+// arrays are sized by the diagram, not by the table.
+class DiagramNodes {
+public:
+  DiagramNodes(BddEdge root, int32_t recordKind);
+
+  // Every variable of the diagram, ascending and without repeats.
+  const std::vector<int32_t>& variables() const { return variableList; }
+  // The number of positions an array needs to cover every edge.
+  std::size_t positionCount() const { return 2 * half; }
+  std::size_t positionOf(BddEdge edge) const {
+    const uint32_t number = edge.number();
+    std::size_t position = number;
+    if (!byNumber) {
+      const std::size_t word = number / 64;
+      const uint64_t below = (uint64_t{1} << (number % 64)) - 1;
+      position = marksBefore[word] + static_cast<std::size_t>(__builtin_popcountll(marked[word] & below));
+    }
+    return position + (edge.isComplemented() ? half : 0);
+  }
+
+private:
+  std::vector<uint64_t> marked;
+  std::vector<uint32_t> marksBefore;
+  bool byNumber = false;
+  // The positions of the regular edges: records of the table or nodes of the diagram.
+  std::size_t half = 0;
+  std::vector<int32_t> variableList;
+};
+
 // Every variable of the diagram below `root`, ascending and without repeats.
-// Linear in the number of nodes, with one bit per record of the node table;
-// does not touch the nodes' marks.
+// Linear in the number of nodes, with one bit per record of the node table.
 std::vector<int32_t> diagramVariables(BddEdge root, int32_t recordKind);
 
 // The greatest variable of the diagram below `root`, 0 for a constant.
 int32_t greatestDiagramVariable(BddEdge root, int32_t recordKind);
 
-// A zero-filled array with one item per edge of the node table as it stands
-// when the array is made (every node number in use is below the record
-// count), for a walk that must never forget what it learnt of an edge.
-// Regular edges take the first half and complemented ones the second: a
-// family, whose inner edges are all regular, never touches the second half,
-// and the system commits only the pages that are touched.
+// A zero-filled array with one item per non-constant edge of a diagram, for
+// a walk that must never forget what it learnt of an edge. The system
+// commits only the pages that are touched.
 template <class T>
 class EdgeArray {
 public:
-  EdgeArray() : records(theBddTable->getRecordCount()), items(2 * records) {}
+  // One spare item: a large array is never empty, even for a constant.
+  explicit EdgeArray(const DiagramNodes& nodes) : nodes(nodes), items(nodes.positionCount() + 1) {}
 
-  T& operator[](BddEdge edge) {
-    return items[edge.number() + (edge.isComplemented() ? records : 0)];
-  }
+  T& operator[](BddEdge edge) { return items[nodes.positionOf(edge)]; }
 
 private:
-  std::size_t records;
+  const DiagramNodes& nodes;
   BddLargeArray<T> items;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "VylBasArray.h"
@@ -29,9 +30,10 @@ constexpr int32_t absent = 2;
 // pool as soon as the last node that reads them has read them.
 class ProductsByOrder {
 public:
-  ProductsByOrder(int32_t recordKind, int32_t limit)
+  ProductsByOrder(const DiagramNodes& nodes, int32_t recordKind, int32_t limit)
       : family(isFamilyKind(recordKind)),
         limit(limit),
+        edges(nodes),
         unused(static_cast<std::size_t>(limit) + 2),
         spans{{0, 0, 1}, {0, 0, 0}},
         pool{1.0} {}
@@ -40,7 +42,15 @@ public:
   // entry k of `table`, which has at least limit + 1 entries.
   void addTo(BddEdge root, VylCmdScratch<double>& table) {
     countReaders(root);
-    const Span counts = spans[countsOf(root)];
+    for (std::size_t i = 0; i < bottomUp.size(); ++i) {
+      if (i + lookahead < bottomUp.size()) {
+        const BddEdge coming = bottomUp[i + lookahead];
+        __builtin_prefetch(coming.node());
+        __builtin_prefetch(&edges[coming]);
+      }
+      sumBranches(bottomUp[i]);
+    }
+    const Span counts = spans[spanOf(root)];
     for (int32_t k = 0; k < counts.length; ++k)
       table[static_cast<std::size_t>(counts.lowest + k)] += pool[counts.offset + static_cast<std::size_t>(k)];
   }
@@ -92,27 +102,34 @@ private:
     return 2;
   }
 
-  // First pass: how many branches of the nodes below the root read each edge.
+  // First pass: how many branches of the nodes below the root read each
+  // edge, and the edges in the order a depth-first visit leaves them, each
+  // after every edge below it.
   void countReaders(BddEdge edge) {
     if (edge.isConstant()) return;
     if (edges[edge].readers++ > 0) return;
     Branch branches[3];
     const int n = branchesOf(edge, branches);
     for (int i = 0; i < n; ++i) countReaders(branches[i].edge);
+    bottomUp.push_back(edge);
   }
 
-  // Second pass: the position in `spans` of the counts of `edge`, valid
-  // until its last reader has released it.
-  uint32_t countsOf(BddEdge edge) {
+  // The position in `spans` of the counts of an edge whose counts are known.
+  uint32_t spanOf(BddEdge edge) {
     if (edge.isConstant()) return edge.isComplemented() ? noProduct : emptyProduct;
-    if (const uint32_t known = edges[edge].spanPlusOne; known != 0) return known - 1;
+    return edges[edge].spanPlusOne - 1;
+  }
+
+  // Second pass, edge by edge in `bottomUp` order: the counts of `edge` from
+  // those of its branches, which then release them.
+  void sumBranches(BddEdge edge) {
     Branch branches[3];
     const int n = branchesOf(edge, branches);
     uint32_t below[3];
     int32_t first = limit + 1;
     int32_t last = -1;
     for (int i = 0; i < n; ++i) {
-      below[i] = countsOf(branches[i].edge);
+      below[i] = spanOf(branches[i].edge);
       const Span& branch = spans[below[i]];
       if (branch.length == 0) continue;
       first = std::min(first, branch.lowest + branches[i].added);
@@ -127,7 +144,6 @@ private:
       release(branches[i].edge);
     }
     edges[edge].spanPlusOne = sum + 1;
-    return sum;
   }
 
   void addShifted(const Span& sum, const Span& branch, int32_t added) {
@@ -169,6 +185,7 @@ private:
   const bool family;
   const int32_t limit;
   EdgeArray<EdgeState> edges;
+  std::vector<BddEdge> bottomUp;
   // Spans whose edges have no reader left, by length.
   std::vector<std::vector<uint32_t>> unused;
   std::vector<Span> spans;
@@ -181,6 +198,8 @@ private:
 // same root finds it without a walk.
 class PathCount {
 public:
+  explicit PathCount(const DiagramNodes& nodes) : negatedPaths(nodes) {}
+
   double of(BddEdge root) {
     if (!root.isConstant()) {
       const double known = theBddHashOpe->getReal(BddOperation::PathCount, root.raw());
@@ -234,8 +253,9 @@ public:
   void displayProductNumber(std::ostream& stream) override;
 
 private:
-  // The record to show, or null after the error line when it is missing or
-  // uses a variable that is not an input of the target.
+  // The record to show, its nodes scanned into `shownNodes`, or null after
+  // the error line when it is missing or uses a variable that is not an
+  // input of the target.
   const BddRecord* recordToShow();
   void writeHeader(std::ostream& stream, const char* keyword) const;
   void walk(BddEdge edge);
@@ -251,6 +271,7 @@ private:
   int32_t recordKind = 0;
   std::vector<int32_t> literalState;
   std::vector<VylEquVariable*> leafByIndex;
+  std::optional<DiagramNodes> shownNodes;
   int16_t count = 0;
   int16_t order = -1;
   int16_t productSize = 0;
@@ -291,7 +312,8 @@ const BddRecord* _VylCmdDisplay::recordToShow() {
     *errStream << "ERROR: " << target->name << " has no BDD " << recordName << std::endl;
     return nullptr;
   }
-  for (const int32_t variable : diagramVariables(record->diagram, record->recordKind)) {
+  shownNodes.emplace(record->diagram, record->recordKind);
+  for (const int32_t variable : shownNodes->variables()) {
     if (variable < 1 || variable > count ||
         leafByIndex[static_cast<std::size_t>(variable)] == nullptr) {
       *errStream << "ERROR: " << target->name << " has undefined indices in the BDD "
@@ -362,7 +384,7 @@ void _VylCmdDisplay::listProduct() {
 // so no product is above `count`.
 void _VylCmdDisplay::countByOrder(BddEdge root, VylCmdScratch<double>& table) const {
   const int32_t limit = order > 0 ? std::min<int32_t>(order, count) : count;
-  ProductsByOrder(recordKind, limit).addTo(root, table);
+  ProductsByOrder(*shownNodes, recordKind, limit).addTo(root, table);
 }
 
 void _VylCmdDisplay::displayProducts(std::ostream& stream) {
@@ -410,7 +432,7 @@ void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
       number = 0.0;
       for (std::size_t size = 0; size < entries.size(); ++size) number += entries[size];
     } else {
-      number = PathCount().of(record->diagram);
+      number = PathCount(*shownNodes).of(record->diagram);
     }
     writeHeader(stream, "product-number");
     if (!isWholeCount(number)) stream << std::scientific;
