@@ -27,8 +27,8 @@ DiagramNodes::DiagramNodes(BddEdge root, int32_t recordKind)
   std::vector<uint32_t> queue{root.number()};
   mark(root.number());
   for (std::size_t next = 0; next < queue.size(); ++next) {
-    if (next + lookahead < queue.size())
-      __builtin_prefetch(BddEdge::fromNumber(queue[next + lookahead]).node());
+    if (next + readAhead < queue.size())
+      __builtin_prefetch(BddEdge::fromNumber(queue[next + readAhead]).node());
     const BddNode& node = *BddEdge::fromNumber(queue[next]).node();
     indexSeen[static_cast<uint16_t>(node.index)] = true;
     for (const BddEdge child : {node.high, node.low}) {

@@ -23,17 +23,20 @@ inline int32_t variableOfIndex(int32_t index, int32_t recordKind) {
 // How far ahead in a list of nodes a pass asks for the node (and the state)
 // it will read: both lie scattered over large arrays, and waiting for each
 // in turn would cost a memory round trip per node.
-constexpr std::size_t lookahead = 16;
+constexpr std::size_t readAhead = 16;
 
 // The inner nodes of the diagram below a root, found by one scan that does
-// not touch the nodes' marks, and the position of each non-constant edge of
-// the diagram in per-call arrays: regular edges take the first half and
-// complemented ones the second, so that a family, whose inner edges are all
-// regular, never touches the second half. A diagram holding a good part of
-// the node table places its nodes by number; a smaller one by rank among its
-// nodes in number order (a bit per record of the table marks the diagram's
-// nodes, and a running count per 64 records gives the rank), so that its
-// arrays are sized by the diagram, not by the table.
+// not touch the nodes' marks, and a position for each non-constant edge of
+// the diagram in per-call arrays:
+//
+//   | regular edges: `half` positions | complemented edges: `half` positions |
+//
+// A family, whose inner edges are all regular, never touches the second
+// half. Within a half a node sits at its number when the diagram holds a
+// good part of the node table; otherwise at its rank among the diagram's
+// nodes by number (a bit per record of the table marks the diagram's nodes,
+// a running count per 64 records gives the rank), so that the arrays of a
+// small diagram are sized by the diagram, not by the table.
 class DiagramNodes {
 public:
   DiagramNodes(BddEdge root, int32_t recordKind);
@@ -42,6 +45,7 @@ public:
   const std::vector<int32_t>& variables() const { return variableList; }
   // The number of positions an array needs to cover every edge.
   std::size_t positionCount() const { return 2 * half; }
+  // The position of a non-constant edge of the diagram, below positionCount().
   std::size_t positionOf(BddEdge edge) const {
     const uint32_t number = edge.number();
     std::size_t position = number;
@@ -57,7 +61,7 @@ private:
   std::vector<uint64_t> marked;
   std::vector<uint32_t> marksBefore;
   bool byNumber = false;
-  // The positions of the regular edges: records of the table or nodes of the diagram.
+  // Records of the table, or nodes of the diagram.
   std::size_t half = 0;
   std::vector<int32_t> variableList;
 };

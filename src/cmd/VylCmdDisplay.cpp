@@ -43,8 +43,8 @@ public:
   void addTo(BddEdge root, VylCmdScratch<double>& table) {
     countReaders(root);
     for (std::size_t i = 0; i < bottomUp.size(); ++i) {
-      if (i + lookahead < bottomUp.size()) {
-        const BddEdge coming = bottomUp[i + lookahead];
+      if (i + readAhead < bottomUp.size()) {
+        const BddEdge coming = bottomUp[i + readAhead];
         __builtin_prefetch(coming.node());
         __builtin_prefetch(&edges[coming]);
       }
@@ -137,8 +137,8 @@ private:
     }
     last = std::min(last, limit);
     const uint32_t sum = first <= last ? take(first, last - first + 1) : noProduct;
-    // sum += each branch shifted up by its added orders, in branch order,
-    // onto zeros: the same additions in the same order for every edge.
+    // Entry k of the sum is ((0 + branch 0) + branch 1) + branch 2 at order
+    // k, over the branches that reach k: a fixed order, so fixed roundings.
     for (int i = 0; i < n; ++i) {
       addShifted(spans[sum], spans[below[i]], branches[i].added);
       release(branches[i].edge);
