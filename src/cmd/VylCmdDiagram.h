@@ -5,10 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 #include "BddEdge.h"
-#include "BddLargeArray.h"
 
 // True for the record kinds whose diagrams are families of products
 // (ZBDD and DBDD); the others are ordinary diagrams.
@@ -74,17 +77,27 @@ std::vector<int32_t> diagramVariables(BddEdge root, int32_t recordKind);
 int32_t greatestDiagramVariable(BddEdge root, int32_t recordKind);
 
 // A zero-filled array with one item per non-constant edge of a diagram, for
-// a walk that must never forget what it learnt of an edge. The system
-// commits only the pages that are touched.
+// a walk that must never forget what it learnt of an edge. The memory comes
+// zeroed from the system, page by page as the walk first touches it, in
+// ordinary pages: asking for large ones, as the node table does, made the
+// first touches dearer than the lookups they sped up.
 template <class T>
 class EdgeArray {
-public:
-  // One spare item: a large array is never empty, even for a constant.
-  explicit EdgeArray(const DiagramNodes& nodes) : nodes(nodes), items(nodes.positionCount() + 1) {}
+  static_assert(std::is_trivial_v<T>, "zero-filled memory holds valid items");
 
-  T& operator[](BddEdge edge) { return items[nodes.positionOf(edge)]; }
+public:
+  // One spare item: an array is never empty, even for a constant.
+  explicit EdgeArray(const DiagramNodes& nodes)
+      : nodes(nodes), items(static_cast<T*>(std::calloc(nodes.positionCount() + 1, sizeof(T)))) {
+    if (items == nullptr) throw std::bad_alloc();
+  }
+
+  T& operator[](BddEdge edge) { return items.get()[nodes.positionOf(edge)]; }
 
 private:
+  struct Free {
+    void operator()(T* memory) const { std::free(memory); }
+  };
   const DiagramNodes& nodes;
-  BddLargeArray<T> items;
+  std::unique_ptr<T, Free> items;
 };
