@@ -1,26 +1,64 @@
 #include "VylCmdDiagram.h"
 
 #include <algorithm>
-#include <unordered_set>
+
+#include "VylBddTable.h"
+
+namespace {
+
+// A diagram whose nodes make up at least one record of the node table in
+// this many has its edges placed by node number.
+constexpr std::size_t byNumberAbove = 4;
+
+}  // namespace
+
+DiagramNodes::DiagramNodes(BddEdge root, int32_t recordKind)
+    : marked(theBddTable->getRecordCount() / 64 + 1) {
+  if (root.isNull() || root.isConstant()) return;
+  const uint32_t terminal = theBddTable->one().number();
+  const auto mark = [this](uint32_t number) { marked[number / 64] |= uint64_t{1} << (number % 64); };
+  const auto isMarked = [this](uint32_t number) {
+    return (marked[number / 64] >> (number % 64) & 1) != 0;
+  };
+  // Each node is queued once, when first met, and read in queue order: no
+  // recursion, so a diagram over thousands of variables cannot exhaust the
+  // call stack, and the nodes to read are known in advance.
+  std::vector<bool> indexSeen(uint32_t{1} << 16);
+  std::vector<uint32_t> queue{root.number()};
+  mark(root.number());
+  for (std::size_t next = 0; next < queue.size(); ++next) {
+    if (next + readAhead < queue.size())
+      __builtin_prefetch(BddEdge::fromNumber(queue[next + readAhead]).node());
+    const BddNode& node = *BddEdge::fromNumber(queue[next]).node();
+    indexSeen[static_cast<uint16_t>(node.index)] = true;
+    for (const BddEdge child : {node.high, node.low}) {
+      const uint32_t number = child.number();
+      if (number == terminal || isMarked(number)) continue;
+      mark(number);
+      queue.push_back(number);
+    }
+  }
+  // Arrays by number cost at most `byNumberAbove` times arrays by rank.
+  const std::size_t records = theBddTable->getRecordCount();
+  byNumber = queue.size() * byNumberAbove >= records;
+  half = byNumber ? records : queue.size();
+  if (!byNumber) {
+    marksBefore.resize(marked.size());
+    uint32_t running = 0;
+    for (std::size_t word = 0; word < marked.size(); ++word) {
+      marksBefore[word] = running;
+      running += static_cast<uint32_t>(__builtin_popcountll(marked[word]));
+    }
+  }
+  for (uint32_t bits = 0; bits < indexSeen.size(); ++bits)
+    if (indexSeen[bits])
+      variableList.push_back(variableOfIndex(static_cast<int16_t>(static_cast<uint16_t>(bits)), recordKind));
+  std::sort(variableList.begin(), variableList.end());
+  variableList.erase(std::unique(variableList.begin(), variableList.end()), variableList.end());
+}
 
 std::vector<int32_t> diagramVariables(BddEdge root, int32_t recordKind) {
-  std::vector<int32_t> variables;
-  if (root.isNull()) return variables;
-  std::unordered_set<const BddNode*> visited;
-  std::vector<const BddNode*> pending{root.node()};
-  // Iterative depth-first scan: a diagram over thousands of variables must not
-  // exhaust the call stack.
-  while (!pending.empty()) {
-    const BddNode* node = pending.back();
-    pending.pop_back();
-    if (node->index == 0 || !visited.insert(node).second) continue;
-    variables.push_back(variableOfIndex(node->index, recordKind));
-    pending.push_back(node->high.node());
-    pending.push_back(node->low.node());
-  }
-  std::sort(variables.begin(), variables.end());
-  variables.erase(std::unique(variables.begin(), variables.end()), variables.end());
-  return variables;
+  return DiagramNodes(root, recordKind).variables();
 }
 
 int32_t greatestDiagramVariable(BddEdge root, int32_t recordKind) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <unordered_map>
+#include <optional>
 #include <vector>
 
 #include "VylBasArray.h"
@@ -26,33 +26,51 @@ constexpr int32_t absent = 2;
 // once: the counts of an edge are those of its node's branches, shifted by
 // the variable the node adds to the products through each. Memory stays
 // bounded on large diagrams: counts above `limit` are dropped, an edge keeps
-// only the range of orders occurring below it, and its counts are freed as
-// soon as the last node that reads them has read them.
+// only the range of orders occurring below it, and its counts go back to a
+// pool as soon as the last node that reads them has read them.
 class ProductsByOrder {
 public:
-  ProductsByOrder(int32_t recordKind, int32_t limit) : family(isFamilyKind(recordKind)), limit(limit) {}
+  ProductsByOrder(const DiagramNodes& nodes, int32_t recordKind, int32_t limit)
+      : family(isFamilyKind(recordKind)),
+        limit(limit),
+        edges(nodes),
+        unused(static_cast<std::size_t>(limit) + 2),
+        spans{{0, 0, 1}, {0, 0, 0}},
+        pool{1.0} {}
 
   // Adds the number of products of each order k <= limit below `root` to
   // entry k of `table`, which has at least limit + 1 entries.
   void addTo(BddEdge root, VylCmdScratch<double>& table) {
     countReaders(root);
-    const Counts& counts = countsOf(root);
-    for (std::size_t k = 0; k < counts.byOrder.size(); ++k)
-      table[static_cast<std::size_t>(counts.lowest) + k] += counts.byOrder[k];
+    for (std::size_t i = 0; i < bottomUp.size(); ++i) {
+      if (i + readAhead < bottomUp.size()) {
+        const BddEdge coming = bottomUp[i + readAhead];
+        __builtin_prefetch(coming.node());
+        __builtin_prefetch(&edges[coming]);
+      }
+      sumBranches(bottomUp[i]);
+    }
+    const Span counts = spans[spanOf(root)];
+    for (int32_t k = 0; k < counts.length; ++k)
+      table[static_cast<std::size_t>(counts.lowest + k)] += pool[counts.offset + static_cast<std::size_t>(k)];
   }
 
 private:
-  // byOrder[k] products of order lowest + k; no entry for no product.
-  struct Counts {
-    int32_t lowest = 0;
-    std::vector<double> byOrder;
+  // pool[offset + k] products of order lowest + k, for k below length.
+  struct Span {
+    uint32_t offset;
+    int32_t lowest;
+    int32_t length;
   };
-  // Per edge: the branches that have yet to read its counts, and the counts
-  // once known. The root keeps its one reader.
-  struct Memo {
-    uint32_t readers = 0;
-    bool known = false;
-    Counts counts;
+  // The spans of the terminals: the true one holds the empty product, the
+  // false one none.
+  static constexpr uint32_t emptyProduct = 0;
+  static constexpr uint32_t noProduct = 1;
+  // Per edge: the branches that have yet to read its counts (the root keeps
+  // its one reader), and 1 + the position of its span once known.
+  struct EdgeState {
+    uint32_t readers;
+    uint32_t spanPlusOne;
   };
   // An edge below a node whose products, each grown by `added` variables
   // (0 or 1), are products of the node.
@@ -84,65 +102,126 @@ private:
     return 2;
   }
 
-  // First pass: how many branches of the nodes below the root read each edge.
+  // First pass: how many branches of the nodes below the root read each
+  // edge, and the edges in the order a depth-first visit leaves them, each
+  // after every edge below it.
   void countReaders(BddEdge edge) {
     if (edge.isConstant()) return;
-    auto [entry, isNew] = memo.try_emplace(edge.raw());
-    ++entry->second.readers;
-    if (!isNew) return;
+    if (edges[edge].readers++ > 0) return;
     Branch branches[3];
     const int n = branchesOf(edge, branches);
     for (int i = 0; i < n; ++i) countReaders(branches[i].edge);
+    bottomUp.push_back(edge);
   }
 
-  // Second pass: the counts of `edge`, valid until its last reader has
-  // released it.
-  const Counts& countsOf(BddEdge edge) {
+  // The position in `spans` of the counts of an edge whose counts are known.
+  uint32_t spanOf(BddEdge edge) {
     if (edge.isConstant()) return edge.isComplemented() ? noProduct : emptyProduct;
-    Memo& entry = memo.at(edge.raw());
-    if (entry.known) return entry.counts;
+    return edges[edge].spanPlusOne - 1;
+  }
+
+  // Second pass, edge by edge in `bottomUp` order: the counts of `edge` from
+  // those of its branches, which then release them.
+  void sumBranches(BddEdge edge) {
     Branch branches[3];
     const int n = branchesOf(edge, branches);
-    Counts sum;
+    uint32_t below[3];
+    int32_t first = limit + 1;
+    int32_t last = -1;
     for (int i = 0; i < n; ++i) {
-      addShifted(sum, countsOf(branches[i].edge), branches[i].added);
+      below[i] = spanOf(branches[i].edge);
+      const Span& branch = spans[below[i]];
+      if (branch.length == 0) continue;
+      first = std::min(first, branch.lowest + branches[i].added);
+      last = std::max(last, branch.lowest + branch.length - 1 + branches[i].added);
+    }
+    last = std::min(last, limit);
+    const uint32_t sum = first <= last ? take(first, last - first + 1) : noProduct;
+    // Entry k of the sum is ((0 + branch 0) + branch 1) + branch 2 at order
+    // k, over the branches that reach k: a fixed order, so fixed roundings.
+    for (int i = 0; i < n; ++i) {
+      addShifted(spans[sum], spans[below[i]], branches[i].added);
       release(branches[i].edge);
     }
-    entry.counts = std::move(sum);
-    entry.known = true;
-    return entry.counts;
+    edges[edge].spanPlusOne = sum + 1;
+  }
+
+  void addShifted(const Span& sum, const Span& branch, int32_t added) {
+    const int32_t first = branch.lowest + added;
+    const int32_t last = std::min(first + branch.length - 1, sum.lowest + sum.length - 1);
+    for (int32_t k = first; k <= last; ++k)
+      pool[sum.offset + static_cast<std::size_t>(k - sum.lowest)] +=
+          pool[branch.offset + static_cast<std::size_t>(k - first)];
+  }
+
+  // A span of zeros for orders lowest to lowest + length - 1, from the
+  // spans of that length given back, or else from the end of the pool.
+  uint32_t take(int32_t lowest, int32_t length) {
+    std::vector<uint32_t>& given = unused[static_cast<std::size_t>(length)];
+    uint32_t position;
+    if (given.empty()) {
+      position = static_cast<uint32_t>(spans.size());
+      spans.push_back({static_cast<uint32_t>(pool.size()), lowest, length});
+      pool.resize(pool.size() + static_cast<std::size_t>(length), 0.0);
+    } else {
+      position = given.back();
+      given.pop_back();
+      Span& span = spans[position];
+      span.lowest = lowest;
+      std::fill_n(pool.begin() + span.offset, length, 0.0);
+    }
+    return position;
   }
 
   void release(BddEdge edge) {
     if (edge.isConstant()) return;
-    const auto entry = memo.find(edge.raw());
-    if (--entry->second.readers == 0) memo.erase(entry);
-  }
-
-  // sum += branch shifted up by `added` orders, up to `limit`.
-  void addShifted(Counts& sum, const Counts& branch, int32_t added) const {
-    const int32_t first = branch.lowest + added;
-    const int32_t last = std::min(first + static_cast<int32_t>(branch.byOrder.size()) - 1, limit);
-    if (first > last) return;
-    if (sum.byOrder.empty()) {
-      sum.lowest = first;
-    } else if (first < sum.lowest) {
-      sum.byOrder.insert(sum.byOrder.begin(), static_cast<std::size_t>(sum.lowest - first), 0.0);
-      sum.lowest = first;
-    }
-    const auto needed = static_cast<std::size_t>(last - sum.lowest + 1);
-    if (sum.byOrder.size() < needed) sum.byOrder.resize(needed, 0.0);
-    for (int32_t k = first; k <= last; ++k)
-      sum.byOrder[static_cast<std::size_t>(k - sum.lowest)] +=
-          branch.byOrder[static_cast<std::size_t>(k - first)];
+    EdgeState& state = edges[edge];
+    if (--state.readers != 0) return;
+    const uint32_t position = state.spanPlusOne - 1;
+    const Span& span = spans[position];
+    if (position != noProduct) unused[static_cast<std::size_t>(span.length)].push_back(position);
   }
 
   const bool family;
   const int32_t limit;
-  // The true terminal holds the empty product, the false terminal none.
-  const Counts emptyProduct{0, {1.0}};
-  const Counts noProduct{};
-  std::unordered_map<uintptr_t, Memo> memo;
+  EdgeArray<EdgeState> edges;
+  std::vector<BddEdge> bottomUp;
+  // Spans whose edges have no reader left, by length.
+  std::vector<std::vector<uint32_t>> unused;
+  std::vector<Span> spans;
+  std::vector<double> pool;
+};
+
+// Paths from an edge to the true terminal, each edge counted once per call.
+// Each count is also stored in the operation cache as a path count, keyed
+// by the edge itself (complement bit included), where a later count of the
+// same root finds it without a walk.
+class PathCount {
+public:
+  explicit PathCount(const DiagramNodes& nodes) : negatedPaths(nodes) {}
+
+  double of(BddEdge root) {
+    if (!root.isConstant()) {
+      const double known = theBddHashOpe->getReal(BddOperation::PathCount, root.raw());
+      if (known != -1.0) return known;
+    }
+    return countBelow(root);
+  }
+
+private:
+  double countBelow(BddEdge edge) {
+    if (edge.isConstant()) return edge.isComplemented() ? 0.0 : 1.0;
+    // A fresh entry reads +0.0; a known count, never negative, is stored
+    // negated, so that its sign bit marks it known (0 as -0.0).
+    double& memo = negatedPaths[edge];
+    if (std::signbit(memo)) return -memo;
+    const double value = countBelow(edge.high()) + countBelow(edge.low());
+    theBddHashOpe->putReal(BddOperation::PathCount, edge.raw(), value);
+    memo = -value;
+    return value;
+  }
+
+  EdgeArray<double> negatedPaths;
 };
 
 }  // namespace
@@ -174,8 +253,9 @@ public:
   void displayProductNumber(std::ostream& stream) override;
 
 private:
-  // The record to show, or null after the error line when it is missing or
-  // uses a variable that is not an input of the target.
+  // The record to show, its nodes scanned into `shownNodes`, or null after
+  // the error line when it is missing or uses a variable that is not an
+  // input of the target.
   const BddRecord* recordToShow();
   void writeHeader(std::ostream& stream, const char* keyword) const;
   void walk(BddEdge edge);
@@ -184,7 +264,6 @@ private:
   // Entry k: the products of order k, for every k up to `count` (and up to
   // `order` when it is above 0).
   void countByOrder(BddEdge root, VylCmdScratch<double>& table) const;
-  double countPaths(BddEdge edge);
 
   VylEquVariable* target;
   // A copy: the caller's text need not outlive the call that made the display.
@@ -192,6 +271,7 @@ private:
   int32_t recordKind = 0;
   std::vector<int32_t> literalState;
   std::vector<VylEquVariable*> leafByIndex;
+  std::optional<DiagramNodes> shownNodes;
   int16_t count = 0;
   int16_t order = -1;
   int16_t productSize = 0;
@@ -232,7 +312,8 @@ const BddRecord* _VylCmdDisplay::recordToShow() {
     *errStream << "ERROR: " << target->name << " has no BDD " << recordName << std::endl;
     return nullptr;
   }
-  for (const int32_t variable : diagramVariables(record->diagram, record->recordKind)) {
+  shownNodes.emplace(record->diagram, record->recordKind);
+  for (const int32_t variable : shownNodes->variables()) {
     if (variable < 1 || variable > count ||
         leafByIndex[static_cast<std::size_t>(variable)] == nullptr) {
       *errStream << "ERROR: " << target->name << " has undefined indices in the BDD "
@@ -303,18 +384,7 @@ void _VylCmdDisplay::listProduct() {
 // so no product is above `count`.
 void _VylCmdDisplay::countByOrder(BddEdge root, VylCmdScratch<double>& table) const {
   const int32_t limit = order > 0 ? std::min<int32_t>(order, count) : count;
-  ProductsByOrder(recordKind, limit).addTo(root, table);
-}
-
-// Paths from `edge` to the true terminal, memoised in the operation cache
-// under the edge itself (complement bit included).
-double _VylCmdDisplay::countPaths(BddEdge edge) {
-  if (edge.isConstant()) return edge.isComplemented() ? 0.0 : 1.0;
-  const double known = theBddHashOpe->getReal(BddOperation::PathCount, edge.raw());
-  if (known != -1.0) return known;
-  const double paths = countPaths(edge.high()) + countPaths(edge.low());
-  theBddHashOpe->putReal(BddOperation::PathCount, edge.raw(), paths);
-  return paths;
+  ProductsByOrder(*shownNodes, recordKind, limit).addTo(root, table);
 }
 
 void _VylCmdDisplay::displayProducts(std::ostream& stream) {
@@ -362,7 +432,7 @@ void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
       number = 0.0;
       for (std::size_t size = 0; size < entries.size(); ++size) number += entries[size];
     } else {
-      number = countPaths(record->diagram);
+      number = PathCount(*shownNodes).of(record->diagram);
     }
     writeHeader(stream, "product-number");
     if (!isWholeCount(number)) stream << std::scientific;

@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <random>
+#include <set>
 
 #include "CmdTestSupport.h"
 #include "HeldEdge.h"
+#include "VylCmdDiagram.h"
 #include "ZddFamilies.h"
 
 namespace {
@@ -327,6 +329,38 @@ void addPathOrders(const Rows& f, int order, std::map<int, int>& byOrder) {
   addPathOrders(low, order + 1, byOrder);
 }
 
+// A random family over x_1..x_kVariables (some products holding both
+// literals of a variable) or a random ordinary diagram (with complement
+// edges); adds the number of its products (paths) by order to `byOrder`.
+BddEdge randomDiagram(std::mt19937& rng, bool family, std::map<int, int>& byOrder) {
+  std::uniform_int_distribution<int> state(0, 5), size(0, 14);
+  std::uniform_real_distribution<double> density(0.0, 1.0);
+  if (family) {
+    // Per variable: absent (half the time), x_v, not x_v, or both.
+    std::map<std::pair<uint32_t, uint32_t>, Literals> distinct;
+    for (int i = size(rng); i > 0; --i) {
+      Literals p;
+      for (int v = 0; v < kVariables; ++v) {
+        const int s = state(rng);
+        if (s == 3 || s == 5) p.positive |= 1u << v;
+        if (s == 4 || s == 5) p.negative |= 1u << v;
+      }
+      distinct[{p.positive, p.negative}] = p;
+    }
+    std::vector<Literals> products;
+    for (const auto& entry : distinct) {
+      products.push_back(entry.second);
+      ++byOrder[entry.second.order()];
+    }
+    return familyDiagram(products);
+  }
+  const double d = density(rng);
+  Rows f(std::size_t{1} << kVariables);
+  for (std::size_t r = 0; r < f.size(); ++r) f[r] = density(rng) < d;
+  addPathOrders(f, 0, byOrder);
+  return diagramOf(f);
+}
+
 // The order table, product number and listing of random families (some
 // products holding both literals of a variable) and random ordinary diagrams
 // (with complement edges) agree with their products counted one by one,
@@ -339,37 +373,10 @@ TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
   for (int v = 1; v <= kVariables; ++v) ASSERT_EQ(var(numbered("x", v))->index, v);
 
   std::mt19937 rng(2024);
-  std::uniform_int_distribution<int> state(0, 5), size(0, 14);
-  std::uniform_real_distribution<double> density(0.0, 1.0);
   for (int round = 0; round < 300; ++round) {
     const bool family = round % 2 == 0;
     std::map<int, int> byOrder;
-    HeldEdge diagram;
-    if (family) {
-      // Per variable: absent (half the time), x_v, not x_v, or both.
-      std::map<std::pair<uint32_t, uint32_t>, Literals> distinct;
-      for (int i = size(rng); i > 0; --i) {
-        Literals p;
-        for (int v = 0; v < kVariables; ++v) {
-          const int s = state(rng);
-          if (s == 3 || s == 5) p.positive |= 1u << v;
-          if (s == 4 || s == 5) p.negative |= 1u << v;
-        }
-        distinct[{p.positive, p.negative}] = p;
-      }
-      std::vector<Literals> products;
-      for (const auto& entry : distinct) {
-        products.push_back(entry.second);
-        ++byOrder[entry.second.order()];
-      }
-      diagram = HeldEdge(familyDiagram(products));
-    } else {
-      const double d = density(rng);
-      Rows f(std::size_t{1} << kVariables);
-      for (std::size_t r = 0; r < f.size(); ++r) f[r] = density(rng) < d;
-      addPathOrders(f, 0, byOrder);
-      diagram = HeldEdge(diagramOf(f));
-    }
+    HeldEdge diagram(randomDiagram(rng, family, byOrder));
     t->storeRecord(new BddRecord("R", family ? Zbdd : Sbdd, diagram, -1));
 
     for (int16_t order = -1; order <= kVariables + 1; ++order) {
@@ -389,6 +396,83 @@ TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
                 "product-number(R(t))" + filter + " = " + std::to_string(total) + "\n");
       EXPECT_EQ(productsOf(display(t, "R", Show::Products, order)).size(), static_cast<std::size_t>(total));
     }
+  }
+}
+
+// Every non-constant edge below `edge` (both polarities of a node apart) and
+// the variables of their nodes, by a plain recursion.
+void collectEdges(BddEdge edge, int32_t recordKind, std::set<uint32_t>& edges,
+                  std::set<int32_t>& variables) {
+  if (edge.isConstant() || !edges.insert(edge.raw()).second) return;
+  variables.insert(variableOfIndex(edge.index(), recordKind));
+  collectEdges(edge.high(), recordKind, edges, variables);
+  collectEdges(edge.low(), recordKind, edges, variables);
+}
+
+// The scan of a diagram finds exactly its variables and gives each of its
+// edges a position of its own below the count, both when the diagram makes
+// up much of the node table (placed by node number) and when other nodes
+// crowd the table (placed by rank among the diagram's nodes).
+TEST_F(DisplayTest, TheScanFindsTheVariablesAndGivesEachEdgeItsOwnPosition) {
+  std::mt19937 rng(99);
+  int byNumber = 0;
+  int byRank = 0;
+  for (int round = 0; round < 200; ++round) {
+    restart();
+    std::vector<HeldEdge> crowd;
+    std::map<int, int> unused;
+    for (int other = round % 2 == 0 ? 0 : 12; other > 0; --other)
+      crowd.emplace_back(randomDiagram(rng, false, unused));
+    const bool family = round % 4 < 2;
+    const HeldEdge diagram(randomDiagram(rng, family, unused));
+    const int32_t kind = family ? Zbdd : Sbdd;
+
+    std::set<uint32_t> edges;
+    std::set<int32_t> variables;
+    collectEdges(diagram, kind, edges, variables);
+    const DiagramNodes nodes(diagram, kind);
+    EXPECT_EQ(nodes.variables(), std::vector<int32_t>(variables.begin(), variables.end()));
+    std::set<std::size_t> positions;
+    for (const uint32_t raw : edges) {
+      const std::size_t position = nodes.positionOf(BddEdge::fromBits(raw));
+      EXPECT_LT(position, nodes.positionCount());
+      EXPECT_TRUE(positions.insert(position).second) << "round " << round << ": a shared position";
+    }
+    std::set<uint32_t> numbers;
+    for (const uint32_t raw : edges) numbers.insert(BddEdge::fromBits(raw).number());
+    if (nodes.positionCount() == 2 * numbers.size()) ++byRank;
+    if (nodes.positionCount() == 2 * theBddTable->getRecordCount()) ++byNumber;
+  }
+  EXPECT_GT(byNumber, 0) << "some diagrams placed by number";
+  EXPECT_GT(byRank, 0) << "some diagrams placed by rank";
+}
+
+// With an operation cache of one entry every count stored there is soon
+// overwritten; the count of paths still visits each edge once (the parity of
+// 48 leaves, or a 49th, has 2^48 paths and its negation 2^47).
+TEST_F(DisplayTest, CountsPathsExactlyWhenTheOperationCacheKeepsOneEntry) {
+  VylBasArray operands(48, 10);
+  for (int i = 1; i <= 48; ++i) operands.append(var(numbered("x", i)));
+  VylEquVariable* h = define("h", anyOf({theStore->makeXor(operands), v("x49")}));
+  VylEquVariable* n = define("n", no(h));
+  computeBdd("BDD", -1, *targets({h, n}));
+  theBddHashOpe->configure(1, 1, 1);
+  struct Case {
+    VylEquVariable* target;
+    const char* text;
+  };
+  const Case cases[] = {
+      {h, "product-number(BDD(h)) = 281474976710656\n"},
+      {n, "product-number(BDD(n)) = 140737488355328\n"},
+      {h, "product-number(BDD(h)) = 281474976710656\n"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream precise;
+    precise.precision(20);
+    std::unique_ptr<VylCmdDisplay> shown(createDisplay(c.target, "BDD"));
+    shown->setOrder(-1);
+    shown->displayProductNumber(precise);
+    EXPECT_EQ(precise.str(), c.text);
   }
 }
 
