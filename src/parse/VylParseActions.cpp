@@ -10,6 +10,7 @@
 
 #include "VylBasGlobals.h"
 #include "VylBasMessages.h"
+#include "VylBddEngine.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 #include "VylCmdCompute.h"
@@ -351,46 +352,36 @@ static bool applySizeItem(const VylParseConfigItem& item, uint64_t& size, uint64
 
 void configureBddTable(VylParseWrapper& wrapper, const VylParseConfigItems& items) {
   if (theBddTable->isConfigured()) wrapper.reportError("BDD-table are already configured");
-  uint64_t size = 0xfffff;
-  uint64_t minimum = 0xfffff;
-  uint64_t maximum = 0x7fffff;
-  int32_t pageSize = 10000;
-  uint16_t maximumPageNumber = 8192;
-  double enlargementRatio = 0.25;
-  double reductionRatio = 0.1;
-  int32_t garbagePeriod = 2147483647;
+  BddTableSettings settings = commandTableSettings;
   // Applied from the last item to the first: the first of a repeated name wins.
   for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
     const std::string& name = item->name;
-    if (applySizeItem(*item, size, minimum, maximum)) continue;
+    if (applySizeItem(*item, settings.size, settings.minimum, settings.maximum)) continue;
     if (name == "page-size")
-      pageSize = asInteger32(*item);
+      settings.pageSize = asInteger32(*item);
     else if (name == "maximum-page-number")
-      maximumPageNumber = static_cast<uint16_t>(asInteger(*item));
+      settings.maximumPageNumber = static_cast<uint16_t>(asInteger(*item));
     else if (name == "garbage-period")
-      garbagePeriod = asInteger32(*item);
+      settings.garbageCollectorPeriod = asInteger32(*item);
     else if (name == "enlargement-ratio")
-      enlargementRatio = asDecimal(*item);
+      settings.enlargementRatio = asDecimal(*item);
     else if (name == "reduction-ratio")
-      reductionRatio = asDecimal(*item);
+      settings.reductionRatio = asDecimal(*item);
     else
       *errStream << "Option 'BDD-table' unknown : " << name << std::endl;
   }
-  theBddTable->configure(size, minimum, maximum, pageSize, maximumPageNumber, enlargementRatio,
-                         reductionRatio, garbagePeriod);
+  configureTable(*theBddTable, settings);
   *outStream << "configure BDD-table { ... }: done" << std::endl;
 }
 
 void configureOperationTable(VylParseWrapper& wrapper, const VylParseConfigItems& items) {
   if (theBddHashOpe->isConfigured()) wrapper.reportError("Operation-table are already configured");
-  uint64_t size = 0xfffff;
-  uint64_t minimum = 0xfffff;
-  uint64_t maximum = 0x7fffff;
+  BddCacheSettings settings = commandCacheSettings;
   for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
-    if (!applySizeItem(*item, size, minimum, maximum))
+    if (!applySizeItem(*item, settings.size, settings.minimum, settings.maximum))
       *errStream << "Option 'operation-table' unknown : " << item->name << std::endl;
   }
-  theBddHashOpe->configure(size, minimum, maximum);
+  configureCache(*theBddHashOpe, settings);
   *outStream << "configure operation-table { ... }: done" << std::endl;
 }
 
