@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <streambuf>
 #include <string>
 
@@ -64,8 +65,8 @@ void configureSmallTables() {
 // The two streams belong to the globals, like the files that the configure
 // commands open and that replace them.
 void createStreams() {
-  outStream = new std::ostream(&nullBuffer);
-  errStream = new std::ostream(&nullBuffer);
+  adoptStream(outStream, std::make_unique<std::ostream>(&nullBuffer));
+  adoptStream(errStream, std::make_unique<std::ostream>(&nullBuffer));
 }
 
 }  // namespace

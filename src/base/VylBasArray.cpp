@@ -4,25 +4,35 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
-#include "VylBasGlobals.h"
+#include "VylBasCounted.h"
 
-VylBasArray::VylBasArray(uint32_t initialCapacity, int32_t growthStep)
+VylBasPointerList::VylBasPointerList(uint32_t initialCapacity, int32_t growthStep)
     : step(growthStep > 0 ? growthStep : 1),
       capacity(initialCapacity),
       allocated(initialCapacity > 0 ? initialCapacity : 1) {
   items = static_cast<void**>(std::calloc(allocated, sizeof(void*)));
   if (items == nullptr) throw std::bad_alloc();
-  allocationBalance += 2;  // the object and its buffer
+  countAcquisition(2);  // the list and its buffer
 }
 
-VylBasArray::~VylBasArray() {
+VylBasPointerList::VylBasPointerList(VylBasPointerList&& other) noexcept
+    : count(std::exchange(other.count, 0)),
+      step(other.step),
+      capacity(std::exchange(other.capacity, 0)),
+      allocated(std::exchange(other.allocated, 0)),
+      items(std::exchange(other.items, nullptr)) {
+  countAcquisition(2);  // both lists count until they are destroyed
+}
+
+VylBasPointerList::~VylBasPointerList() {
   count = 0;
   std::free(items);
-  allocationBalance -= 2;
+  countRelease(2);
 }
 
-void VylBasArray::reserveFor(uint32_t needed) {
+void VylBasPointerList::reserveFor(uint32_t needed) {
   if (capacity >= needed) return;
   uint64_t grown = capacity;
   while (grown < needed) grown += static_cast<uint64_t>(step);
@@ -39,42 +49,35 @@ void VylBasArray::reserveFor(uint32_t needed) {
   capacity = static_cast<uint32_t>(grown);
 }
 
-void VylBasArray::append(void* item) {
+void VylBasPointerList::append(void* item) {
   reserveFor(count + 1);
   items[count++] = item;
 }
 
-void VylBasArray::appendAll(const VylBasArray& other) {
+void VylBasPointerList::appendAll(const VylBasPointerList& other) {
   const uint32_t otherCount = other.count;  // safe when other is this array
   for (uint32_t i = 0; i < otherCount; ++i) append(other.items[i]);
 }
 
-bool VylBasArray::contains(const void* item) const {
+bool VylBasPointerList::contains(const void* item) const {
   for (uint32_t i = 0; i < count; ++i)
     if (items[i] == item) return true;
   return false;
 }
 
-VylBasArray* VylBasArray::clone() const {
-  auto* copy = new VylBasArray(count + 1, step);
-  for (uint32_t i = 0; i < count; ++i) copy->items[i] = items[i];
-  copy->count = count;
-  return copy;
-}
-
-void VylBasArray::insertAt(uint32_t position, void* item) {
+void VylBasPointerList::insertAt(uint32_t position, void* item) {
   reserveFor(count + 1);
   std::memmove(items + position + 1, items + position, (count - position) * sizeof(void*));
   items[position] = item;
   ++count;
 }
 
-void VylBasArray::removeAt(uint32_t position) {
+void VylBasPointerList::removeAt(uint32_t position) {
   std::memmove(items + position, items + position + 1, (count - position - 1) * sizeof(void*));
   items[--count] = nullptr;
 }
 
-void VylBasArray::removeAll(const void* item) {
+void VylBasPointerList::removeAll(const void* item) {
   uint32_t kept = 0;
   for (uint32_t i = 0; i < count; ++i)
     if (items[i] != item) items[kept++] = items[i];

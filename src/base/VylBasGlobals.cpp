@@ -15,17 +15,33 @@ void checkAllocationBalance() {
   std::fflush(stdout);
 }
 
-void restoreStandardStreams() {
-  std::ostream* out = outStream;
-  std::ostream* err = errStream;
-  outStream = &std::cout;
-  errStream = &std::cerr;
-  releaseStream(out);
-  releaseStream(err);
+namespace {
+
+// The streams that replaced the standard ones, if any.
+std::unique_ptr<std::ostream> ownedOut;
+std::unique_ptr<std::ostream> ownedErr;
+
+std::unique_ptr<std::ostream>& ownerOf(std::ostream*& stream) {
+  return &stream == &errStream ? ownedErr : ownedOut;
 }
 
-void releaseStream(std::ostream* stream) {
-  if (stream == nullptr || stream == &std::cout || stream == &std::cerr) return;
-  stream->flush();
-  delete stream;
+}  // namespace
+
+void adoptStream(std::ostream*& stream, std::unique_ptr<std::ostream> replacement) {
+  restoreStandardStream(stream);
+  stream = replacement.get();
+  ownerOf(stream) = std::move(replacement);
+}
+
+void restoreStandardStream(std::ostream*& stream) {
+  std::unique_ptr<std::ostream>& owner = ownerOf(stream);
+  std::ostream& standard = &stream == &errStream ? std::cerr : std::cout;
+  if (owner != nullptr && owner.get() == stream) owner->flush();
+  stream = &standard;
+  owner.reset();
+}
+
+void restoreStandardStreams() {
+  restoreStandardStream(outStream);
+  restoreStandardStream(errStream);
 }

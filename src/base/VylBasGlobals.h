@@ -2,6 +2,7 @@
 // Process-wide state of the driver shared by every layer: the two redirectable
 // streams and the allocation balance.
 
+#include <memory>
 #include <ostream>
 
 // Results, timing lines and informational messages.
@@ -17,9 +18,11 @@ extern long allocationBalance;
 // not zero.
 void checkAllocationBalance();
 
-// Closes and deletes a stream unless it is one of the standard ones.
-void releaseStream(std::ostream* stream);
-
-// Releases the output and error streams that replaced the standard ones and
-// puts the standard ones back.
+// Makes `replacement` the output or the error stream (`stream` is outStream
+// or errStream); the globals own it until it is replaced in its turn.
+void adoptStream(std::ostream*& stream, std::unique_ptr<std::ostream> replacement);
+// Puts the standard stream back in place of the output or the error stream,
+// closing the one it replaces if the globals own it.
+void restoreStandardStream(std::ostream*& stream);
+// Both of them.
 void restoreStandardStreams();

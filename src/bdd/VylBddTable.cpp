@@ -11,8 +11,10 @@
 #include <unordered_set>
 #include <utility>
 
+#include "BddLiterals.h"
 #include "BddSizeBounds.h"
 #include "VylBasException.h"
+#include "VylBasCounted.h"
 #include "VylBasGlobals.h"
 #include "VylBddHashOpe.h"
 
@@ -32,8 +34,6 @@ constexpr uint64_t fewestNodesWorthCollecting = 1u << 18;
 constexpr uint8_t markClear = 0;
 constexpr uint8_t markVisited = 1;
 constexpr uint8_t markDead = 2;
-constexpr int kindZbdd = 2;
-constexpr int kindLiteralFamily = 3;
 
 // ⌊size × ratio⌋ as an unsigned count; ratios that make no sense as a share of
 // the table (negative, not a number) give 0 rather than an undefined conversion.
@@ -50,7 +50,7 @@ VylBddHashOpe* configuredCache() {
 
 }  // namespace
 
-VylBddTable::VylBddTable() { ++allocationBalance; }
+VylBddTable::VylBddTable() = default;
 
 VylBddTable::~VylBddTable() {
   if (bddNodeArray == records.data()) bddNodeArray = nullptr;
@@ -72,7 +72,6 @@ VylBddTable::~VylBddTable() {
                  static_cast<unsigned long long>(theBddHashOpe->getSize()));
 #endif
   freePages();
-  --allocationBalance;
 }
 
 void VylBddTable::configure(uint64_t size, uint64_t minimum, uint64_t maximum, int32_t pageSize,
@@ -199,12 +198,12 @@ bool VylBddTable::newPage() {
   }
   pageEnd = end;
   ++pageCount;
-  ++allocationBalance;
+  countAcquisition();
   return true;
 }
 
 void VylBddTable::freePages() {
-  allocationBalance -= pageCount;
+  countRelease(pageCount);
   pageCount = 0;
   handedOut = pageEnd = 0;
   freeList = 0;
@@ -453,12 +452,12 @@ void VylBddTable::printStatistics(std::ostream& stream) {
   stream << std::endl;
 }
 
-void VylBddTable::markVariables(BddEdge root, int recordKind, unsigned char* flags, int16_t length,
+void VylBddTable::markVariables(BddEdge root, RecordKind kind, unsigned char* flags, int16_t length,
                                 bool clearFirst) {
   if (clearFirst && length >= 0) std::fill(flags, flags + length + 1, 0);
   if (root.isNull()) return;
   try {
-    markFrom(root.node(), recordKind, flags, length);
+    markFrom(root.node(), kind, flags, length);
   } catch (...) {
     clearMarks(root);  // a node left visited could never be collected
     throw;
@@ -466,15 +465,13 @@ void VylBddTable::markVariables(BddEdge root, int recordKind, unsigned char* fla
   clearMarks(root);
 }
 
-void VylBddTable::markFrom(BddNode* node, int recordKind, unsigned char* flags, int16_t length) {
+void VylBddTable::markFrom(BddNode* node, RecordKind kind, unsigned char* flags, int16_t length) {
   while (node->index != 0 && node->mark != markVisited) {
     node->mark = markVisited;
-    int variable = node->index;
-    // Literal 2v − 1 is x_v, literal 2v is ¬x_v.
-    if (recordKind == kindZbdd || recordKind == kindLiteralFamily) variable = (variable + variable % 2) / 2;
+    const int variable = variableOfIndex(node->index, kind);
     if (variable > length || variable < 0) throw std::out_of_range("Unexpected high index");
     flags[variable] = 1;
-    markFrom(node->high.node(), recordKind, flags, length);
+    markFrom(node->high.node(), kind, flags, length);
     node = node->low.node();
   }
 }

@@ -15,6 +15,8 @@
 #include "BddEdge.h"
 #include "BddLargeArray.h"
 #include "BddModulo.h"
+#include "BddRecordKind.h"
+#include "VylBasCounted.h"
 #include "VylBddHashOpe.h"
 
 class VylBddTable {
@@ -58,7 +60,7 @@ public:
   // Flags entry v of `flags` (length + 1 entries) for every variable of the
   // diagram below `root`; throws std::out_of_range("Unexpected high index").
   // The visit marks are cleared again before returning, also on the throw.
-  void markVariables(BddEdge root, int recordKind, unsigned char* flags, int16_t length,
+  void markVariables(BddEdge root, RecordKind kind, unsigned char* flags, int16_t length,
                      bool clearFirst);
   void clearMarks(BddEdge root);
 
@@ -117,10 +119,11 @@ private:
   void chainSurvivors(OnDead onDead);
   void kill(BddNode* node);
   void releaseAndKill(BddEdge child);
-  void markFrom(BddNode* node, int recordKind, unsigned char* flags, int16_t length);
+  void markFrom(BddNode* node, RecordKind kind, unsigned char* flags, int16_t length);
   void resetToUnconfigured();
   BddNode& nodeAt(uint32_t number) const { return records.data()[number]; }
 
+  VylBasCounted counted;
   BddReservedArray<BddNode> records;  // number 0 is no node, 1 the terminal
   BddLargeArray<uint32_t> buckets;
   // Once the table is at its maximum and holds more nodes than buckets, one

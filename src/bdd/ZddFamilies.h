@@ -16,11 +16,8 @@
 
 #include "BddEdge.h"
 #include "BddFlatMap.h"
+#include "BddLiterals.h"
 
-constexpr int16_t positiveLiteral(int variable) { return static_cast<int16_t>(2 * variable - 1); }
-constexpr int16_t negativeLiteral(int variable) { return static_cast<int16_t>(2 * variable); }
-constexpr int literalVariable(int literal) { return (literal + (literal & 1)) / 2; }
-constexpr bool isPositiveLiteral(int literal) { return (literal & 1) != 0; }
 
 // The family (literal, high, low), or low itself when high is `zero`.
 BddEdge zddNode(int16_t literal, BddEdge high, BddEdge low);

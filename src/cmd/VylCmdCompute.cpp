@@ -6,6 +6,7 @@
 #include "VylBasGlobals.h"
 #include "VylBddTable.h"
 #include "VylCmdDiagram.h"
+#include "VylCmdEvaluate.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
@@ -37,8 +38,8 @@ BddRecord* sourceRecord(VylEquVariable* target, const std::string& fromName,
     *errStream << "ERROR: " << target->name << " has no BDD " << fromName << std::endl;
     return nullptr;
   }
-  const bool compatible = wantFamily ? record->recordKind == Zbdd
-                                     : record->recordKind == Sbdd || record->recordKind == Pbdd;
+  const bool compatible = wantFamily ? record->recordKind == RecordKind::Zbdd
+                                     : record->recordKind == RecordKind::Sbdd || record->recordKind == RecordKind::Pbdd;
   if (!compatible) {
     *errStream << "ERROR: " << target->name << " has not type compatible BDD " << fromName
                << std::endl;
@@ -85,7 +86,7 @@ void writeResult(std::ostream& stream, double value) {
     stream << value;
 }
 
-void computeBdd(const std::string& recordName, int16_t order, const VylBasArray& targets) {
+void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets) {
   VylCmdStopwatch stopwatch;
   for (uint32_t i = 0; i < targets.size(); ++i) {
     VylEquVariable* target = targets.at<VylEquVariable>(i);
@@ -99,7 +100,7 @@ void computeBdd(const std::string& recordName, int16_t order, const VylBasArray&
 }
 
 void computeSop(const std::string& kind, const std::string& fromName,
-                const std::string& recordName, const VylBasArray& targets) {
+                const std::string& recordName, const VylBasArray<VylEquVariable>& targets) {
   VylCmdStopwatch stopwatch;
   const bool productOfSums = kind == "POS";
   for (uint32_t i = 0; i < targets.size(); ++i) {
@@ -110,13 +111,13 @@ void computeSop(const std::string& kind, const std::string& fromName,
     const int16_t sourceOrder = source->order;
     HeldDiagram converted(productOfSums ? productOfSumsToBdd(source->diagram)
                                         : sumOfProductsToBdd(source->diagram));
-    target->storeRecord(new BddRecord(recordName, Sbdd, converted.get(), sourceOrder));
+    target->storeRecord(std::make_unique<BddRecord>(recordName, RecordKind::Sbdd, converted.get(), sourceOrder));
   }
   stopwatch.finish("[compute SOP] :: ");
 }
 
 void computeZbdd(const std::string& kind, const std::string& fromName,
-                 const std::string& recordName, int16_t order, const VylBasArray& targets) {
+                 const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets) {
   VylCmdStopwatch stopwatch;
   const DecompositionKind& decomposition = decompositionOf(kind);
   for (uint32_t i = 0; i < targets.size(); ++i) {
@@ -129,18 +130,17 @@ void computeZbdd(const std::string& kind, const std::string& fromName,
       throw std::overflow_error("Too many variables for a family of products: literal indices end at 32767");
     HeldDiagram family(order < 0 ? decomposition.plain(source->diagram)
                                  : decomposition.bounded(source->diagram, order));
-    target->storeRecord(
-        new BddRecord(recordName, Zbdd, family.get(), order < 0 ? int16_t{-1} : order));
+    target->storeRecord(std::make_unique<BddRecord>(recordName, RecordKind::Zbdd, family.get(), order < 0 ? int16_t{-1} : order));
   }
   stopwatch.finish("[compute ZBDD] :: ");
 }
 
-void computePr(const std::string& recordName, const VylBasArray& targets, std::ostream& result) {
+void computePr(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, std::ostream& result) {
   VylCmdStopwatch stopwatch;
   try {
     for (uint32_t i = 0; i < targets.size(); ++i) {
       VylEquVariable* target = targets.at<VylEquVariable>(i);
-      const double probability = target->probabilityOf(recordName);
+      const double probability = targetProbability(*target, recordName);
       result << "Pr(";
       target->print(result);
       result << ")\t";

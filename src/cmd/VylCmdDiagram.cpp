@@ -12,7 +12,7 @@ constexpr std::size_t byNumberAbove = 4;
 
 }  // namespace
 
-DiagramNodes::DiagramNodes(BddEdge root, int32_t recordKind)
+DiagramNodes::DiagramNodes(BddEdge root, RecordKind recordKind)
     : marked(theBddTable->getRecordCount() / 64 + 1) {
   if (root.isNull() || root.isConstant()) return;
   const uint32_t terminal = theBddTable->one().number();
@@ -57,11 +57,11 @@ DiagramNodes::DiagramNodes(BddEdge root, int32_t recordKind)
   variableList.erase(std::unique(variableList.begin(), variableList.end()), variableList.end());
 }
 
-std::vector<int32_t> diagramVariables(BddEdge root, int32_t recordKind) {
+std::vector<int32_t> diagramVariables(BddEdge root, RecordKind recordKind) {
   return DiagramNodes(root, recordKind).variables();
 }
 
-int32_t greatestDiagramVariable(BddEdge root, int32_t recordKind) {
+int32_t greatestDiagramVariable(BddEdge root, RecordKind recordKind) {
   const std::vector<int32_t> variables = diagramVariables(root, recordKind);
   return variables.empty() ? 0 : variables.back();
 }

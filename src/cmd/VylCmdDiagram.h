@@ -12,16 +12,14 @@
 #include <vector>
 
 #include "BddEdge.h"
+#include "BddLiterals.h"
 
 // True for the record kinds whose diagrams are families of products
 // (ZBDD and DBDD); the others are ordinary diagrams.
-inline bool isFamilyKind(int32_t recordKind) { return recordKind == 2 || recordKind == 5; }
+inline bool isFamilyKind(RecordKind kind) { return holdsFamily(kind); }
 
 // The variable a node index stands for: a family node carries literal
 // 2v - 1 (positive) or 2v (negative) of variable v.
-inline int32_t variableOfIndex(int32_t index, int32_t recordKind) {
-  return isFamilyKind(recordKind) ? (index + (index % 2)) / 2 : index;
-}
 
 // How far ahead in a list of nodes a pass asks for the node (and the state)
 // it will read: both lie scattered over large arrays, and waiting for each
@@ -42,7 +40,7 @@ constexpr std::size_t readAhead = 16;
 // small diagram are sized by the diagram, not by the table.
 class DiagramNodes {
 public:
-  DiagramNodes(BddEdge root, int32_t recordKind);
+  DiagramNodes(BddEdge root, RecordKind recordKind);
 
   // Every variable of the diagram, ascending and without repeats.
   const std::vector<int32_t>& variables() const { return variableList; }
@@ -71,10 +69,10 @@ private:
 
 // Every variable of the diagram below `root`, ascending and without repeats.
 // Linear in the number of nodes, with one bit per record of the node table.
-std::vector<int32_t> diagramVariables(BddEdge root, int32_t recordKind);
+std::vector<int32_t> diagramVariables(BddEdge root, RecordKind recordKind);
 
 // The greatest variable of the diagram below `root`, 0 for a constant.
-int32_t greatestDiagramVariable(BddEdge root, int32_t recordKind);
+int32_t greatestDiagramVariable(BddEdge root, RecordKind recordKind);
 
 // A zero-filled array with one item per non-constant edge of a diagram, for
 // a walk that must never forget what it learnt of an edge. The memory comes

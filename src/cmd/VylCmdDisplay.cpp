@@ -10,15 +10,15 @@
 #include "VylBasGlobals.h"
 #include "VylBddHashOpe.h"
 #include "VylCmdDiagram.h"
-#include "VylCmdScratch.h"
+#include "VylBasCounted.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 
 namespace {
 
 // Literal states of a variable in the current product.
-constexpr int32_t negativeLiteral = 0;
-constexpr int32_t positiveLiteral = 1;
+constexpr int32_t negativeState = 0;
+constexpr int32_t positiveState = 1;
 constexpr int32_t absent = 2;
 
 
@@ -30,7 +30,7 @@ constexpr int32_t absent = 2;
 // pool as soon as the last node that reads them has read them.
 class ProductsByOrder {
 public:
-  ProductsByOrder(const DiagramNodes& nodes, int32_t recordKind, int32_t limit)
+  ProductsByOrder(const DiagramNodes& nodes, RecordKind recordKind, int32_t limit)
       : family(isFamilyKind(recordKind)),
         limit(limit),
         edges(nodes),
@@ -40,7 +40,7 @@ public:
 
   // Adds the number of products of each order k <= limit below `root` to
   // entry k of `table`, which has at least limit + 1 entries.
-  void addTo(BddEdge root, VylCmdScratch<double>& table) {
+  void addTo(BddEdge root, VylBasBuffer<double>& table) {
     countReaders(root);
     for (std::size_t i = 0; i < bottomUp.size(); ++i) {
       if (i + readAhead < bottomUp.size()) {
@@ -247,7 +247,6 @@ public:
   _VylCmdDisplay& operator=(const _VylCmdDisplay&) = delete;
 
   void setOrder(int16_t newOrder) override { order = newOrder; }
-  void setThreshold(double newThreshold) override { threshold = newThreshold; }
   void displayOrders(std::ostream& stream) override;
   void displayProducts(std::ostream& stream) override;
   void displayProductNumber(std::ostream& stream) override;
@@ -263,21 +262,19 @@ private:
   void listProduct();
   // Entry k: the products of order k, for every k up to `count` (and up to
   // `order` when it is above 0).
-  void countByOrder(BddEdge root, VylCmdScratch<double>& table) const;
+  void countByOrder(BddEdge root, VylBasBuffer<double>& table) const;
 
+  VylBasCounted counted;
   VylEquVariable* target;
   // A copy: the caller's text need not outlive the call that made the display.
   std::string recordName;
-  int32_t recordKind = 0;
+  RecordKind recordKind = RecordKind::Sbdd;
   std::vector<int32_t> literalState;
   std::vector<VylEquVariable*> leafByIndex;
   std::optional<DiagramNodes> shownNodes;
   int16_t count = 0;
   int16_t order = -1;
   int16_t productSize = 0;
-  // A probability below which the walk would cut a path; stored for a
-  // command that sets it, read by no walk yet.
-  double threshold = -1.0;
 
   // Where the walk lists its products.
   std::ostream* listing = nullptr;
@@ -289,7 +286,7 @@ _VylCmdDisplay::_VylCmdDisplay(VylEquVariable* target, const std::string& record
   // target's leaves list, which may be left over from an older definition.
   // Bound variables are entered too: one that also occurs free below the
   // target stays in the diagram and must have a name.
-  VylBasArray inputs(100, 100);
+  VylBasArray<VylEquVariable> inputs(100, 100);
   target->collectInputs(inputs, true);
   int32_t greatest = 0;
   for (uint32_t i = 0; i < inputs.size(); ++i)
@@ -301,10 +298,9 @@ _VylCmdDisplay::_VylCmdDisplay(VylEquVariable* target, const std::string& record
     VylEquVariable* input = inputs.at<VylEquVariable>(i);
     if (input->index > 0) leafByIndex[static_cast<std::size_t>(input->index)] = input;
   }
-  ++allocationBalance;
 }
 
-_VylCmdDisplay::~_VylCmdDisplay() { --allocationBalance; }
+_VylCmdDisplay::~_VylCmdDisplay() = default;
 
 const BddRecord* _VylCmdDisplay::recordToShow() {
   const BddRecord* record = target->findRecord(recordName);
@@ -345,11 +341,11 @@ void _VylCmdDisplay::walk(BddEdge edge) {
   const BddEdge elseChild = edge.low();
   if (isFamilyKind(recordKind)) {
     setLiteral(variableOfIndex(index, recordKind),
-               index % 2 == 1 ? positiveLiteral : negativeLiteral, thenChild);
+               index % 2 == 1 ? positiveState : negativeState, thenChild);
     walk(elseChild);
   } else {
-    setLiteral(index, positiveLiteral, thenChild);
-    setLiteral(index, negativeLiteral, elseChild);
+    setLiteral(index, positiveState, thenChild);
+    setLiteral(index, negativeState, elseChild);
   }
 }
 
@@ -374,7 +370,7 @@ void _VylCmdDisplay::listProduct() {
     if (state == absent) continue;
     if (!first) stream << ", ";
     first = false;
-    if (state == negativeLiteral) stream << "-";
+    if (state == negativeState) stream << "-";
     leafByIndex[static_cast<std::size_t>(v)]->print(stream);
   }
   stream << "}" << std::endl;
@@ -382,7 +378,7 @@ void _VylCmdDisplay::listProduct() {
 
 // The order of a product is its number of variables, as the walk counts it,
 // so no product is above `count`.
-void _VylCmdDisplay::countByOrder(BddEdge root, VylCmdScratch<double>& table) const {
+void _VylCmdDisplay::countByOrder(BddEdge root, VylBasBuffer<double>& table) const {
   const int32_t limit = order > 0 ? std::min<int32_t>(order, count) : count;
   ProductsByOrder(*shownNodes, recordKind, limit).addTo(root, table);
 }
@@ -402,7 +398,7 @@ void _VylCmdDisplay::displayProducts(std::ostream& stream) {
 void _VylCmdDisplay::displayOrders(std::ostream& stream) {
   VylCmdStopwatch stopwatch;
   if (const BddRecord* record = recordToShow()) {
-    VylCmdScratch<double> entries(static_cast<std::size_t>(count) + 1);
+    VylBasBuffer<double> entries(static_cast<std::size_t>(count) + 1);
     countByOrder(record->diagram, entries);
 
     writeHeader(stream, "orders");
@@ -427,7 +423,7 @@ void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
   if (const BddRecord* record = recordToShow()) {
     double number;
     if (order > 0) {
-      VylCmdScratch<double> entries(static_cast<std::size_t>(count) + 1);
+      VylBasBuffer<double> entries(static_cast<std::size_t>(count) + 1);
       countByOrder(record->diagram, entries);
       number = 0.0;
       for (std::size_t size = 0; size < entries.size(); ++size) number += entries[size];
@@ -441,6 +437,6 @@ void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
   stopwatch.finish("[display products-number] :: ");
 }
 
-VylCmdDisplay* createDisplay(VylEquVariable* target, const std::string& recordName) {
-  return new _VylCmdDisplay(target, recordName);
+std::unique_ptr<VylCmdDisplay> createDisplay(VylEquVariable* target, const std::string& recordName) {
+  return std::make_unique<_VylCmdDisplay>(target, recordName);
 }

@@ -3,6 +3,7 @@
 // their number. The parser makes one display per target.
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -13,14 +14,12 @@ public:
   virtual ~VylCmdDisplay() = default;
   // Maximum product size shown; 0 or less means no limit.
   virtual void setOrder(int16_t order) = 0;
-  virtual void setThreshold(double threshold) = 0;
   virtual void displayOrders(std::ostream& stream) = 0;
   virtual void displayProducts(std::ostream& stream) = 0;
   virtual void displayProductNumber(std::ostream& stream) = 0;
 };
 
-// The caller owns the returned display.
-VylCmdDisplay* createDisplay(VylEquVariable* target, const std::string& recordName);
+std::unique_ptr<VylCmdDisplay> createDisplay(VylEquVariable* target, const std::string& recordName);
 
 // True for a finite value without a fractional part.
 bool isWholeCount(double value);

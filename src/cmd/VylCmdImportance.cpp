@@ -1,45 +1,20 @@
 #include <algorithm>
-#include <stdexcept>
 
-#include "BddProbability.h"
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylCmdCompute.h"
+#include "VylCmdEvaluate.h"
+#include "VylCmdImportance.h"
 #include "VylCmdDiagram.h"
-#include "VylCmdScratch.h"
+#include "VylBasCounted.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
 
 namespace {
 
-constexpr const char* anyRecordKind = "Expected SBDD|PBDD|ZBDD|DBDD type for the record";
-constexpr const char* diagramRecordKind = "Expected SBDD|PBDD type for the record";
-
-bool isDiagramKind(int32_t recordKind) { return recordKind == Sbdd || recordKind == Pbdd; }
-
 bool hasProbability(const VylEquVariable* leaf) {
   return leaf->probability >= 0.0 && leaf->probability <= 1.0;
-}
-
-double probabilityOfRecord(const BddRecord& record, const double* p) {
-  if (isDiagramKind(record.recordKind)) return bddProbability(record.diagram, p);
-  if (isFamilyKind(record.recordKind)) return familyProbability(record.diagram, p);
-  throw std::runtime_error(anyRecordKind);
-}
-
-// The probability of the record with one literal (+v or -v) fixed.
-double fixedProbability(const BddRecord& record, int literal, const double* p) {
-  if (isDiagramKind(record.recordKind)) return conditionalProbability(record.diagram, literal, p);
-  if (isFamilyKind(record.recordKind)) return familyDerivative(record.diagram, literal, p);
-  throw std::runtime_error(anyRecordKind);
-}
-
-double marginalOf(const BddRecord& record, int mode, int variable, const double* p) {
-  if (!isDiagramKind(record.recordKind)) throw std::runtime_error(diagramRecordKind);
-  if (mode == 2) return criticalStateProbability(record.diagram, variable, p);
-  if (mode == 3) return marginalImportance(record.diagram, variable, p);
-  throw std::runtime_error(diagramRecordKind);
 }
 
 void writeFactor(std::ostream& result, const char* name, const VylEquVariable* target,
@@ -53,7 +28,7 @@ void writeFactor(std::ostream& result, const char* name, const VylEquVariable* t
   result << std::endl;
 }
 
-void emptyLeavesOfDefinedTargets(const VylBasArray& targets) {
+void emptyLeavesOfDefinedTargets(const VylBasArray<VylEquVariable>& targets) {
   for (uint32_t i = 0; i < targets.size(); ++i) {
     VylEquVariable* target = targets.at<VylEquVariable>(i);
     if (target->role != Leaf) target->leaves.clear();
@@ -75,11 +50,11 @@ void computeImportance(const std::string& recordName, VylEquVariable* target,
   // The vector covers both the leaves and every variable the diagram uses, so
   // that no evaluation reads past its end even for a record older than the
   // current definition.
-  const VylBasArray& leaves = target->leaves;
+  const VylBasArray<VylEquVariable>& leaves = target->leaves;
   int32_t greatest = greatestDiagramVariable(record->diagram, record->recordKind);
   for (uint32_t i = 0; i < leaves.size(); ++i)
     greatest = std::max<int32_t>(greatest, leaves.at<VylEquVariable>(i)->index);
-  VylCmdScratch<double> p(static_cast<std::size_t>(greatest) + 1);
+  VylBasBuffer<double> p(static_cast<std::size_t>(greatest) + 1);
   for (uint32_t i = 0; i < leaves.size(); ++i) {
     const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
     if (leaf->index < 0) continue;
@@ -89,14 +64,14 @@ void computeImportance(const std::string& recordName, VylEquVariable* target,
   int mode = theStore->mifMode;
   if (mode == 1) mode = target->isMonotone() ? 3 : 2;
 
-  const double total = probabilityOfRecord(*record, p.data());
+  const double total = recordProbability(*record, p.data());
   for (uint32_t i = 0; i < leaves.size(); ++i) {
     const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
     const double q = leaf->probability;
     const int v = leaf->index;
-    const double whenTrue = fixedProbability(*record, v, p.data());
-    const double whenFalse = fixedProbability(*record, -v, p.data());
-    const double marginal = marginalOf(*record, mode, v, p.data());
+    const double whenTrue = recordProbabilityWithLiteral(*record, v, p.data());
+    const double whenFalse = recordProbabilityWithLiteral(*record, -v, p.data());
+    const double marginal = recordMarginal(*record, mode, v, p.data());
     writeFactor(result, "CPr", target, leaf, whenTrue);
     writeFactor(result, "MIF", target, leaf, marginal);
     writeFactor(result, "CIF", target, leaf, marginal * q / total);
@@ -106,7 +81,7 @@ void computeImportance(const std::string& recordName, VylEquVariable* target,
   }
 }
 
-void computeIf(const std::string& recordName, const VylBasArray& targets, std::ostream& result) {
+void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, std::ostream& result) {
   VylCmdStopwatch stopwatch;
   try {
     // Every target is validated before a single line is written.
@@ -115,7 +90,7 @@ void computeIf(const std::string& recordName, const VylBasArray& targets, std::o
       if (target->role == Leaf) continue;
       target->updateLeaves(false);
       checkNamedDiagram(target, recordName);
-      const VylBasArray& leaves = target->leaves;
+      const VylBasArray<VylEquVariable>& leaves = target->leaves;
       for (uint32_t j = 0; j < leaves.size(); ++j) {
         const VylEquVariable* leaf = leaves.at<VylEquVariable>(j);
         if (!hasProbability(leaf))

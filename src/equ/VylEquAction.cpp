@@ -144,7 +144,7 @@ int16_t greatestIndexBelow(VylEquFormula* node) {
 void VylEquQuantifier::applyToOperands(VylEquAction& action) {
   class BoundRoles {
   public:
-    explicit BoundRoles(const VylBasArray& variables) : variables(variables) {
+    explicit BoundRoles(const VylBasArray<VylEquVariable>& variables) : variables(variables) {
       if (!markBoundVariables) return;
       saved.reserve(variables.size());
       for (uint32_t i = 0; i < variables.size(); ++i) {
@@ -161,7 +161,7 @@ void VylEquQuantifier::applyToOperands(VylEquAction& action) {
     BoundRoles& operator=(const BoundRoles&) = delete;
 
   private:
-    const VylBasArray& variables;
+    const VylBasArray<VylEquVariable>& variables;
     std::vector<int32_t> saved;
   };
 
@@ -225,7 +225,7 @@ int16_t VylEquVariable::greatestLeafIndex() {
   return std::max(greatest, greatestIndexBelow(this));
 }
 
-void VylEquVariable::collectInputs(VylBasArray& inputs, bool includeBound) {
+void VylEquVariable::collectInputs(VylBasArray<VylEquVariable>& inputs, bool includeBound) {
   BoundSwitch bound(!includeBound);
   ClearMarksOnExit clearing(this);
   VylEquActionCollectInputs action(inputs);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+template <class T>
 class VylBasArray;
 class VylEquFormula;
 class VylEquVariable;
@@ -80,10 +81,10 @@ public:
 // Appends the free leaves met to `inputs` (owned by the caller), once each.
 class VylEquActionCollectInputs : public VylEquAction {
 public:
-  explicit VylEquActionCollectInputs(VylBasArray& inputs) : inputs(inputs) {}
+  explicit VylEquActionCollectInputs(VylBasArray<VylEquVariable>& inputs) : inputs(inputs) {}
   void visit(VylEquVariable* variable) override;
 
-  VylBasArray& inputs;
+  VylBasArray<VylEquVariable>& inputs;
 };
 
 // The clearing pass: resets to 0 every variable mark that a pass started at

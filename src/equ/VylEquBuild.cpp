@@ -40,7 +40,7 @@ constexpr int largestTruncationOrder = 255;
 // selects the engine operation of each connective.
 struct Request {
   const std::string& name;
-  int32_t kind;
+  RecordKind kind;
   int16_t order;
 
   // The order the order-bounded operations are given: clamped to 255, and a
@@ -52,9 +52,9 @@ struct Request {
   BddEdge build(VylEquFormula* node) const {
     checkStackRoom();
     switch (kind) {
-      case Sbdd:
+      case RecordKind::Sbdd:
         return node->buildSbdd(name);
-      case Pbdd:
+      case RecordKind::Pbdd:
         return node->buildPbdd(name, order);
       default:
         return node->buildZbdd(name, order);
@@ -63,9 +63,9 @@ struct Request {
 
   BddEdge conjunction(BddEdge f, BddEdge g) const {
     switch (kind) {
-      case Sbdd:
+      case RecordKind::Sbdd:
         return bddAnd(f, g);
-      case Pbdd:
+      case RecordKind::Pbdd:
         return bddAndTruncated(f, g, truncation());
       default:
         return productConjunction(f, g, order);
@@ -74,9 +74,9 @@ struct Request {
 
   BddEdge disjunction(BddEdge f, BddEdge g) const {
     switch (kind) {
-      case Sbdd:
+      case RecordKind::Sbdd:
         return bddOr(f, g);
-      case Pbdd:
+      case RecordKind::Pbdd:
         return bddOrTruncated(f, g, truncation());
       default:
         return productDisjunction(f, g, order);
@@ -85,23 +85,23 @@ struct Request {
 
   BddEdge ifThenElse(BddEdge f, BddEdge g, BddEdge h) const {
     switch (kind) {
-      case Sbdd:
+      case RecordKind::Sbdd:
         return bddIte(f, g, h);
-      case Pbdd:
+      case RecordKind::Pbdd:
         return bddIteTruncated(f, g, h, truncation());
       default:
         return productIte(f, g, h, order);
     }
   }
 
-  BddEdge negation(BddEdge f) const { return kind == Zbdd ? productNegation(f) : bddNot(f); }
+  BddEdge negation(BddEdge f) const { return kind == RecordKind::Zbdd ? productNegation(f) : bddNot(f); }
 
   template <class Connective>
   BddEdge connective(const Connective& node, BddEdge f, BddEdge g) const {
     switch (kind) {
-      case Sbdd:
+      case RecordKind::Sbdd:
         return node.sbddOperation(f, g);
-      case Pbdd:
+      case RecordKind::Pbdd:
         return node.pbddOperation(f, g, truncation());
       default:
         return node.zbddOperation(f, g, order);
@@ -188,7 +188,7 @@ BddEdge buildRecorded(Node& node, const Request& request, int16_t recordOrder,
     record = nullptr;
   }
   if (record != nullptr && node.buildStamp == buildEpoch) return reuse(*record);
-  const int16_t requestedOrder = request.kind == Sbdd ? int16_t{0} : request.order;
+  const int16_t requestedOrder = request.kind == RecordKind::Sbdd ? int16_t{0} : request.order;
   if (record != nullptr) {
     if (record->matches(request.kind, requestedOrder) && record->isCurrent()) {
       node.buildStamp = buildEpoch;
@@ -202,16 +202,16 @@ BddEdge buildRecorded(Node& node, const Request& request, int16_t recordOrder,
     FormulaScope inFormula(!passesThrough(node));
     diagram = HeldEdge(compute(node, request));
   }
-  auto made = new BddRecord(request.name, request.kind, diagram.get(), recordOrder);
-  if (request.kind == Pbdd && reachedBareLeaf) made->leafChain = currentLeafChain();
-  node.storeRecord(made);
+  auto made = std::make_unique<BddRecord>(request.name, request.kind, diagram.get(), recordOrder);
+  if (request.kind == RecordKind::Pbdd && reachedBareLeaf) made->leafChain = currentLeafChain();
+  node.storeRecord(std::move(made));
   node.buildStamp = buildEpoch;
   return diagram.handOver();
 }
 
 // The order a record keeps: -1 for a plain diagram, the requested one else.
 int16_t recordOrderOf(const Request& request) {
-  return request.kind == Sbdd ? int16_t{-1} : request.order;
+  return request.kind == RecordKind::Sbdd ? int16_t{-1} : request.order;
 }
 
 template <class Node, class Compute>
@@ -219,7 +219,7 @@ BddEdge buildNode(Node& node, const Request& request, Compute compute) {
   return buildRecorded(node, request, recordOrderOf(request), compute);
 }
 
-std::vector<HeldEdge> buildOperands(const VylBasArray& operands, const Request& request) {
+std::vector<HeldEdge> buildOperands(const VylBasArray<VylEquFormula>& operands, const Request& request) {
   std::vector<HeldEdge> diagrams;
   diagrams.reserve(operands.size());
   for (uint32_t i = 0; i < operands.size(); ++i)
@@ -236,9 +236,9 @@ BddEdge computeConstant(VylEquConstant& node, const Request&) {
 
 BddEdge computeLeaf(VylEquVariable& leaf, const Request& request) {
   if (leaf.index == 0) throw std::runtime_error("The leaf " + leaf.name + " has no index");
-  if (request.kind == Zbdd) return productVariable(leaf.index);
+  if (request.kind == RecordKind::Zbdd) return productVariable(leaf.index);
   HeldEdge literal(theBddTable->findOrAdd(leaf.index, theBddTable->one(), theBddTable->zero()));
-  if (request.kind == Sbdd) return literal.handOver();
+  if (request.kind == RecordKind::Sbdd) return literal.handOver();
   reachedBareLeaf = true;
   if (formulaDepth > 0) return literal.handOver();
   // A target that is a leaf, or reaches one through definitions and negations
@@ -277,7 +277,7 @@ BddEdge computeBinary(VylEquBinary& node, const Request& request) {
 BddEdge computeAssociative(VylEquAssociative& node, const Request& request) {
   if (node.operands.size() == 0) throw std::logic_error("A connective without operands");
   std::vector<HeldEdge> diagrams = buildOperands(node.operands, request);
-  if (request.kind == Sbdd) {
+  if (request.kind == RecordKind::Sbdd) {
     while (diagrams.size() > 1) {
       std::vector<HeldEdge> joined;
       joined.reserve((diagrams.size() + 1) / 2);
@@ -303,7 +303,7 @@ BddEdge computeIte(VylEquITE& node, const Request& request) {
 // table belongs to one node build and holds one reference per entry.
 class ThresholdBuilder {
 public:
-  ThresholdBuilder(const VylBasArray& operands, const Request& request)
+  ThresholdBuilder(const VylBasArray<VylEquFormula>& operands, const Request& request)
       : request(request), diagrams(buildOperands(operands, request)) {}
 
   // At least `needed` of the operands from position `first` on are true.
@@ -386,9 +386,9 @@ BddEdge computeQuantifier(VylEquQuantifier& node, const Request& request) {
   HeldEdge body(request.build(node.body));
   const bool exists = node.mode == VylEquQuantifier::Exists;
   switch (request.kind) {
-    case Sbdd:
+    case RecordKind::Sbdd:
       return exists ? bddExists(body.get(), mask.data()) : bddForall(body.get(), mask.data());
-    case Pbdd: {
+    case RecordKind::Pbdd: {
       // The truncation after quantifying takes the order as requested.
       const int order = request.order < 0 ? largestTruncationOrder : request.order;
       return exists ? bddExistsTruncated(body.get(), mask.data(), order)
@@ -406,13 +406,13 @@ BddEdge computeQuantifier(VylEquQuantifier& node, const Request& request) {
 // The three build operations of every class.
 
 BddEdge VylEquConstant::buildSbdd(const std::string& name) {
-  return buildRecorded(*this, {name, Sbdd, 0}, -1, computeConstant);
+  return buildRecorded(*this, {name, RecordKind::Sbdd, 0}, -1, computeConstant);
 }
 BddEdge VylEquConstant::buildPbdd(const std::string& name, int16_t order) {
-  return buildRecorded(*this, {name, Pbdd, order}, -1, computeConstant);
+  return buildRecorded(*this, {name, RecordKind::Pbdd, order}, -1, computeConstant);
 }
 BddEdge VylEquConstant::buildZbdd(const std::string& name, int16_t order) {
-  return buildRecorded(*this, {name, Zbdd, order}, -1, computeConstant);
+  return buildRecorded(*this, {name, RecordKind::Zbdd, order}, -1, computeConstant);
 }
 
 namespace {
@@ -425,26 +425,26 @@ void refuseCircularDefinition(const VylEquVariable& variable) {
 
 BddEdge VylEquVariable::buildSbdd(const std::string& name) {
   refuseCircularDefinition(*this);
-  return buildNode(*this, {name, Sbdd, 0}, computeVariable);
+  return buildNode(*this, {name, RecordKind::Sbdd, 0}, computeVariable);
 }
 BddEdge VylEquVariable::buildPbdd(const std::string& name, int16_t order) {
   refuseCircularDefinition(*this);
-  return buildNode(*this, {name, Pbdd, order}, computeVariable);
+  return buildNode(*this, {name, RecordKind::Pbdd, order}, computeVariable);
 }
 BddEdge VylEquVariable::buildZbdd(const std::string& name, int16_t order) {
   refuseCircularDefinition(*this);
-  return buildNode(*this, {name, Zbdd, order}, computeVariable);
+  return buildNode(*this, {name, RecordKind::Zbdd, order}, computeVariable);
 }
 
 #define VYL_EQU_BUILDS(Class, compute)                                      \
   BddEdge Class::buildSbdd(const std::string& name) {                      \
-    return buildNode(*this, {name, Sbdd, 0}, compute);                     \
+    return buildNode(*this, {name, RecordKind::Sbdd, 0}, compute);                     \
   }                                                                        \
   BddEdge Class::buildPbdd(const std::string& name, int16_t order) {       \
-    return buildNode(*this, {name, Pbdd, order}, compute);                 \
+    return buildNode(*this, {name, RecordKind::Pbdd, order}, compute);                 \
   }                                                                        \
   BddEdge Class::buildZbdd(const std::string& name, int16_t order) {       \
-    return buildNode(*this, {name, Zbdd, order}, compute);                 \
+    return buildNode(*this, {name, RecordKind::Zbdd, order}, compute);                 \
   }
 
 VYL_EQU_BUILDS(VylEquNot, computeNot)

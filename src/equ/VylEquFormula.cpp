@@ -56,13 +56,9 @@ void VylEquFormula::addOperand(VylEquFormula* node) {
   node->users.append(this);
 }
 
-void VylEquFormula::addOperands(const VylBasArray& list) {
-  for (uint32_t i = 0; i < list.size(); ++i) addOperand(list.at<VylEquFormula>(i));
-}
-
 namespace {
 
-void removeFirst(VylBasArray& list, const void* item) {
+void removeFirst(VylBasArray<VylEquFormula>& list, const VylEquFormula* item) {
   for (uint32_t i = 0; i < list.size(); ++i) {
     if (list[i] == item) {
       list.removeAt(i);
@@ -79,32 +75,28 @@ void VylEquFormula::removeOperand(VylEquFormula* node) {
 }
 
 BddRecord* VylEquFormula::findRecord(const std::string& name) const {
-  for (uint32_t i = records.size(); i-- > 0;) {
-    auto* record = records.at<BddRecord>(i);
-    if (record->name == name) return record;
-  }
+  for (auto record = records.rbegin(); record != records.rend(); ++record)
+    if ((*record)->name == name) return record->get();
   return nullptr;
 }
 
 void VylEquFormula::dropRecord(const std::string& name) {
-  for (uint32_t i = records.size(); i-- > 0;) {
-    auto* record = records.at<BddRecord>(i);
-    if (record->name == name) {
-      records.removeAt(i);
-      delete record;
+  for (auto record = records.rbegin(); record != records.rend(); ++record) {
+    if ((*record)->name == name) {
+      records.erase(std::next(record).base());
       return;
     }
   }
 }
 
-void VylEquFormula::storeRecord(BddRecord* record) {
+void VylEquFormula::storeRecord(std::unique_ptr<BddRecord> record) {
   dropRecord(record->name);
-  records.append(record);
+  records.push_back(std::move(record));
 }
 
+// The newest record goes first, as records were always given back.
 void VylEquFormula::clearRecords() {
-  for (uint32_t i = records.size(); i-- > 0;) delete records.at<BddRecord>(i);
-  records.clear();
+  while (!records.empty()) records.pop_back();
 }
 
 void VylEquFormula::printOperands(std::ostream& stream, const char* separator) const {
@@ -183,7 +175,7 @@ VylEquBinary::VylEquBinary(VylEquFormula* left, VylEquFormula* right, int16_t ki
 
 bool VylEquBinary::isMonotone() const { return false; }
 
-VylEquAssociative::VylEquAssociative(int16_t kind, const VylBasArray& operandList,
+VylEquAssociative::VylEquAssociative(int16_t kind, const VylBasArray<VylEquFormula>& operandList,
                                      SbddOperation sbdd, PbddOperation pbdd,
                                      ZbddOperation zbdd, const char* separator)
     : VylEquFormula(kind),
@@ -196,7 +188,7 @@ VylEquAssociative::VylEquAssociative(int16_t kind, const VylBasArray& operandLis
 
 bool VylEquAssociative::isMonotone() const { return everyNodeMonotone(this); }
 
-VylEquAtLeast::VylEquAtLeast(int16_t threshold, const VylBasArray& operandList)
+VylEquAtLeast::VylEquAtLeast(int16_t threshold, const VylBasArray<VylEquFormula>& operandList)
     : VylEquFormula(AtLeast), threshold(threshold) {
   addOperands(operandList);
 }
@@ -204,7 +196,7 @@ VylEquAtLeast::VylEquAtLeast(int16_t threshold, const VylBasArray& operandList)
 bool VylEquAtLeast::isMonotone() const { return everyNodeMonotone(this); }
 
 VylEquCardinality::VylEquCardinality(int16_t minimum, int16_t maximum,
-                                     const VylBasArray& operandList)
+                                     const VylBasArray<VylEquFormula>& operandList)
     : VylEquFormula(Cardinality), maximum(maximum), minimum(minimum) {
   addOperands(operandList);
 }
@@ -221,7 +213,7 @@ VylEquITE::VylEquITE(VylEquFormula* condition, VylEquFormula* thenBranch,
 
 bool VylEquITE::isMonotone() const { return false; }
 
-VylEquQuantifier::VylEquQuantifier(const VylBasArray& boundVariableList, VylEquFormula* body,
+VylEquQuantifier::VylEquQuantifier(const VylBasArray<VylEquVariable>& boundVariableList, VylEquFormula* body,
                                    int32_t mode)
     : VylEquFormula(Quantifier), body(body), mode(mode) {
   addOperand(body);

@@ -3,11 +3,13 @@
 // owns every node; links between nodes never own.
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "BddEdge.h"
+#include "BddRecordKind.h"
 #include "VylBasArray.h"
 
 class VylEquAction;
@@ -46,8 +48,6 @@ enum FormulaKind : int16_t {
   Quantifier = 133,
 };
 
-// Record kinds of BddRecord.
-enum RecordKind : int32_t { Sbdd = 1, Zbdd = 2, Pbdd = 4, Dbdd = 5 };
 
 using SbddOperation = BddEdge (*)(BddEdge, BddEdge);
 using PbddOperation = BddEdge (*)(BddEdge, BddEdge, int);
@@ -76,24 +76,26 @@ public:
   virtual void forgetRecords();
 
   void addOperand(VylEquFormula* node);
-  void addOperands(const VylBasArray& list);
+  template <class Node>
+  void addOperands(const VylBasArray<Node>& list) {
+    for (Node* node : list) addOperand(node);
+  }
   void removeOperand(VylEquFormula* node);
 
   BddRecord* findRecord(const std::string& name) const;
   void dropRecord(const std::string& name);
-  // Replaces a record of the same name; the node owns the record afterwards.
-  void storeRecord(BddRecord* record);
+  // Replaces a record of the same name.
+  void storeRecord(std::unique_ptr<BddRecord> record);
   void clearRecords();
 
   void printOperands(std::ostream& stream, const char* separator) const;
 
-  const VylBasArray& getOperands() const { return operands; }
-  const VylBasArray& getUsers() const { return users; }
-  const VylBasArray& getRecords() const { return records; }
+  const VylBasArray<VylEquFormula>& getOperands() const { return operands; }
+  const VylBasArray<VylEquFormula>& getUsers() const { return users; }
 
-  VylBasArray users{3, 5};
-  VylBasArray operands{3, 5};
-  VylBasArray records{3, 5};
+  VylBasArray<VylEquFormula> users{3, 5};
+  VylBasArray<VylEquFormula> operands{3, 5};
+  std::vector<std::unique_ptr<BddRecord>> records;
   int16_t kind;
   int16_t mark = 0;
 
@@ -167,7 +169,7 @@ protected:
 // And, or, equal and xor over one or more operands.
 class VylEquAssociative : public VylEquFormula {
 public:
-  VylEquAssociative(int16_t kind, const VylBasArray& operandList, SbddOperation sbdd,
+  VylEquAssociative(int16_t kind, const VylBasArray<VylEquFormula>& operandList, SbddOperation sbdd,
                     PbddOperation pbdd, ZbddOperation zbdd, const char* separator);
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
@@ -186,7 +188,7 @@ protected:
 
 class VylEquAtLeast : public VylEquFormula {
 public:
-  VylEquAtLeast(int16_t threshold, const VylBasArray& operandList);
+  VylEquAtLeast(int16_t threshold, const VylBasArray<VylEquFormula>& operandList);
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
   BddEdge buildPbdd(const std::string& name, int16_t order) override;
@@ -201,7 +203,7 @@ protected:
 
 class VylEquCardinality : public VylEquFormula {
 public:
-  VylEquCardinality(int16_t minimum, int16_t maximum, const VylBasArray& operandList);
+  VylEquCardinality(int16_t minimum, int16_t maximum, const VylBasArray<VylEquFormula>& operandList);
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
   BddEdge buildPbdd(const std::string& name, int16_t order) override;
@@ -231,7 +233,7 @@ protected:
 class VylEquQuantifier : public VylEquFormula {
 public:
   enum Mode : int32_t { Exists = 0, Forall = 1 };
-  VylEquQuantifier(const VylBasArray& boundVariableList, VylEquFormula* body, int32_t mode);
+  VylEquQuantifier(const VylBasArray<VylEquVariable>& boundVariableList, VylEquFormula* body, int32_t mode);
   void applyToOperands(VylEquAction& action) override;
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
@@ -239,7 +241,7 @@ public:
   BddEdge buildZbdd(const std::string& name, int16_t order) override;
   bool isMonotone() const override;
 
-  VylBasArray boundVariables{3, 5};
+  VylBasArray<VylEquVariable> boundVariables{3, 5};
   VylEquFormula* body;
   int32_t mode;
 

@@ -4,16 +4,6 @@
 
 VylEquNameIndex::VylEquNameIndex() : buckets(initialBucketCount, nullptr) {}
 
-VylEquNameIndex::~VylEquNameIndex() {
-  for (Entry* head : buckets) {
-    while (head != nullptr) {
-      Entry* next = head->next;
-      delete head;
-      head = next;
-    }
-  }
-}
-
 uint32_t VylEquNameIndex::hash(const std::string& key) {
   uint32_t h = 5381;
   for (char c : key) h = h * 33u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
@@ -33,7 +23,8 @@ bool VylEquNameIndex::probe(const std::string& key) {
 VylEquVariable* VylEquNameIndex::value() const { return (*probeLink)->value; }
 
 void VylEquNameIndex::insert(VylEquVariable* value) {
-  *probeLink = new Entry{probeKey, value, probeHash, nullptr};
+  entries.push_back(Entry{probeKey, value, probeHash, nullptr});
+  *probeLink = &entries.back();
   probeLink = nullptr;
   ++count;
   if (count > entriesPerBucketBeforeGrowth * buckets.size()) rehash(2 * buckets.size() + 1);

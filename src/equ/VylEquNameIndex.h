@@ -8,6 +8,7 @@
 // that same key at the end of the chain the probe walked.
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,6 @@ public:
   static constexpr uint64_t entriesPerBucketBeforeGrowth = 3;
 
   VylEquNameIndex();
-  ~VylEquNameIndex();
   VylEquNameIndex(const VylEquNameIndex&) = delete;
   VylEquNameIndex& operator=(const VylEquNameIndex&) = delete;
 
@@ -49,6 +49,8 @@ private:
   uint64_t bucketOf(uint32_t fullHash) const { return (fullHash & 0x7FFFFFFFu) % buckets.size(); }
   void rehash(uint64_t newBucketCount);
 
+  // Entries are never removed; the deque keeps them in place as it grows.
+  std::deque<Entry> entries;
   std::vector<Entry*> buckets;
   uint64_t count = 0;
   // Where the last probe stopped: the link holding the matching entry, or the

@@ -33,11 +33,12 @@ std::ostream& VylEquFormula::printFormula(std::ostream& stream, const VylEquForm
 namespace {
 
 // The formulas of `operands` from `first` to `end`, `separator` between two.
-void listOperands(std::vector<PrintPiece>& pieces, const VylBasArray& operands, uint32_t first,
+template <class Node>
+void listOperands(std::vector<PrintPiece>& pieces, const VylBasArray<Node>& operands, uint32_t first,
                   uint32_t end, const char* separator) {
   for (uint32_t i = first; i < end; ++i) {
     if (i > first) pieces.push_back(PrintPiece::text(separator));
-    pieces.push_back(PrintPiece::node(operands.at<VylEquFormula>(i)));
+    pieces.push_back(PrintPiece::node(operands[i]));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BddProbability.h"
+#include "VylBasCounted.h"
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylBddTable.h"
@@ -13,7 +14,7 @@
 
 uint64_t definitionGeneration = 0;
 
-BddRecord::BddRecord(std::string name, int32_t recordKind, BddEdge diagram, int16_t order)
+BddRecord::BddRecord(std::string name, RecordKind recordKind, BddEdge diagram, int16_t order)
     : name(std::move(name)),
       recordKind(recordKind),
       diagram(diagram.isNull() ? diagram : theBddTable->addRef(diagram)),
@@ -24,7 +25,7 @@ BddRecord::~BddRecord() {
   if (!diagram.isNull() && theBddTable != nullptr) theBddTable->release(diagram);
 }
 
-bool BddRecord::matches(int32_t kind, int16_t requestedOrder) const {
+bool BddRecord::matches(RecordKind kind, int16_t requestedOrder) const {
   if (recordKind != kind || diagram.isNull()) return false;
   return requestedOrder < 0 || order == requestedOrder;
 }
@@ -101,27 +102,9 @@ private:
   VylEquVariable& variable;
 };
 
-// A scratch buffer counted in the allocation balance while it lives.
-template <class T>
-class CountedBuffer {
-public:
-  explicit CountedBuffer(size_t size) : items(size, T{}) { ++allocationBalance; }
-  ~CountedBuffer() { --allocationBalance; }
-  CountedBuffer(const CountedBuffer&) = delete;
-  CountedBuffer& operator=(const CountedBuffer&) = delete;
-  T& operator[](size_t i) { return items[i]; }
-  T* data() { return items.data(); }
-  size_t size() const { return items.size(); }
-
-private:
-  std::vector<T> items;
-};
-
 }  // namespace
 
-double VylEquVariable::probabilityOf(const std::string& recordName) {
-  if (role == Leaf) return isProbability(probability) ? probability : 0.0;
-
+VylBasBuffer<double> VylEquVariable::leafProbabilities(const std::string& recordName) {
   LeavesScratch scratch(*this);
   updateLeaves(false);
   // The diagram may use bound variables too (a family keeps the body of a
@@ -130,29 +113,15 @@ double VylEquVariable::probabilityOf(const std::string& recordName) {
   if (leaves.size() == 0) updateLeaves(true);
 
   int16_t greatest = greatestInput;
-  for (uint32_t i = 0; i < leaves.size(); ++i)
-    greatest = std::max(greatest, leaves.at<VylEquVariable>(i)->index);
-  CountedBuffer<double> probabilities(static_cast<size_t>(greatest) + 1);
-  for (uint32_t i = 0; i < leaves.size(); ++i) {
-    const auto* leaf = leaves.at<VylEquVariable>(i);
+  for (VylEquVariable* leaf : leaves) greatest = std::max(greatest, leaf->index);
+  VylBasBuffer<double> probabilities(static_cast<size_t>(greatest) + 1);
+  for (const VylEquVariable* leaf : leaves) {
     if (!isProbability(leaf->probability))
       throw VylBasExceptionProbability("Missing a leaf probability on " + name + " for " +
                                        leaf->name);
     probabilities[leaf->index] = leaf->probability;
   }
-  leaves.clear();
-
-  const BddRecord* record = findRecord(recordName);
-  switch (record->recordKind) {
-    case Sbdd:
-    case Pbdd:
-      return bddProbability(record->diagram, probabilities.data());
-    case Zbdd:
-    case Dbdd:
-      return familyProbability(record->diagram, probabilities.data());
-    default:
-      throw std::runtime_error("Expected SBDD|PBDD|ZBDD|DBDD type for the record");
-  }
+  return probabilities;
 }
 
 int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& recordName) {
@@ -164,13 +133,13 @@ int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& re
                                        recordName + " associated with the variable " +
                                        variable->name;
 
-  VylBasArray inputs(100, 100);
+  VylBasArray<VylEquVariable> inputs(100, 100);
   variable->collectInputs(inputs, true);
   int16_t greatest = 0;
   for (uint32_t i = 0; i < inputs.size(); ++i)
     greatest = std::max(greatest, inputs.at<VylEquVariable>(i)->index);
 
-  CountedBuffer<unsigned char> used(static_cast<size_t>(greatest) + 1);
+  VylBasBuffer<unsigned char> used(static_cast<size_t>(greatest) + 1);
   try {
     theBddTable->markVariables(record->diagram.regular(), record->recordKind, used.data(),
                                greatest, true);

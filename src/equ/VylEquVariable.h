@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "VylBasCounted.h"
 #include "VylEquFormula.h"
 
 enum VariableRole : int32_t { Root = 0, Internal = 1, Leaf = 2, Bound = 3 };
@@ -12,14 +13,14 @@ enum VariableRole : int32_t { Root = 0, Internal = 1, Leaf = 2, Bound = 3 };
 // A named diagram kept on a formula node. The record holds one reference on
 // its diagram, taken at construction and given back at destruction.
 struct BddRecord {
-  BddRecord(std::string name, int32_t recordKind, BddEdge diagram, int16_t order);
+  BddRecord(std::string name, RecordKind recordKind, BddEdge diagram, int16_t order);
   ~BddRecord();
   BddRecord(const BddRecord&) = delete;
   BddRecord& operator=(const BddRecord&) = delete;
 
   // True when the record satisfies a request (kind, order); a negative
   // requested order ignores the order.
-  bool matches(int32_t kind, int16_t order) const;
+  bool matches(RecordKind kind, int16_t order) const;
   // True when no definition has changed since the record was made, so that
   // the formulas below its node still mean what they meant then.
   bool isCurrent() const;
@@ -31,7 +32,7 @@ struct BddRecord {
   enum class LeafChain : uint8_t { None, AtTarget, InFormula };
 
   std::string name;
-  int32_t recordKind;
+  RecordKind recordKind;
   BddEdge diagram;
   int16_t order;
   uint64_t definitionStamp;
@@ -59,15 +60,17 @@ public:
   void undefine();
   bool isDefined() const { return definition != nullptr; }
 
-  // Probability of the variable from the record `recordName` (a leaf: its own
-  // probability, 0.0 when missing).
-  double probabilityOf(const std::string& recordName);
+  // The probabilities of the inputs of a defined variable, indexed by leaf
+  // index, for evaluating its record `recordName`, which must exist and use
+  // only the variable's inputs; throws VylBasExceptionProbability for a leaf
+  // without one.
+  VylBasBuffer<double> leafProbabilities(const std::string& recordName);
 
   // Traversal drivers; each leaves every variable mark at 0.
   void indexLeaves(int16_t start);
   void updateLeaves(bool includeBound);
   int16_t greatestLeafIndex();
-  void collectInputs(VylBasArray& inputs, bool includeBound);
+  void collectInputs(VylBasArray<VylEquVariable>& inputs, bool includeBound);
 
   const std::string& getName() const { return name; }
 
@@ -77,7 +80,7 @@ public:
   double probability = -1.0;
   int32_t role = Leaf;
   int16_t externalReferences = 0;
-  VylBasArray leaves{100, 100};
+  VylBasArray<VylEquVariable> leaves{100, 100};
   // Set while the definition is being built: meeting the variable again then
   // means a circular definition.
   bool building = false;

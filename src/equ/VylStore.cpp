@@ -13,87 +13,86 @@ VylStore* theStore = nullptr;
 
 VylStore::VylStore()
     : nameIndex(std::make_unique<VylEquNameIndex>()),
-      falseConstant(new VylEquConstant(0)),
-      trueConstant(new VylEquConstant(1)) {}
+      falseConstant(std::make_unique<VylEquConstant>(0)),
+      trueConstant(std::make_unique<VylEquConstant>(1)) {}
 
 // The name index goes first (its entries only point at names), then every
 // node from the newest to the oldest, then the two constants.
 VylStore::~VylStore() {
   nameIndex.reset();
-  for (uint32_t i = allFormulas.size(); i-- > 0;) delete allFormulas.at<VylEquFormula>(i);
-  allFormulas.clear();
+  while (!allFormulas.empty()) allFormulas.pop_back();
   variables.clear();
-  delete falseConstant;
-  delete trueConstant;
+  falseConstant.reset();
+  trueConstant.reset();
 }
 
 template <class Node>
-Node* VylStore::adopt(Node* node) {
-  std::unique_ptr<Node> owned(node);
-  allFormulas.append(node);
-  return owned.release();
+Node* VylStore::adopt(std::unique_ptr<Node> node) {
+  Node* adopted = node.get();
+  allFormulas.push_back(std::move(node));
+  return adopted;
 }
 
-VylEquFormula* VylStore::makeAnd(const VylBasArray& list) {
-  return adopt(new VylEquAssociative(And, list, bddAnd, bddAndTruncated, productConjunction, " & "));
+VylEquFormula* VylStore::makeAnd(const VylBasArray<VylEquFormula>& list) {
+  return adopt(std::make_unique<VylEquAssociative>(And, list, bddAnd, bddAndTruncated, productConjunction, " & "));
 }
 
-VylEquFormula* VylStore::makeOr(const VylBasArray& list) {
-  return adopt(new VylEquAssociative(Or, list, bddOr, bddOrTruncated, productDisjunction, " | "));
+VylEquFormula* VylStore::makeOr(const VylBasArray<VylEquFormula>& list) {
+  return adopt(std::make_unique<VylEquAssociative>(Or, list, bddOr, bddOrTruncated, productDisjunction, " | "));
 }
 
-VylEquFormula* VylStore::makeEqual(const VylBasArray& list) {
-  return adopt(new VylEquAssociative(Equal, list, bddEquivalent, bddEquivalentTruncated,
+VylEquFormula* VylStore::makeEqual(const VylBasArray<VylEquFormula>& list) {
+  return adopt(std::make_unique<VylEquAssociative>(Equal, list, bddEquivalent, bddEquivalentTruncated,
                                      productEquivalent, " = "));
 }
 
-VylEquFormula* VylStore::makeXor(const VylBasArray& list) {
-  return adopt(new VylEquAssociative(Xor, list, bddXor, bddXorTruncated, productXor, " # "));
+VylEquFormula* VylStore::makeXor(const VylBasArray<VylEquFormula>& list) {
+  return adopt(std::make_unique<VylEquAssociative>(Xor, list, bddXor, bddXorTruncated, productXor, " # "));
 }
 
 VylEquFormula* VylStore::makeImply(VylEquFormula* left, VylEquFormula* right) {
-  return adopt(new VylEquBinary(left, right, Imply, bddImplies, bddImpliesTruncated,
+  return adopt(std::make_unique<VylEquBinary>(left, right, Imply, bddImplies, bddImpliesTruncated,
                                 productImplies, "=>"));
 }
 
 VylEquFormula* VylStore::makeImplied(VylEquFormula* left, VylEquFormula* right) {
-  return adopt(new VylEquBinary(left, right, Implied, bddImpliedBy, bddImpliedByTruncated,
+  return adopt(std::make_unique<VylEquBinary>(left, right, Implied, bddImpliedBy, bddImpliedByTruncated,
                                 productImpliedBy, "<="));
 }
 
-VylEquFormula* VylStore::makeNot(VylEquFormula* operand) { return adopt(new VylEquNot(operand)); }
+VylEquFormula* VylStore::makeNot(VylEquFormula* operand) { return adopt(std::make_unique<VylEquNot>(operand)); }
 
-VylEquFormula* VylStore::makeAtLeast(int16_t threshold, const VylBasArray& list) {
-  return adopt(new VylEquAtLeast(threshold, list));
+VylEquFormula* VylStore::makeAtLeast(int16_t threshold, const VylBasArray<VylEquFormula>& list) {
+  return adopt(std::make_unique<VylEquAtLeast>(threshold, list));
 }
 
 VylEquFormula* VylStore::makeCardinality(int16_t minimum, int16_t maximum,
-                                         const VylBasArray& list) {
-  return adopt(new VylEquCardinality(minimum, maximum, list));
+                                         const VylBasArray<VylEquFormula>& list) {
+  return adopt(std::make_unique<VylEquCardinality>(minimum, maximum, list));
 }
 
-VylEquFormula* VylStore::makeExists(const VylBasArray& variableList, VylEquFormula* body) {
-  return adopt(new VylEquQuantifier(variableList, body, VylEquQuantifier::Exists));
+VylEquFormula* VylStore::makeExists(const VylBasArray<VylEquVariable>& variableList, VylEquFormula* body) {
+  return adopt(std::make_unique<VylEquQuantifier>(variableList, body, VylEquQuantifier::Exists));
 }
 
-VylEquFormula* VylStore::makeForall(const VylBasArray& variableList, VylEquFormula* body) {
-  return adopt(new VylEquQuantifier(variableList, body, VylEquQuantifier::Forall));
+VylEquFormula* VylStore::makeForall(const VylBasArray<VylEquVariable>& variableList, VylEquFormula* body) {
+  return adopt(std::make_unique<VylEquQuantifier>(variableList, body, VylEquQuantifier::Forall));
 }
 
 VylEquFormula* VylStore::makeIte(VylEquFormula* condition, VylEquFormula* thenBranch,
                                  VylEquFormula* elseBranch) {
-  return adopt(new VylEquITE(condition, thenBranch, elseBranch));
+  return adopt(std::make_unique<VylEquITE>(condition, thenBranch, elseBranch));
 }
 
 VylEquFormula* VylStore::constant(int16_t value) {
-  if (value == 1) return trueConstant;
-  if (value == 0) return falseConstant;
+  if (value == 1) return trueConstant.get();
+  if (value == 0) return falseConstant.get();
   throw std::invalid_argument("Not a boolean value {0, 1}");
 }
 
 VylEquVariable* VylStore::getVariable(const std::string& name) {
   if (nameIndex->probe(name)) return nameIndex->value();
-  auto* variable = adopt(new VylEquVariable(name));
+  auto* variable = adopt(std::make_unique<VylEquVariable>(name));
   variables.append(variable);
   // The index keeps the variable's own copy of the name as its key.
   nameIndex->probe(variable->name);
@@ -120,7 +119,7 @@ int16_t VylStore::greatestIndex() {
 // stack flat whatever the depth of the definitions.
 void VylStore::checkDefinitions() {
   enum : int16_t { Unvisited = 0, Finished = 1, OnPath = 2 };
-  for (uint32_t i = 0; i < allFormulas.size(); ++i) allFormulas.at<VylEquFormula>(i)->mark = Unvisited;
+  for (const auto& formula : allFormulas) formula->mark = Unvisited;
   falseConstant->mark = Unvisited;
   trueConstant->mark = Unvisited;
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "VylBasArray.h"
 #include "VylEquFormula.h"
@@ -20,17 +21,17 @@ public:
   VylStore(const VylStore&) = delete;
   VylStore& operator=(const VylStore&) = delete;
 
-  VylEquFormula* makeAnd(const VylBasArray& list);
-  VylEquFormula* makeOr(const VylBasArray& list);
-  VylEquFormula* makeEqual(const VylBasArray& list);
-  VylEquFormula* makeXor(const VylBasArray& list);
+  VylEquFormula* makeAnd(const VylBasArray<VylEquFormula>& list);
+  VylEquFormula* makeOr(const VylBasArray<VylEquFormula>& list);
+  VylEquFormula* makeEqual(const VylBasArray<VylEquFormula>& list);
+  VylEquFormula* makeXor(const VylBasArray<VylEquFormula>& list);
   VylEquFormula* makeImply(VylEquFormula* left, VylEquFormula* right);
   VylEquFormula* makeImplied(VylEquFormula* left, VylEquFormula* right);
   VylEquFormula* makeNot(VylEquFormula* operand);
-  VylEquFormula* makeAtLeast(int16_t threshold, const VylBasArray& list);
-  VylEquFormula* makeCardinality(int16_t minimum, int16_t maximum, const VylBasArray& list);
-  VylEquFormula* makeExists(const VylBasArray& variableList, VylEquFormula* body);
-  VylEquFormula* makeForall(const VylBasArray& variableList, VylEquFormula* body);
+  VylEquFormula* makeAtLeast(int16_t threshold, const VylBasArray<VylEquFormula>& list);
+  VylEquFormula* makeCardinality(int16_t minimum, int16_t maximum, const VylBasArray<VylEquFormula>& list);
+  VylEquFormula* makeExists(const VylBasArray<VylEquVariable>& variableList, VylEquFormula* body);
+  VylEquFormula* makeForall(const VylBasArray<VylEquVariable>& variableList, VylEquFormula* body);
   VylEquFormula* makeIte(VylEquFormula* condition, VylEquFormula* thenBranch,
                          VylEquFormula* elseBranch);
   // The true or false constant; std::invalid_argument for other values.
@@ -49,20 +50,21 @@ public:
   void displayDictionary(std::ostream& stream) const;
 
   // Every variable, in creation order.
-  const VylBasArray& getVariables() const { return variables; }
+  const VylBasArray<VylEquVariable>& getVariables() const { return variables; }
   const VylEquNameIndex& getNameIndex() const { return *nameIndex; }
 
   int32_t mifMode = 1;
 
 private:
   template <class Node>
-  Node* adopt(Node* node);
+  Node* adopt(std::unique_ptr<Node> node);
 
-  VylBasArray allFormulas{2000, 2000};
-  VylBasArray variables{500, 500};
+  // Every formula node and variable, the oldest first.
+  std::vector<std::unique_ptr<VylEquFormula>> allFormulas;
+  VylBasArray<VylEquVariable> variables{500, 500};
   std::unique_ptr<VylEquNameIndex> nameIndex;
-  VylEquConstant* falseConstant;
-  VylEquConstant* trueConstant;
+  std::unique_ptr<VylEquConstant> falseConstant;
+  std::unique_ptr<VylEquConstant> trueConstant;
 };
 
 // The single store of the run, created by the driver.

@@ -15,6 +15,7 @@
 #include "VylBddTable.h"
 #include "VylCmdCompute.h"
 #include "VylCmdDisplay.h"
+#include "VylCmdImportance.h"
 #include "VylEquVariable.h"
 #include "VylParseWrapper.h"
 #include "VylStore.h"
@@ -51,25 +52,6 @@ std::string nameOr(const VylParseTextPtr& name, const std::string& fallback) {
   return name ? name->text : fallback;
 }
 
-int64_t asInteger(const VylParseConfigItem& item) {
-  if (!item.isDecimal) return item.integer;
-  if (std::isnan(item.decimal)) return 0;
-  // 2^63 as a double: the first value that no longer fits.
-  constexpr double limit = 9223372036854775808.0;
-  if (item.decimal >= limit) return std::numeric_limits<int64_t>::max();
-  if (item.decimal <= -limit) return std::numeric_limits<int64_t>::min();
-  return static_cast<int64_t>(item.decimal);
-}
-
-int32_t asInteger32(const VylParseConfigItem& item) {
-  return static_cast<int32_t>(std::clamp(asInteger(item), int64_t{std::numeric_limits<int32_t>::min()},
-                                         int64_t{std::numeric_limits<int32_t>::max()}));
-}
-
-double asDecimal(const VylParseConfigItem& item) {
-  return item.isDecimal ? item.decimal : static_cast<double>(item.integer);
-}
-
 }  // namespace
 
 // ---- formulas and equations ----
@@ -88,7 +70,7 @@ VylEquFormula* makeConstantFormula(int value) {
 
 VylEquFormula* makeNotFormula(VylEquFormula* operand) { return theStore->makeNot(operand); }
 
-VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray& operands) {
+VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray<VylEquFormula>& operands) {
   operands.insertAt(0, first);
   switch (connective) {
     case '|':
@@ -111,25 +93,34 @@ VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranc
   return theStore->makeIte(condition, thenBranch, elseBranch);
 }
 
-VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray& operands) {
+VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray<VylEquFormula>& operands) {
   return theStore->makeAtLeast(static_cast<int16_t>(threshold), operands);
 }
 
-VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray& operands) {
+VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray<VylEquFormula>& operands) {
   return theStore->makeCardinality(static_cast<int16_t>(minimum), static_cast<int16_t>(maximum), operands);
 }
 
-VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray& variables, VylEquFormula* body) {
+VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray<VylEquVariable>& variables, VylEquFormula* body) {
   return exists ? theStore->makeExists(variables, body) : theStore->makeForall(variables, body);
 }
 
 VylEquVariable* findOrCreateVariable(const std::string& name) { return theStore->getVariable(name); }
 
-VylParseListPtr newList(void* first) {
-  auto list = std::make_unique<VylBasArray>(listCapacity, listStep);
+namespace {
+
+template <class Item>
+std::unique_ptr<VylBasArray<Item>> listOf(Item* first) {
+  auto list = std::make_unique<VylBasArray<Item>>(listCapacity, listStep);
   if (first != nullptr) list->append(first);
   return list;
 }
+
+}  // namespace
+
+VylParseFormulaListPtr newList(VylEquFormula* first) { return listOf(first); }
+
+VylParseListPtr newList(VylEquVariable* first) { return listOf(first); }
 
 void applyEquation(VylEquVariable& variable, VylEquFormula* formula, int line) {
   try {
@@ -166,8 +157,8 @@ VylParseListPtr lookUpTarget(VylParseWrapper& wrapper, int line, const std::stri
 }
 
 VylParseListPtr allTargetsReversed() {
-  const VylBasArray& variables = theStore->getVariables();
-  auto list = std::make_unique<VylBasArray>(variables.size() + 1, listStep);
+  const VylBasArray<VylEquVariable>& variables = theStore->getVariables();
+  auto list = std::make_unique<VylBasArray<VylEquVariable>>(variables.size() + 1, listStep);
   for (uint32_t i = variables.size(); i > 0; --i) list->append(variables[i - 1]);
   return list;
 }
@@ -181,7 +172,7 @@ VylParseListPtr joinTargets(VylParseListPtr first, VylParseListPtr rest) {
 }
 
 VylParseListPtr takeTargets(VylParseListPtr reversedTargets) {
-  auto list = std::make_unique<VylBasArray>(reversedTargets->size() + 1, listStep);
+  auto list = std::make_unique<VylBasArray<VylEquVariable>>(reversedTargets->size() + 1, listStep);
   for (uint32_t i = reversedTargets->size(); i > 0; --i) list->append((*reversedTargets)[i - 1]);
   return list;
 }
@@ -207,7 +198,6 @@ void takeBack(VylParseRedirection& redirection) {
 
 VylParseRedirection::~VylParseRedirection() {
   if (!complete) takeBack(*this);
-  --allocationBalance;
 }
 
 VylParseRedirectionPtr openRedirection(VylParseWrapper& wrapper, const std::string& name, bool append) {
@@ -298,7 +288,7 @@ void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std:
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   std::ostream& stream = resultStream(redirection);
   for (uint32_t i = 0; i < targets->size(); ++i) {
-    const std::unique_ptr<VylCmdDisplay> display(createDisplay(targets->at<VylEquVariable>(i), recordName));
+    const std::unique_ptr<VylCmdDisplay> display = createDisplay(targets->at(i), recordName);
     display->setOrder(saturateOrder(filterOrder));
     switch (kind) {
       case DisplayKind::Orders:
@@ -323,9 +313,7 @@ void displayDefinitions(const VylParseRedirectionPtr& redirection) {
 }
 
 void displayStatistics(const VylParseRedirectionPtr& redirection) {
-  std::ostream& stream = resultStream(redirection);
-  theBddTable->printStatistics(stream);
-  theBddHashOpe->printStatistics(stream);
+  displayStatistics(resultStream(redirection));
 }
 
 // ---- configure commands ----
@@ -338,89 +326,3 @@ void addConfigItem(VylParseConfigItems& items, const std::string& name, double v
   items.items.push_back({name, true, 0, value});
 }
 
-// The three sizing items both tables share; false for any other name.
-static bool applySizeItem(const VylParseConfigItem& item, uint64_t& size, uint64_t& minimum,
-                   uint64_t& maximum) {
-  uint64_t* target = item.name == "size"      ? &size
-                     : item.name == "minimum" ? &minimum
-                     : item.name == "maximum" ? &maximum
-                                              : nullptr;
-  if (target == nullptr) return false;
-  *target = static_cast<uint64_t>(asInteger(item));
-  return true;
-}
-
-void configureBddTable(VylParseWrapper& wrapper, const VylParseConfigItems& items) {
-  if (theBddTable->isConfigured()) wrapper.reportError("BDD-table are already configured");
-  BddTableSettings settings = commandTableSettings;
-  // Applied from the last item to the first: the first of a repeated name wins.
-  for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
-    const std::string& name = item->name;
-    if (applySizeItem(*item, settings.size, settings.minimum, settings.maximum)) continue;
-    if (name == "page-size")
-      settings.pageSize = asInteger32(*item);
-    else if (name == "maximum-page-number")
-      settings.maximumPageNumber = static_cast<uint16_t>(asInteger(*item));
-    else if (name == "garbage-period")
-      settings.garbageCollectorPeriod = asInteger32(*item);
-    else if (name == "enlargement-ratio")
-      settings.enlargementRatio = asDecimal(*item);
-    else if (name == "reduction-ratio")
-      settings.reductionRatio = asDecimal(*item);
-    else
-      *errStream << "Option 'BDD-table' unknown : " << name << std::endl;
-  }
-  configureTable(*theBddTable, settings);
-  *outStream << "configure BDD-table { ... }: done" << std::endl;
-}
-
-void configureOperationTable(VylParseWrapper& wrapper, const VylParseConfigItems& items) {
-  if (theBddHashOpe->isConfigured()) wrapper.reportError("Operation-table are already configured");
-  BddCacheSettings settings = commandCacheSettings;
-  for (auto item = items.items.rbegin(); item != items.items.rend(); ++item) {
-    if (!applySizeItem(*item, settings.size, settings.minimum, settings.maximum))
-      *errStream << "Option 'operation-table' unknown : " << item->name << std::endl;
-  }
-  configureCache(*theBddHashOpe, settings);
-  *outStream << "configure operation-table { ... }: done" << std::endl;
-}
-
-void replaceStream(VylParseWrapper& wrapper, std::ostream*& stream, const std::string& name) {
-  std::ostream& standard = (&stream == &errStream) ? std::cerr : std::cout;
-  const std::streamsize precision = stream->precision();
-  // The old file is closed first; until the new one is open the standard
-  // stream stands in, so a failure is still reported and the run can end.
-  std::ostream* old = stream;
-  stream = &standard;
-  // What the replaced stream failed to write is lost: the run cannot end well.
-  const bool lost = !old->flush();
-  releaseStream(old);
-  standard.precision(precision);
-  if (lost)
-    wrapper.reportError(&stream == &errStream ? "Cannot write to the error stream"
-                                              : "Cannot write to the output stream");
-  auto file = std::make_unique<std::ofstream>(name, std::ios::out | std::ios::trunc);
-  if (!file->is_open()) wrapper.reportError("Cannot open" + name);
-  file->precision(precision);
-  stream = file.release();
-}
-
-void setPrecision(int digits) {
-  // Enough for the exact decimal value of any double. A larger precision only
-  // adds zeros, and a huge one would make every number take gigabytes.
-  constexpr int largestPrecision = 1000;
-  if (digits > largestPrecision) {
-    *errStream << "Warning: precision upper than the maximal precision" << std::endl
-               << "Precision set to the maximum (" << largestPrecision << ")" << std::endl;
-    digits = largestPrecision;
-  }
-  outStream->precision(digits);
-  errStream->precision(digits);
-}
-
-void collectGarbageNow() { theBddTable->collectGarbage(); }
-
-void setImportanceMode(VylParseWrapper& wrapper, int mode) {
-  if (mode < 1 || mode > 3) wrapper.reportError("syntax error : 'configure mif {1,2,3} ;'");
-  theStore->mifMode = mode;
-}

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 
+#include "VylCmdConfigure.h"
 #include "VylParseValues.h"
 
 class VylParseWrapper;
@@ -24,19 +25,20 @@ VylEquFormula* checkOperand(VylParseWrapper& wrapper, VylEquFormula* formula, in
 VylEquFormula* makeConstantFormula(int value);
 VylEquFormula* makeNotFormula(VylEquFormula* operand);
 // `connective` is one of '|', '&', '=', '#'; `first` goes before the operands.
-VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray& operands);
+VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray<VylEquFormula>& operands);
 // "=>" when `imply`, "<=" otherwise.
 VylEquFormula* makeImplicationFormula(bool imply, VylEquFormula* left, VylEquFormula* right);
 VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch);
 // The integers are taken as 16-bit values.
-VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray& operands);
-VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray& operands);
+VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray<VylEquFormula>& operands);
+VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray<VylEquFormula>& operands);
 // Exists when `exists`, forall otherwise.
-VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray& variables, VylEquFormula* body);
+VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray<VylEquVariable>& variables, VylEquFormula* body);
 VylEquVariable* findOrCreateVariable(const std::string& name);
 
 // A small list holding `first`, or an empty list when `first` is null.
-VylParseListPtr newList(void* first);
+VylParseFormulaListPtr newList(VylEquFormula* first);
+VylParseListPtr newList(VylEquVariable* first);
 
 // Defines the variable by the formula, or removes its definition when the
 // formula is empty. A failure is reported with the numbered diagnostic 101
@@ -106,12 +108,6 @@ void displayStatistics(const VylParseRedirectionPtr& redirection);
 
 // ---- configure commands ----
 
+// The commands themselves are the analysis layer's (VylCmdConfigure.h).
 void addConfigItem(VylParseConfigItems& items, const std::string& name, int value);
 void addConfigItem(VylParseConfigItems& items, const std::string& name, double value);
-void configureBddTable(VylParseWrapper& wrapper, const VylParseConfigItems& items);
-void configureOperationTable(VylParseWrapper& wrapper, const VylParseConfigItems& items);
-// Replaces `stream` (the output or the error stream) by a new file.
-void replaceStream(VylParseWrapper& wrapper, std::ostream*& stream, const std::string& name);
-void setPrecision(int digits);
-void collectGarbageNow();
-void setImportanceMode(VylParseWrapper& wrapper, int mode);

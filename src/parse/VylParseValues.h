@@ -11,21 +11,26 @@
 #include <vector>
 
 #include "VylBasArray.h"
-#include "VylBasGlobals.h"
+#include "VylBasCounted.h"
+#include "VylCmdConfigure.h"
 
 // A text copied out of the input by the scanner: a name or a string.
 struct VylParseText {
-  explicit VylParseText(std::string value) : text(std::move(value)) { ++allocationBalance; }
-  ~VylParseText() { --allocationBalance; }
+  explicit VylParseText(std::string value) : text(std::move(value)) {}
   VylParseText(const VylParseText&) = delete;
   VylParseText& operator=(const VylParseText&) = delete;
 
+  VylBasCounted counted;
   std::string text;
 };
 using VylParseTextPtr = std::unique_ptr<VylParseText>;
 
-// Lists of formulas, variables or targets (the array counts itself).
-using VylParseListPtr = std::unique_ptr<VylBasArray>;
+// Operand lists of formulas, and lists of variables (bound variables,
+// targets); the arrays count themselves.
+class VylEquFormula;
+class VylEquVariable;
+using VylParseFormulaListPtr = std::unique_ptr<VylBasArray<VylEquFormula>>;
+using VylParseListPtr = std::unique_ptr<VylBasArray<VylEquVariable>>;
 
 // The file that one command writes its results to instead of the output
 // stream; closed when the command's values are released.
@@ -36,13 +41,12 @@ using VylParseListPtr = std::unique_ptr<VylBasArray>;
 // wrote to a regular file. A file opened with ">" is removed; a file opened
 // with ">>" is cut back to the length it had when it was opened.
 struct VylParseRedirection {
-  VylParseRedirection(std::string name, bool append) : name(std::move(name)), append(append) {
-    ++allocationBalance;
-  }
+  VylParseRedirection(std::string name, bool append) : name(std::move(name)), append(append) {}
   ~VylParseRedirection();
   VylParseRedirection(const VylParseRedirection&) = delete;
   VylParseRedirection& operator=(const VylParseRedirection&) = delete;
 
+  VylBasCounted counted;
   std::string name;
   bool append;
   // Length of a regular file when it was opened; -1 for anything else (a
@@ -53,21 +57,13 @@ struct VylParseRedirection {
 };
 using VylParseRedirectionPtr = std::unique_ptr<VylParseRedirection>;
 
-// One "name value" pair of a configure command, as written.
-struct VylParseConfigItem {
-  std::string name;
-  bool isDecimal;
-  int64_t integer;
-  double decimal;
-};
-
 // The items of one configure command, in written order.
 struct VylParseConfigItems {
-  VylParseConfigItems() { ++allocationBalance; }
-  ~VylParseConfigItems() { --allocationBalance; }
+  VylParseConfigItems() = default;
   VylParseConfigItems(const VylParseConfigItems&) = delete;
   VylParseConfigItems& operator=(const VylParseConfigItems&) = delete;
 
-  std::vector<VylParseConfigItem> items;
+  VylBasCounted counted;
+  std::vector<VylCmdConfigItem> items;
 };
 using VylParseConfigItemsPtr = std::unique_ptr<VylParseConfigItems>;

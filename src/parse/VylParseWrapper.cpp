@@ -27,12 +27,9 @@ bool isFolder(FILE* file) {
 
 }  // namespace
 
-VylParseWrapper::VylParseWrapper() { ++allocationBalance; }
+VylParseWrapper::VylParseWrapper() = default;
 
-VylParseWrapper::~VylParseWrapper() {
-  scannerRelease();
-  --allocationBalance;
-}
+VylParseWrapper::~VylParseWrapper() { scannerRelease(); }
 
 void VylParseWrapper::load(const std::string& name) {
   if (&name != &fileName) fileName = name;

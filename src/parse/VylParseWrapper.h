@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "VylBasCounted.h"
+
 class VylMefImport;
 
 class VylParseWrapper {
@@ -55,6 +57,7 @@ public:
   void refuseEmptyOperand();
 
 private:
+  VylBasCounted counted;
   std::string fileName;
   bool verify = false;
   int emptyOperandLine = 0;

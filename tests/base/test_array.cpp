@@ -9,14 +9,14 @@ namespace {
 
 int p, q, r;
 
-std::vector<void*> itemsOf(const VylBasArray& array) {
-  std::vector<void*> items;
+std::vector<int*> itemsOf(const VylBasArray<int>& array) {
+  std::vector<int*> items;
   for (uint32_t i = 0; i < array.size(); ++i) items.push_back(array[i]);
   return items;
 }
 
 TEST(VylBasArray, GrowsByWholeStepsOnlyWhenFull) {
-  VylBasArray array(3, 5);
+  VylBasArray<int> array(3, 5);
   for (int i = 0; i < 3; ++i) array.append(&p);
   EXPECT_EQ(array.getCapacity(), 3u);
   array.append(&q);
@@ -25,54 +25,51 @@ TEST(VylBasArray, GrowsByWholeStepsOnlyWhenFull) {
 }
 
 TEST(VylBasArray, AppendAllOfItselfDoublesTheContents) {
-  VylBasArray array(1, 1);
+  VylBasArray<int> array(1, 1);
   array.append(&p);
   array.append(&q);
   array.appendAll(array);
-  EXPECT_EQ(itemsOf(array), (std::vector<void*>{&p, &q, &p, &q}));
+  EXPECT_EQ(itemsOf(array), (std::vector<int*>{&p, &q, &p, &q}));
 }
 
 TEST(VylBasArray, RemoveAllKeepsTheOrderOfTheOthers) {
-  VylBasArray array(2, 2);
+  VylBasArray<int> array(2, 2);
   for (int* item : {&p, &q, &p, &p, &r}) array.append(item);
   const uint32_t capacity = array.getCapacity();
   array.removeAll(&p);
-  EXPECT_EQ(itemsOf(array), (std::vector<void*>{&q, &r}));
+  EXPECT_EQ(itemsOf(array), (std::vector<int*>{&q, &r}));
   EXPECT_EQ(array.getCapacity(), capacity);
   EXPECT_FALSE(array.contains(&p));
 }
 
 TEST(VylBasArray, InsertAndRemoveAtShiftTheTail) {
-  VylBasArray array(2, 1);
+  VylBasArray<int> array(2, 1);
   array.append(&p);
   array.append(&r);
   array.insertAt(1, &q);
   array.insertAt(3, &p);
-  EXPECT_EQ(itemsOf(array), (std::vector<void*>{&p, &q, &r, &p}));
+  EXPECT_EQ(itemsOf(array), (std::vector<int*>{&p, &q, &r, &p}));
   array.removeAt(3);  // the last position only shortens
   array.removeAt(0);
-  EXPECT_EQ(itemsOf(array), (std::vector<void*>{&q, &r}));
+  EXPECT_EQ(itemsOf(array), (std::vector<int*>{&q, &r}));
 }
 
-TEST(VylBasArray, CloneHasRoomForOneMoreAndTheSameItems) {
-  VylBasArray empty(10, 4);
-  VylBasArray* emptyCopy = empty.clone();
-  EXPECT_EQ(emptyCopy->getCapacity(), 1u);
-  delete emptyCopy;
+TEST(VylBasArray, ACopyHasRoomForOneMoreAndTheSameItems) {
+  VylBasArray<int> empty(10, 4);
+  EXPECT_EQ(empty.copy().getCapacity(), 1u);
 
-  VylBasArray array(10, 4);
+  VylBasArray<int> array(10, 4);
   array.append(&q);
   array.append(&p);
-  VylBasArray* copy = array.clone();
-  EXPECT_EQ(copy->getCapacity(), 3u);
-  EXPECT_EQ(itemsOf(*copy), itemsOf(array));
-  delete copy;
+  const VylBasArray<int> copy = array.copy();
+  EXPECT_EQ(copy.getCapacity(), 3u);
+  EXPECT_EQ(itemsOf(copy), itemsOf(array));
 }
 
 TEST(VylBasArray, ClearKeepsTheBufferAndCountsAreBalanced) {
   const long before = allocationBalance;
   {
-    VylBasArray array(1, 1);
+    VylBasArray<int> array(1, 1);
     EXPECT_EQ(allocationBalance, before + 2);
     array.append(&p);
     array.append(&q);

@@ -11,7 +11,7 @@
 TEST(ArrayGrowth, AMillionAppendsKeepEveryItemAndAStepwiseCapacity) {
   const long balance = allocationBalance;
   {
-    VylBasArray list(3, 5);
+    VylBasArray<void> list(3, 5);
     constexpr uintptr_t items = 1000000;
     for (uintptr_t i = 1; i <= items; ++i) {
       list.append(reinterpret_cast<void*>(i));

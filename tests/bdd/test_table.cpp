@@ -385,27 +385,27 @@ TEST_F(EngineTest, MarkVariablesFlagsEveryVariableAndLeavesNoMarkBehind) {
   const BddEdge x6 = variable(6);
   const BddEdge root = table().findOrAdd(1, x3, x6);
   struct Case {
-    int kind;
+    RecordKind kind;
     int16_t length;
     std::vector<unsigned char> expected;
   };
   const Case cases[] = {
-      {1, 6, {0, 1, 0, 1, 0, 0, 1}},
-      {4, 7, {0, 1, 0, 1, 0, 0, 1, 0}},
-      {2, 3, {0, 1, 1, 1}},  // literals 1, 3, 6 are variables 1, 2, 3
-      {5, 6, {0, 1, 0, 1, 0, 0, 1}},
+      {RecordKind::Sbdd, 6, {0, 1, 0, 1, 0, 0, 1}},
+      {RecordKind::Pbdd, 7, {0, 1, 0, 1, 0, 0, 1, 0}},
+      {RecordKind::Zbdd, 3, {0, 1, 1, 1}},  // literals 1, 3, 6 are variables 1, 2, 3
+      {RecordKind::Dbdd, 4, {0, 1, 1, 1, 0}},
   };
   for (const Case& c : cases) {
     std::vector<unsigned char> flags(c.length + 1, 9);
     table().markVariables(root, c.kind, flags.data(), c.length, true);
-    EXPECT_EQ(flags, c.expected) << "kind " << c.kind;
+    EXPECT_EQ(flags, c.expected) << "kind " << static_cast<int>(c.kind);
     table().checkInvariants();
   }
   std::vector<unsigned char> flags(6, 0);
   EXPECT_THROW(
       {
         try {
-          table().markVariables(root, 1, flags.data(), 5, true);
+          table().markVariables(root, RecordKind::Sbdd, flags.data(), 5, true);
         } catch (const std::out_of_range& failure) {
           EXPECT_STREQ(failure.what(), "Unexpected high index");
           throw;

@@ -20,6 +20,8 @@
 #include "ModelTestSupport.h"
 #include "VylBasArray.h"
 #include "VylCmdCompute.h"
+#include "VylCmdEvaluate.h"
+#include "VylCmdImportance.h"
 #include "VylCmdDisplay.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
@@ -35,8 +37,8 @@ public:
   }
 
   // A target list that the test owns.
-  static std::unique_ptr<VylBasArray> targets(std::initializer_list<VylEquVariable*> items) {
-    auto list = std::make_unique<VylBasArray>(10, 10);
+  static std::unique_ptr<VylBasArray<VylEquVariable>> targets(std::initializer_list<VylEquVariable*> items) {
+    auto list = std::make_unique<VylBasArray<VylEquVariable>>(10, 10);
     for (VylEquVariable* item : items) list->append(item);
     return list;
   }

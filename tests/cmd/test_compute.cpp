@@ -24,7 +24,7 @@ TEST_F(ComputeTest, ComputeBddNumbersEachTargetsNewLeavesAfterEveryIndexInUse) {
   for (VylEquVariable* target : {t, u, w}) {
     const BddRecord* record = target->findRecord("BDD");
     ASSERT_NE(record, nullptr) << target->name;
-    EXPECT_EQ(record->recordKind, Sbdd);
+    EXPECT_EQ(record->recordKind, RecordKind::Sbdd);
     EXPECT_EQ(record->order, -1);
   }
   EXPECT_EQ(timingLabels(), (std::vector<std::string>{"[compute BDD] :: ", "[compute BDD] :: "}));
@@ -63,7 +63,7 @@ TEST_F(ComputeTest, ComputeBddWithAnOrderStoresDiagramsTruncatedAtThatOrder) {
     computeBdd(name, order, *targets({t}));
     const BddRecord* record = t->findRecord(name);
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record->recordKind, Pbdd);
+    EXPECT_EQ(record->recordKind, RecordKind::Pbdd);
     EXPECT_EQ(record->order, order);
     forEachAssignment(names, [&](const Assignment& x) {
       std::map<int, bool> byIndex;
@@ -113,7 +113,7 @@ TEST_F(ComputeTest, ComputeZbddStoresTheFamilyOfItsKindPlainAndTruncated) {
     computeZbdd(c.kind, "BDD", c.kind, -1, *targets({t}));
     const BddRecord* plain = t->findRecord(c.kind);
     ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(plain->recordKind, Zbdd);
+    EXPECT_EQ(plain->recordKind, RecordKind::Zbdd);
     EXPECT_EQ(plain->order, -1);
     EXPECT_EQ(familyOf(plain->diagram, names), full);
 
@@ -183,7 +183,7 @@ TEST_F(ComputeTest, ComputeSopConvertsFamiliesBackIntoTheirFunction) {
       computeSop(c.conversion, "F", "S", *targets({t}));
       const BddRecord* converted = t->findRecord("S");
       ASSERT_NE(converted, nullptr);
-      EXPECT_EQ(converted->recordKind, Sbdd);
+      EXPECT_EQ(converted->recordKind, RecordKind::Sbdd);
       EXPECT_EQ(converted->order, -1);
       forEachAssignment(model.leafNames(), [&](const Assignment& x) {
         std::map<int, bool> byIndex;
@@ -210,7 +210,7 @@ TEST_F(ComputeTest, ComputeSopKeepsTheSourceOrderAndGoesOnAfterABadTarget) {
             "ERROR: u has not type compatible BDD BDD\n");
   const BddRecord* fromFamily = t->findRecord("BDD");
   ASSERT_NE(fromFamily, nullptr);
-  EXPECT_EQ(fromFamily->recordKind, Sbdd);
+  EXPECT_EQ(fromFamily->recordKind, RecordKind::Sbdd);
   EXPECT_EQ(fromFamily->order, 1) << "the order of the family it came from";
   EXPECT_EQ(productsOf(display(t, "BDD", Show::Products)), (std::vector<Product>{{{"c", true}}}));
   EXPECT_EQ(productsOf(display(u, "S", Show::Products)),

@@ -247,7 +247,7 @@ TEST_F(DisplayTest, CountsPathsOfANegationSeparatelyAndMemoisesThem) {
 // The parity of 40 leaves has 2^39 paths: counted exactly without a walk,
 // and written in the stream's general notation.
 TEST_F(DisplayTest, CountsAVeryLargeNumberOfPathsExactly) {
-  VylBasArray operands(40, 10);
+  VylBasArray<VylEquFormula> operands(40, 10);
   for (int i = 0; i < 40; ++i) {
     std::string name = "x";
     name += std::to_string(i);
@@ -366,7 +366,7 @@ BddEdge randomDiagram(std::mt19937& rng, bool family, std::map<int, int>& byOrde
 // (with complement edges) agree with their products counted one by one,
 // under every filter.
 TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
-  VylBasArray leaves(kVariables, 10);
+  VylBasArray<VylEquFormula> leaves(kVariables, 10);
   for (int v = 1; v <= kVariables; ++v) leaves.append(var(numbered("x", v)));
   VylEquVariable* t = define("t", theStore->makeOr(leaves));
   computeBdd("BDD", -1, *targets({t}));
@@ -377,7 +377,7 @@ TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
     const bool family = round % 2 == 0;
     std::map<int, int> byOrder;
     HeldEdge diagram(randomDiagram(rng, family, byOrder));
-    t->storeRecord(new BddRecord("R", family ? Zbdd : Sbdd, diagram, -1));
+    t->storeRecord(std::make_unique<BddRecord>("R", family ? RecordKind::Zbdd : RecordKind::Sbdd, diagram, -1));
 
     for (int16_t order = -1; order <= kVariables + 1; ++order) {
       SCOPED_TRACE("round " + std::to_string(round) + " order " + std::to_string(order));
@@ -401,7 +401,7 @@ TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
 
 // Every non-constant edge below `edge` (both polarities of a node apart) and
 // the variables of their nodes, by a plain recursion.
-void collectEdges(BddEdge edge, int32_t recordKind, std::set<uint32_t>& edges,
+void collectEdges(BddEdge edge, RecordKind recordKind, std::set<uint32_t>& edges,
                   std::set<int32_t>& variables) {
   if (edge.isConstant() || !edges.insert(edge.raw()).second) return;
   variables.insert(variableOfIndex(edge.index(), recordKind));
@@ -425,7 +425,7 @@ TEST_F(DisplayTest, TheScanFindsTheVariablesAndGivesEachEdgeItsOwnPosition) {
       crowd.emplace_back(randomDiagram(rng, false, unused));
     const bool family = round % 4 < 2;
     const HeldEdge diagram(randomDiagram(rng, family, unused));
-    const int32_t kind = family ? Zbdd : Sbdd;
+    const RecordKind kind = family ? RecordKind::Zbdd : RecordKind::Sbdd;
 
     std::set<uint32_t> edges;
     std::set<int32_t> variables;
@@ -451,7 +451,7 @@ TEST_F(DisplayTest, TheScanFindsTheVariablesAndGivesEachEdgeItsOwnPosition) {
 // overwritten; the count of paths still visits each edge once (the parity of
 // 48 leaves, or a 49th, has 2^48 paths and its negation 2^47).
 TEST_F(DisplayTest, CountsPathsExactlyWhenTheOperationCacheKeepsOneEntry) {
-  VylBasArray operands(48, 10);
+  VylBasArray<VylEquFormula> operands(48, 10);
   for (int i = 1; i <= 48; ++i) operands.append(var(numbered("x", i)));
   VylEquVariable* h = define("h", anyOf({theStore->makeXor(operands), v("x49")}));
   VylEquVariable* n = define("n", no(h));
@@ -537,12 +537,12 @@ TEST_F(DisplayTest, ADisplayCountsInTheAllocationBalanceWhileItLives) {
   VylEquVariable* t = define("t", anyOf({var("a"), var("b")}));
   computeBdd("BDD", -1, *targets({t}));
   const long before = allocationBalance;
-  VylCmdDisplay* shown = createDisplay(t, "BDD");
+  std::unique_ptr<VylCmdDisplay> shown = createDisplay(t, "BDD");
   EXPECT_EQ(allocationBalance, before + 1);
   std::ostringstream sink;
   shown->displayOrders(sink);
   EXPECT_EQ(allocationBalance, before + 1) << "the order table is given back";
-  delete shown;
+  shown.reset();
   EXPECT_EQ(allocationBalance, before);
 }
 

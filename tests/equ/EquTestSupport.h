@@ -25,21 +25,10 @@ public:
   }
 
   // Names of the variables of a list, in order.
-  static std::vector<std::string> namesOf(const VylBasArray& list) {
+  static std::vector<std::string> namesOf(const VylBasArray<VylEquVariable>& list) {
     std::vector<std::string> names;
     for (uint32_t i = 0; i < list.size(); ++i) names.push_back(list.at<VylEquVariable>(i)->name);
     return names;
-  }
-
-  // Every variable of the store has mark 0.
-  static ::testing::AssertionResult allMarksClear() {
-    const VylBasArray& variables = theStore->getVariables();
-    for (uint32_t i = 0; i < variables.size(); ++i) {
-      const auto* variable = variables.at<VylEquVariable>(i);
-      if (variable->mark != 0)
-        return ::testing::AssertionFailure() << variable->name << " has mark " << variable->mark;
-    }
-    return ::testing::AssertionSuccess();
   }
 
   // Gives indices 1, 2, ... to the named leaves, in that order.

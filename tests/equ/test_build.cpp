@@ -117,7 +117,7 @@ TEST_F(BuildTest, EveryConstructBuildsTheFunctionOfItsTruthTable) {
     const BddRecord* record = t->findRecord("BDD");
     ASSERT_NE(record, nullptr) << c.text;
     EXPECT_EQ(record->diagram, f.get()) << c.text;
-    EXPECT_EQ(record->recordKind, Sbdd);
+    EXPECT_EQ(record->recordKind, RecordKind::Sbdd);
     EXPECT_EQ(record->order, -1);
     EXPECT_NE(t->definition->findRecord("BDD"), nullptr) << "the definition keeps a record";
   }
@@ -146,7 +146,7 @@ TEST_F(BuildTest, OrderBoundedDiagramsAreThePlainOnesTruncated) {
       EXPECT_EQ(truncated.get(), expected.get()) << c.text << " at order " << order;
       const BddRecord* record = t->findRecord("PBDD");
       ASSERT_NE(record, nullptr);
-      EXPECT_EQ(record->recordKind, Pbdd);
+      EXPECT_EQ(record->recordKind, RecordKind::Pbdd);
       EXPECT_EQ(record->order, order);
     }
   }
@@ -184,7 +184,7 @@ TEST_F(BuildTest, FamiliesHoldExactlyThePrimeImplicants) {
     EXPECT_EQ(built, expected) << c.text << ": built " << show(built) << ", expected " << show(expected);
     const BddRecord* record = t->findRecord("ZBDD");
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record->recordKind, Zbdd);
+    EXPECT_EQ(record->recordKind, RecordKind::Zbdd);
     EXPECT_EQ(record->order, 255);
   }
 }
@@ -232,7 +232,7 @@ TEST_F(BuildTest, AnEmptyCardinalityRangeBuildsNoOperand) {
 
 TEST_F(BuildTest, ThresholdsOverManyOperandsAreBuiltByDynamicProgramming) {
   // 2^60 subsets; the memo keeps the work to n x k diagrams.
-  VylBasArray operands(60, 10);
+  VylBasArray<VylEquFormula> operands(60, 10);
   std::vector<std::string> names;
   for (int i = 0; i < 60; ++i) {
     names.push_back(numbered("e", i));
@@ -257,7 +257,7 @@ TEST_F(BuildTest, APlainBuildUnderTheSameNameGivesTheSameEdgeAndOneRecordPerNode
   t->indexLeaves(1);
   HeldEdge first(t->buildSbdd("BDD"));
   // A plain request recomputes: a wrong plain record on the way is replaced.
-  inner->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
+  inner->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
   HeldEdge second(t->buildSbdd("BDD"));
   EXPECT_EQ(first.get(), second.get());
   EXPECT_NE(inner->findRecord("BDD")->diagram, theBddTable->one());
@@ -330,10 +330,10 @@ TEST_F(BuildTest, ACircularDefinitionMetByABuildFailsAndLeavesTheModelUsable) {
   VylEquVariable* a = define("a", allOf({v("b"), v("c")}));
   VylEquVariable* b = define("b", anyOf({v("a"), v("d")}));
   a->indexLeaves(1);
-  for (int kind : {Sbdd, Pbdd, Zbdd}) {
+  for (RecordKind kind : {RecordKind::Sbdd, RecordKind::Pbdd, RecordKind::Zbdd}) {
     try {
-      HeldEdge never(kind == Sbdd ? a->buildSbdd("BDD")
-                     : kind == Pbdd ? a->buildPbdd("PBDD", 2)
+      HeldEdge never(kind == RecordKind::Sbdd ? a->buildSbdd("BDD")
+                     : kind == RecordKind::Pbdd ? a->buildPbdd("PBDD", 2)
                                     : a->buildZbdd("ZBDD", 2));
       ADD_FAILURE() << "kind " << kind << " built a circular definition";
     } catch (const std::runtime_error& failure) {

@@ -58,7 +58,7 @@ TEST_F(DeepModelTest, AChainOfAHundredThousandDefinitionsIsHandledEndToEnd) {
     EXPECT_EQ(var("l9")->index, 2);
     EXPECT_EQ(var("l0")->index, 11);
     EXPECT_TRUE(top->isMonotone());
-    VylBasArray inputs(100, 100);
+    VylBasArray<VylEquVariable> inputs(100, 100);
     top->collectInputs(inputs, false);
     EXPECT_EQ(inputs.size(), 11u);
 

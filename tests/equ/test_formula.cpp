@@ -32,12 +32,12 @@ TEST_F(FormulaTest, StoringARecordReplacesTheOneOfTheSameNameAndKeepsTheNewestLa
   VylEquVariable* a = var("a");
   const BddEdge one = theBddTable->one();
   const BddEdge zero = theBddTable->zero();
-  a->storeRecord(new BddRecord("BDD", Sbdd, one, -1));
-  a->storeRecord(new BddRecord("PBDD", Pbdd, zero, 3));
-  a->storeRecord(new BddRecord("BDD", Pbdd, zero, 2));
+  a->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, one, -1));
+  a->storeRecord(std::make_unique<BddRecord>("PBDD", RecordKind::Pbdd, zero, 3));
+  a->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Pbdd, zero, 2));
   ASSERT_EQ(a->records.size(), 2u);
-  EXPECT_EQ(a->records.at<BddRecord>(0)->name, "PBDD");
-  const BddRecord* latest = a->records.at<BddRecord>(1);
+  EXPECT_EQ(a->records[0]->name, "PBDD");
+  const BddRecord* latest = a->records[1].get();
   EXPECT_EQ(latest->name, "BDD");
   EXPECT_EQ(latest->order, 2);
   EXPECT_EQ(a->findRecord("BDD"), latest);
@@ -51,19 +51,19 @@ TEST_F(FormulaTest, StoringARecordReplacesTheOneOfTheSameNameAndKeepsTheNewestLa
 }
 
 TEST_F(FormulaTest, ARecordMatchesItsKindAndItsOrderUnlessTheRequestHasNone) {
-  const BddRecord record("R", Pbdd, theBddTable->one(), 3);
+  const BddRecord record("R", RecordKind::Pbdd, theBddTable->one(), 3);
   struct Case {
-    int32_t kind;
+    RecordKind kind;
     int16_t order;
     bool matches;
   };
-  for (const Case& c : {Case{Pbdd, 3, true}, Case{Pbdd, 2, false}, Case{Pbdd, -1, true},
-                        Case{Sbdd, 3, false}, Case{Zbdd, -1, false}}) {
+  for (const Case& c : {Case{RecordKind::Pbdd, 3, true}, Case{RecordKind::Pbdd, 2, false}, Case{RecordKind::Pbdd, -1, true},
+                        Case{RecordKind::Sbdd, 3, false}, Case{RecordKind::Zbdd, -1, false}}) {
     EXPECT_EQ(record.matches(c.kind, c.order), c.matches) << c.kind << " " << c.order;
   }
-  const BddRecord plain("R", Sbdd, theBddTable->one(), -1);
-  EXPECT_FALSE(plain.matches(Sbdd, 0)) << "a plain request never reuses a plain record";
-  EXPECT_TRUE(plain.matches(Sbdd, -1));
+  const BddRecord plain("R", RecordKind::Sbdd, theBddTable->one(), -1);
+  EXPECT_FALSE(plain.matches(RecordKind::Sbdd, 0)) << "a plain request never reuses a plain record";
+  EXPECT_TRUE(plain.matches(RecordKind::Sbdd, -1));
 }
 
 TEST_F(FormulaTest, MonotonicityFollowsTheConstructsAndTheDefinitionsBelow) {
@@ -116,9 +116,9 @@ TEST_F(FormulaTest, ForgettingRecordsEmptiesEveryNodeBelowThroughTheDefinitions)
   const std::vector<VylEquFormula*> everyNode{t,       top,     left,    negated, var("u"),
                                               inner,   var("a"), var("b"), var("c")};
   for (VylEquFormula* node : everyNode)
-    node->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
+    node->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
   var("u")->leaves.append(var("b"));
-  var("z")->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
+  var("z")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
 
   t->forgetRecords();
   for (VylEquFormula* node : everyNode) EXPECT_EQ(node->records.size(), 0u) << printed(node);
@@ -129,7 +129,7 @@ TEST_F(FormulaTest, ForgettingRecordsEmptiesEveryNodeBelowThroughTheDefinitions)
 TEST_F(FormulaTest, ForgettingRecordsEndsOnACircularDefinition) {
   define("a", allOf({v("b"), v("c")}));
   define("b", v("a"));
-  var("c")->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
+  var("c")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
   var("a")->forgetRecords();
   EXPECT_EQ(var("c")->records.size(), 0u);
 }

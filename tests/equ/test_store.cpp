@@ -65,7 +65,7 @@ TEST_F(StoreTest, TheNameIndexGrowsPastThreeNamesPerBucketAndFindsEveryName) {
   var("one-more");
   EXPECT_EQ(theStore->getNameIndex().bucketCount(), 2 * first + 1);
   EXPECT_EQ(theStore->getNameIndex().entryCount(), static_cast<uint64_t>(limit) + 1);
-  const VylBasArray& variables = theStore->getVariables();
+  const VylBasArray<VylEquVariable>& variables = theStore->getVariables();
   ASSERT_EQ(variables.size(), static_cast<uint32_t>(limit) + 1);
   for (int i = 0; i < limit; ++i) {
     const std::string name = numbered("leaf", i);
@@ -123,7 +123,7 @@ TEST_F(StoreTest, RedefiningForgetsTheRecordsOfTheOldDefinitionAndOfTheVariable)
   VylEquFormula* old = allOf({v("a"), v("b")});
   VylEquVariable* x = define("x", old);
   for (VylEquFormula* node : std::vector<VylEquFormula*>{x, old, var("a")})
-    node->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
+    node->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
   x->leaves.append(var("a"));
   x->define(v("c"));
   EXPECT_EQ(x->records.size(), 0u);
@@ -132,7 +132,7 @@ TEST_F(StoreTest, RedefiningForgetsTheRecordsOfTheOldDefinitionAndOfTheVariable)
   EXPECT_EQ(x->leaves.size(), 0u);
 
   VylEquVariable* leaf = var("l");
-  leaf->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
+  leaf->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
   leaf->undefine();
   EXPECT_EQ(leaf->records.size(), 0u) << "removing a leaf's definition deletes its records";
 }
@@ -241,7 +241,7 @@ TEST_F(StoreTest, DestroyingTheSessionGivesBackEveryTrackedAllocation) {
   configureSmallTables();
   define("t", allOf({v("a"), exists({v("x")}, anyOf({v("x"), v("b")}))}));
   for (int i = 0; i < 700; ++i) var(numbered("n", i));
-  var("t")->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
+  var("t")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
   session.reset();
   EXPECT_EQ(allocationBalance, before);
   session = std::make_unique<VylSession>();

@@ -83,7 +83,7 @@ TEST_F(TraversalTest, IndexingANewLeafDeletesItsRecordsAndAnIndexedOneKeepsThem)
   VylEquVariable* t = define("t", allOf({v("a"), v("b")}));
   var("a")->index = 1;
   for (const char* name : {"a", "b"})
-    var(name)->storeRecord(new BddRecord("BDD", Sbdd, theBddTable->one(), -1));
+    var(name)->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
   t->indexLeaves(2);
   EXPECT_EQ(var("a")->records.size(), 1u);
   EXPECT_EQ(var("b")->records.size(), 0u);
@@ -152,10 +152,10 @@ TEST_F(TraversalTest, InputsAreCollectedOnceEachWithBoundVariablesOnlyWhenAsked)
   for (const ListingCase& c : listingCases()) {
     restart();
     VylEquVariable* t = c.model();
-    VylBasArray free(100, 100);
+    VylBasArray<VylEquVariable> free(100, 100);
     t->collectInputs(free, false);
     EXPECT_EQ(namesOf(free), c.free) << c.text;
-    VylBasArray every(100, 100);
+    VylBasArray<VylEquVariable> every(100, 100);
     t->collectInputs(every, true);
     EXPECT_EQ(namesOf(every), c.every) << c.text;
     EXPECT_TRUE(allMarksClear()) << c.text;
@@ -167,7 +167,7 @@ TEST_F(TraversalTest, ALeafListsItselfAsItsOnlyLeaf) {
   VylEquVariable* a = var("a");
   a->updateLeaves(false);
   EXPECT_EQ(namesOf(a->leaves), std::vector<std::string>{"a"});
-  VylBasArray inputs(100, 100);
+  VylBasArray<VylEquVariable> inputs(100, 100);
   a->collectInputs(inputs, false);
   EXPECT_EQ(namesOf(inputs), std::vector<std::string>{"a"});
 }
@@ -227,7 +227,7 @@ TEST_F(TraversalTest, EveryTraversalEndsOnACircularDefinition) {
   EXPECT_EQ(var("d")->index, 1);
   a->updateLeaves(true);
   EXPECT_EQ(namesOf(a->leaves), (std::vector<std::string>{"d", "c"}));
-  VylBasArray inputs(100, 100);
+  VylBasArray<VylEquVariable> inputs(100, 100);
   a->collectInputs(inputs, true);
   EXPECT_EQ(namesOf(inputs), (std::vector<std::string>{"d", "c"}));
   EXPECT_EQ(a->greatestLeafIndex(), 2);

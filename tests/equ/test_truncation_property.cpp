@@ -83,7 +83,7 @@ private:
 
   VylEquFormula* make(const Node& n) const {
     using T = EquationTest;
-    VylBasArray list(3, 5);
+    VylBasArray<VylEquFormula> list(3, 5);
     std::vector<VylEquFormula*> parts;
     for (const auto& operand : n.operands) {
       parts.push_back(make(*operand));

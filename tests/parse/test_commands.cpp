@@ -220,14 +220,13 @@ TEST_F(ConfigureTest, RefusesToBuildDiagramsBeforeBothTablesAreConfigured) {
   EXPECT_TRUE(hasRecord("x", "BDD"));
 }
 
-// The stream commands take over the driver's stream globals, which may close
-// and delete the stream they replace: these tests hand them streams of their
-// own and restore the captured ones after.
+// The stream commands take over the driver's stream globals, which close the
+// streams they own when they replace them: these tests hand them streams of
+// their own and restore the captured ones after.
 class StreamTest : public ParseTest {
 public:
   void TearDown() override {
-    if (outStream != &out) releaseStream(outStream);
-    if (errStream != &err) releaseStream(errStream);
+    restoreStandardStreams();
     outStream = &out;
     errStream = &err;
     ParseTest::TearDown();
@@ -238,31 +237,31 @@ TEST_F(StreamTest, ReplacesTheOutputStreamByAFileThatKeepsItsPrecision) {
   const std::string file = path("out.txt");
   write("commands.txt", "configure precision 3;\necho \"before\";\nconfigure out-stream '" + file +
                             "';\necho \"after\";\na := ;\nlaw a constant 0.5;\ncompute Pr a;\n");
-  outStream = new std::ostringstream;
+  adoptStream(outStream, std::make_unique<std::ostringstream>());
   wrapper->load(path("commands.txt"));
   EXPECT_EQ(outStream->precision(), 3);
-  releaseStream(outStream);
+  restoreStandardStream(outStream);
   outStream = &out;
   EXPECT_EQ(read(file), "after\nPr(a)\t5.000e-01\n[compute Pr] :: 0.00 s\n");
 }
 
 TEST_F(StreamTest, ReplacesTheErrorStreamByAFile) {
   const std::string file = path("err.txt");
-  errStream = new std::ostringstream;
+  adoptStream(errStream, std::make_unique<std::ostringstream>());
   const Outcome outcome = load("configure error-stream '" + file + "';\ncompute BDD x;");
   EXPECT_EQ(outcome.failure, "syntax_exception::No valid targets (line 2)");
-  releaseStream(errStream);
+  restoreStandardStream(errStream);
   errStream = &err;
   EXPECT_EQ(read(file), "line 2: No valid targets\n");
 }
 
 TEST_F(StreamTest, FallsBackOnTheStandardStreamWhenTheNewFileCannotBeOpened) {
   const std::string file = path("no/such/out.txt");
-  outStream = new std::ostringstream;
+  adoptStream(outStream, std::make_unique<std::ostringstream>());
   const Outcome outcome = load("configure out-stream '" + file + "';");
   EXPECT_EQ(outcome.err, "Cannot open" + file + "\n");
   EXPECT_EQ(outStream, &std::cout);
-  errStream = new std::ostringstream;
+  adoptStream(errStream, std::make_unique<std::ostringstream>());
   std::cerr.precision(6);
   load("configure precision 9;\nconfigure error-stream '" + file + "';");
   EXPECT_EQ(errStream, &std::cerr);

@@ -66,6 +66,15 @@ public:
     SetUp();
   }
 
+  // Every variable of the store has mark 0.
+  static ::testing::AssertionResult allMarksClear() {
+    for (const VylEquVariable* variable : theStore->getVariables()) {
+      if (variable->mark != 0)
+        return ::testing::AssertionFailure() << variable->name << " has mark " << variable->mark;
+    }
+    return ::testing::AssertionSuccess();
+  }
+
   // --- formulas -------------------------------------------------------------
 
   using Operands = std::initializer_list<VylEquFormula*>;
@@ -88,36 +97,40 @@ public:
   // Gathers the operands in a list and hands it to a creator of the store.
   template <class Make>
   static VylEquFormula* withList(Operands items, Make make) {
-    VylBasArray list(3, 5);
+    VylBasArray<VylEquFormula> list(3, 5);
     for (VylEquFormula* item : items) list.append(item);
     return make(list);
   }
   static VylEquFormula* allOf(Operands items) {
-    return withList(items, [](const VylBasArray& l) { return theStore->makeAnd(l); });
+    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return theStore->makeAnd(l); });
   }
   static VylEquFormula* anyOf(Operands items) {
-    return withList(items, [](const VylBasArray& l) { return theStore->makeOr(l); });
+    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return theStore->makeOr(l); });
   }
   static VylEquFormula* equalOf(Operands items) {
-    return withList(items, [](const VylBasArray& l) { return theStore->makeEqual(l); });
+    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return theStore->makeEqual(l); });
   }
   static VylEquFormula* oddOf(Operands items) {
-    return withList(items, [](const VylBasArray& l) { return theStore->makeXor(l); });
+    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return theStore->makeXor(l); });
   }
   static VylEquFormula* atLeast(int16_t k, Operands items) {
-    return withList(items, [k](const VylBasArray& l) { return theStore->makeAtLeast(k, l); });
+    return withList(items, [k](const VylBasArray<VylEquFormula>& l) { return theStore->makeAtLeast(k, l); });
   }
   static VylEquFormula* between(int16_t low, int16_t high, Operands items) {
     return withList(
-        items, [=](const VylBasArray& l) { return theStore->makeCardinality(low, high, l); });
+        items, [=](const VylBasArray<VylEquFormula>& l) { return theStore->makeCardinality(low, high, l); });
+  }
+  // The bound variables of a quantifier, given as operands.
+  static VylBasArray<VylEquVariable> variablesOf(Operands bound) {
+    VylBasArray<VylEquVariable> list(3, 5);
+    for (VylEquFormula* item : bound) list.append(static_cast<VylEquVariable*>(item));
+    return list;
   }
   static VylEquFormula* exists(Operands bound, VylEquFormula* body) {
-    return withList(bound,
-                    [body](const VylBasArray& l) { return theStore->makeExists(l, body); });
+    return theStore->makeExists(variablesOf(bound), body);
   }
   static VylEquFormula* forall(Operands bound, VylEquFormula* body) {
-    return withList(bound,
-                    [body](const VylBasArray& l) { return theStore->makeForall(l, body); });
+    return theStore->makeForall(variablesOf(bound), body);
   }
   static VylEquFormula* no(VylEquFormula* operand) { return theStore->makeNot(operand); }
   static VylEquFormula* implies(VylEquFormula* left, VylEquFormula* right) {

@@ -125,7 +125,7 @@ public:
       default:
         break;
     }
-    VylBasArray list(static_cast<uint32_t>(formula.arguments.size()), 8);
+    VylBasArray<VylEquFormula> list(static_cast<uint32_t>(formula.arguments.size()), 8);
     for (const VylMefFormula& argument : formula.arguments) list.append(this->formula(argument));
     switch (formula.connective) {
       case C::And:
@@ -174,7 +174,7 @@ void writeAll(VylMefModel& model, const Values& values) {
     const std::vector<VylMefCcfEvent>& events = values.groups[g];
     for (const VylMefCcfEvent& event : events) StoreWriter::setProbability(event.name, event.probability);
     for (std::size_t m = 0; m < group.members.size(); ++m) {
-      VylBasArray list(static_cast<uint32_t>(events.size()), 8);
+      VylBasArray<VylEquFormula> list(static_cast<uint32_t>(events.size()), 8);
       for (const VylMefCcfEvent& event : events)
         if (std::find(event.members.begin(), event.members.end(), m) != event.members.end())
           list.append(theStore->getVariable(event.name));

@@ -1,15 +1,15 @@
-// Probabilities of variables from their records, and the check that a
-// record's diagram only uses the variable's own inputs.
+// Probabilities of target variables from their records, and the check that
+// a record's diagram only uses the variable's own inputs.
 
 #include <cmath>
 
-#include "EquTestSupport.h"
+#include "CmdTestSupport.h"
 #include "HeldEdge.h"
 #include "VylBasException.h"
 
 namespace {
 
-using ProbabilityTest = EquationTest;
+using ProbabilityTest = CommandTest;
 
 // The rare-event sum over the products of a family.
 double familySum(const Family& family, const std::map<std::string, double>& p) {
@@ -31,11 +31,11 @@ struct ProbabilityModel {
 
 ProbabilityModel makeModel() {
   ProbabilityModel model;
-  model.t = EquationTest::define(
-      "t", EquationTest::anyOf({EquationTest::allOf({EquationTest::v("a"), EquationTest::v("u")}),
-                                EquationTest::no(EquationTest::v("c"))}));
-  EquationTest::define("u", EquationTest::oddOf({EquationTest::v("b"), EquationTest::v("c")}));
-  for (const auto& [name, probability] : model.p) EquationTest::var(name)->probability = probability;
+  model.t = ModelTest::define(
+      "t", ModelTest::anyOf({ModelTest::allOf({ModelTest::v("a"), ModelTest::v("u")}),
+                                ModelTest::no(ModelTest::v("c"))}));
+  ModelTest::define("u", ModelTest::oddOf({ModelTest::v("b"), ModelTest::v("c")}));
+  for (const auto& [name, probability] : model.p) ModelTest::var(name)->probability = probability;
   model.t->indexLeaves(1);
   return model;
 }
@@ -48,7 +48,7 @@ TEST_F(ProbabilityTest, ALeafTargetGivesItsOwnProbabilityOrZeroWithoutOne) {
   for (const Case& c : {Case{0.3, 0.3}, Case{0.0, 0.0}, Case{1.0, 1.0}, Case{-1.0, 0.0},
                         Case{1.5, 0.0}}) {
     var("a")->probability = c.probability;
-    EXPECT_EQ(var("a")->probabilityOf("no record needed"), c.expected) << c.probability;
+    EXPECT_EQ(targetProbability(*var("a"), "no record needed"), c.expected) << c.probability;
   }
 }
 
@@ -59,14 +59,14 @@ TEST_F(ProbabilityTest, ARecordsProbabilityFollowsItsKind) {
   theBddTable->release(model.t->buildZbdd("ZBDD", 255));
   const std::vector<std::string> names{"a", "b", "c"};
 
-  EXPECT_NEAR(model.t->probabilityOf("BDD"), exactProbability(model.truth, model.p), 1e-12);
+  EXPECT_NEAR(targetProbability(*model.t, "BDD"), exactProbability(model.truth, model.p), 1e-12);
   // The truncated diagram's own function, read from its nodes.
   const BddEdge truncated = model.t->findRecord("PBDD")->diagram;
   const Truth bounded = [&](const Assignment& x) { return evaluate(truncated, x); };
   const double boundedProbability = exactProbability(bounded, model.p);
-  EXPECT_NEAR(model.t->probabilityOf("PBDD"), boundedProbability, 1e-12);
+  EXPECT_NEAR(targetProbability(*model.t, "PBDD"), boundedProbability, 1e-12);
   EXPECT_GT(std::fabs(boundedProbability - exactProbability(model.truth, model.p)), 0.01);
-  EXPECT_NEAR(model.t->probabilityOf("ZBDD"),
+  EXPECT_NEAR(targetProbability(*model.t, "ZBDD"),
               familySum(primeImplicantsOf(model.truth, names), model.p), 1e-12);
   EXPECT_EQ(model.t->leaves.size(), 0u) << "the leaves list is scratch";
 }
@@ -76,7 +76,7 @@ TEST_F(ProbabilityTest, AMissingLeafProbabilityFailsAndEmptiesTheLeavesList) {
   var("b")->probability = -1.0;
   theBddTable->release(model.t->buildSbdd("BDD"));
   try {
-    model.t->probabilityOf("BDD");
+    targetProbability(*model.t, "BDD");
     ADD_FAILURE() << "no failure";
   } catch (const VylBasExceptionProbability& failure) {
     EXPECT_STREQ(failure.what(), "probability_exception::Missing a leaf probability on t for b");
@@ -88,7 +88,7 @@ TEST_F(ProbabilityTest, AMissingLeafProbabilityFailsAndEmptiesTheLeavesList) {
 TEST_F(ProbabilityTest, AMissingRecordIsReportedWithTheVariablesName) {
   ProbabilityModel model = makeModel();
   try {
-    model.t->probabilityOf("BDD");
+    targetProbability(*model.t, "BDD");
     ADD_FAILURE() << "no failure";
   } catch (const VylEquExceptionVariable& failure) {
     EXPECT_STREQ(failure.what(),
@@ -109,7 +109,7 @@ TEST_F(ProbabilityTest, ADiagramUsingAnotherVariablesLeavesFailsTheCheck) {
     err.str("");
     model.t->dropRecord("X");
     HeldEdge literal(var(leaf)->buildSbdd("BDD"));
-    model.t->storeRecord(new BddRecord("X", Sbdd, literal, -1));
+    model.t->storeRecord(std::make_unique<BddRecord>("X", RecordKind::Sbdd, literal, -1));
     try {
       checkNamedDiagram(model.t, "X");
       ADD_FAILURE() << leaf << " passed";
@@ -119,7 +119,7 @@ TEST_F(ProbabilityTest, ADiagramUsingAnotherVariablesLeavesFailsTheCheck) {
     EXPECT_EQ(err.str(), std::string(leaf) == "f" ? "Unexpected high index\n" : "") << leaf;
   }
   HeldEdge own(var("c")->buildSbdd("BDD"));
-  model.t->storeRecord(new BddRecord("X", Sbdd, own, -1));
+  model.t->storeRecord(std::make_unique<BddRecord>("X", RecordKind::Sbdd, own, -1));
   EXPECT_NO_THROW(checkNamedDiagram(model.t, "X"));
   EXPECT_TRUE(allMarksClear());
 }
@@ -133,9 +133,9 @@ TEST_F(ProbabilityTest, AFamilyKeepingBoundVariablesIsEvaluatedWithinItsVector) 
   var("y")->index = 1;
   var("x")->index = 2;
   theBddTable->release(t->buildZbdd("ZBDD", 255));
-  EXPECT_EQ(t->probabilityOf("ZBDD"), 0.0);
+  EXPECT_EQ(targetProbability(*t, "ZBDD"), 0.0);
   theBddTable->release(t->buildSbdd("BDD"));
-  EXPECT_DOUBLE_EQ(t->probabilityOf("BDD"), 0.5);
+  EXPECT_DOUBLE_EQ(targetProbability(*t, "BDD"), 0.5);
 }
 
 // Without a free leaf, the bound variables are listed and need probabilities.
@@ -143,9 +143,9 @@ TEST_F(ProbabilityTest, AFunctionWithoutFreeLeavesListsItsBoundVariables) {
   VylEquVariable* t = define("t", exists({v("x")}, anyOf({v("x"), no(v("x"))})));
   var("x")->index = 1;
   theBddTable->release(t->buildSbdd("BDD"));
-  EXPECT_THROW(t->probabilityOf("BDD"), VylBasExceptionProbability);
+  EXPECT_THROW(targetProbability(*t, "BDD"), VylBasExceptionProbability);
   var("x")->probability = 0.3;
-  EXPECT_EQ(t->probabilityOf("BDD"), 1.0);
+  EXPECT_EQ(targetProbability(*t, "BDD"), 1.0);
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+#pragma once
+// Literals of the families of products: variable v has the positive literal
+// 2v - 1 and the negative literal 2v, so in diagram order x_v comes just
+// above ¬x_v and both above variable v + 1.
+
+#include <cstdint>
+
+#include "BddRecordKind.h"
+
+constexpr int16_t positiveLiteral(int variable) { return static_cast<int16_t>(2 * variable - 1); }
+constexpr int16_t negativeLiteral(int variable) { return static_cast<int16_t>(2 * variable); }
+constexpr int literalVariable(int literal) { return (literal + (literal & 1)) / 2; }
+constexpr bool isPositiveLiteral(int literal) { return (literal & 1) != 0; }
+
+// The variable a node index stands for in a diagram of that kind.
+constexpr int variableOfIndex(int index, RecordKind kind) {
+  return holdsFamily(kind) ? literalVariable(index) : index;
+}

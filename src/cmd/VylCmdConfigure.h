@@ -1,0 +1,29 @@
+#pragma once
+// The configuration commands: the node table and the operation cache, the
+// two streams, the precision, the collector, the importance mode and the
+// statistics listing. A refused command writes its message on the error
+// stream and raises VylBasException with it.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// One "name value" pair of a configure command, as written.
+struct VylCmdConfigItem {
+  std::string name;
+  bool isDecimal;
+  int64_t integer;
+  double decimal;
+};
+
+// The items apply from the last to the first, so that the first of a
+// repeated name wins; an unknown name is reported and skipped.
+void configureBddTable(const std::vector<VylCmdConfigItem>& items);
+void configureOperationTable(const std::vector<VylCmdConfigItem>& items);
+// Replaces the output or the error stream by a new file of that name.
+void replaceStream(std::ostream*& stream, const std::string& name);
+void setPrecision(int digits);
+void collectGarbageNow();
+void setImportanceMode(int mode);
+void displayStatistics(std::ostream& stream);

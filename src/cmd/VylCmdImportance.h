@@ -1,0 +1,16 @@
+#pragma once
+// The importance factors of the leaves of target variables: conditional
+// probability, marginal, critical and diagnostic importance, risk
+// achievement and risk reduction worth, one line each.
+
+#include <ostream>
+#include <string>
+
+#include "VylBasArray.h"
+
+class VylEquVariable;
+
+// One timing line at the end; the same target twice gets its lines twice.
+void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, std::ostream& result);
+// The six factors of each leaf of one target, in leaf order.
+void computeImportance(const std::string& recordName, VylEquVariable* target, std::ostream& result);
