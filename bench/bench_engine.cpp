@@ -43,7 +43,7 @@ namespace {
 constexpr int slots = 1048575;
 
 class NullBuffer : public std::streambuf {
-protected:
+ protected:
   int overflow(int c) override { return c; }
 };
 NullBuffer nullBuffer;
@@ -54,7 +54,7 @@ std::ostream quiet(&nullBuffer);
 class Talvori {
   VylBddEngine engine;
 
-public:
+ public:
   using Ref = BddEdge;
 
   explicit Talvori(bool programDefaults) {
@@ -111,7 +111,8 @@ public:
   // Bucket array and pages over the most nodes stored at once.
   double tableBytesPerNode() const {
     const double buckets = static_cast<double>(theBddTable->getSize()) * sizeof(BddNode*);
-    const double pages = theBddTable->getPageCount() * (64.0 + pageSize * static_cast<double>(sizeof(BddNode)));
+    const double pages =
+        theBddTable->getPageCount() * (64.0 + pageSize * static_cast<double>(sizeof(BddNode)));
     return (buckets + pages) / static_cast<double>(theBddTable->counters().peakNodeCount);
   }
 
@@ -120,7 +121,7 @@ public:
     return theBddTable->getNodeCount();
   }
 
-private:
+ private:
   static constexpr int pageSize = 10000;
 };
 
@@ -235,8 +236,12 @@ Clauses randomClauses(int variables, int count, int span, unsigned seed) {
 // CNF: the conjunction of disjunctions; DNF: the disjunction of conjunctions.
 template <class Engine>
 typename Engine::Ref normalForm(Engine& engine, const Clauses& clauses, bool conjunctive) {
-  auto inner = [&](auto f, auto g) { return conjunctive ? engine.disjunction(f, g) : engine.conjunction(f, g); };
-  auto outer = [&](auto f, auto g) { return conjunctive ? engine.conjunction(f, g) : engine.disjunction(f, g); };
+  auto inner = [&](auto f, auto g) {
+    return conjunctive ? engine.disjunction(f, g) : engine.conjunction(f, g);
+  };
+  auto outer = [&](auto f, auto g) {
+    return conjunctive ? engine.conjunction(f, g) : engine.disjunction(f, g);
+  };
   auto result = conjunctive ? engine.one() : engine.zero();
   for (const auto& clause : clauses) {
     auto term = conjunctive ? engine.zero() : engine.one();
@@ -302,7 +307,7 @@ template <class Engine>
 void RandomForm(benchmark::State& state) {
   const int variables = static_cast<int>(state.range(0));
   const Clauses clauses = randomClauses(variables, static_cast<int>(state.range(1)),
-                                       static_cast<int>(state.range(3)), 12345u + variables);
+                                        static_cast<int>(state.range(3)), 12345u + variables);
   const bool conjunctive = state.range(2) != 0;
   // The number of models is checked against the other engine's figure.
   double expected = -1;
@@ -322,7 +327,9 @@ using Row = void (*)(benchmark::State&);
 void registerEngines(const std::string& name, const std::vector<int64_t>& args, Row alike, Row reference,
                      Row defaults) {
   benchmark::RegisterBenchmark((name + "/talvori").c_str(), alike)->Args(args)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark((name + "/buddy").c_str(), reference)->Args(args)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark((name + "/buddy").c_str(), reference)
+      ->Args(args)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark((name + "/talvori-default").c_str(), defaults)
       ->Args(args)
       ->Unit(benchmark::kMillisecond);

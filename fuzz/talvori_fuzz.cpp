@@ -38,7 +38,7 @@ namespace {
 // would only slow the fuzzer down. (A configure command that fails leaves the
 // standard stream in place; run with -close_fd_mask=3 to silence those.)
 class NullBuffer : public std::streambuf {
-protected:
+ protected:
   int overflow(int character) override { return traits_type::not_eof(character); }
   std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
 };

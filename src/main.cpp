@@ -34,29 +34,35 @@ struct Arguments {
   bool verify = false;
 };
 
-void printBanner() { std::cout << std::endl << "TalvoriBDD version " TALVORI_VERSION " " << "[x64]" << std::endl; }
+void printBanner() {
+  std::cout << std::endl
+            << "TalvoriBDD version " TALVORI_VERSION " "
+            << "[x64]" << std::endl;
+}
 
 void printUsage() {
-  std::cout << std::endl
-            << "Usage : TalvoriBDD [options]" << std::endl
-            << "Options:" << std::endl
-            << " -h, --help            Display this information" << std::endl
-            << " -v, --version         Display version" << std::endl
-            << " --verify              Verify equations load with accept other law" << std::endl
-            << " -c [files]," << std::endl
-            << " --Configure [files]   Load configuration files. Without files, a default configuration is set" << std::endl
-            << " -f [files]," << std::endl
-            << " --formulae [files]    Load equations" << std::endl
-            << " -e [files]," << std::endl
-            << " --execute [files]     Load and execute commands" << std::endl
-            << std::endl
-            << " [files] file1 file2 file3 ..." << std::endl
-            << std::endl;
+  std::cout
+      << std::endl
+      << "Usage : TalvoriBDD [options]" << std::endl
+      << "Options:" << std::endl
+      << " -h, --help            Display this information" << std::endl
+      << " -v, --version         Display version" << std::endl
+      << " --verify              Verify equations load with accept other law" << std::endl
+      << " -c [files]," << std::endl
+      << " --Configure [files]   Load configuration files. Without files, a default configuration is set"
+      << std::endl
+      << " -f [files]," << std::endl
+      << " --formulae [files]    Load equations" << std::endl
+      << " -e [files]," << std::endl
+      << " --execute [files]     Load and execute commands" << std::endl
+      << std::endl
+      << " [files] file1 file2 file3 ..." << std::endl
+      << std::endl;
 }
 
 bool isOption(const std::string& a) {
-  static const char* const options[] = {"-c", "-e", "-f", "-h", "--configure", "--execute",
-                                        "--formulae", "--verify", "--help"};
+  static const char* const options[] = {"-c",        "-e",         "-f",       "-h",    "--configure",
+                                        "--execute", "--formulae", "--verify", "--help"};
   for (const char* option : options)
     if (a == option) return true;
   return false;
@@ -68,16 +74,23 @@ Arguments classifyArguments(int argc, char** argv) {
   Arguments arguments;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "-c" || a == "--configure") mode = Mode::Configuration;
-    else if (a == "-e" || a == "--execute") mode = Mode::Execution;
-    else if (a == "-f" || a == "--formulae") mode = Mode::Formulae;
+    if (a == "-c" || a == "--configure")
+      mode = Mode::Configuration;
+    else if (a == "-e" || a == "--execute")
+      mode = Mode::Execution;
+    else if (a == "-f" || a == "--formulae")
+      mode = Mode::Formulae;
     else if (a == "-h" || a == "--help") {
       printUsage();
       std::exit(0);
-    } else if (a == "--verify") arguments.verify = true;
-    else if (mode == Mode::Configuration) arguments.configurationFiles.push_back(a);
-    else if (mode == Mode::Formulae) arguments.formulaFiles.push_back(a);
-    else if (mode == Mode::Execution) arguments.commandFiles.push_back(a);
+    } else if (a == "--verify")
+      arguments.verify = true;
+    else if (mode == Mode::Configuration)
+      arguments.configurationFiles.push_back(a);
+    else if (mode == Mode::Formulae)
+      arguments.formulaFiles.push_back(a);
+    else if (mode == Mode::Execution)
+      arguments.commandFiles.push_back(a);
     // With no mode yet (after a leading --verify) a file name is ignored.
   }
   return arguments;

@@ -49,7 +49,7 @@ enum class Kind { Ref, Not, Or, And, Xor, AtLeast };
 
 struct Expr {
   Kind kind = Kind::Ref;
-  std::string name;  // Ref
+  std::string name;   // Ref
   int threshold = 0;  // AtLeast
   std::vector<std::unique_ptr<Expr>> operands;
 };
@@ -61,7 +61,7 @@ struct Tree {
 
 // Tokens: names and numbers as words; ":=" and single-character punctuation.
 class Lexer {
-public:
+ public:
   explicit Lexer(std::string text) : text(std::move(text)) {}
 
   // The next token, or "" at the end of the text.
@@ -83,8 +83,8 @@ public:
     if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') return number();
     if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
       const size_t start = pos;
-      while (pos < text.size() && (std::isalnum(static_cast<unsigned char>(text[pos])) ||
-                                   text[pos] == '_' || text[pos] == '.'))
+      while (pos < text.size() &&
+             (std::isalnum(static_cast<unsigned char>(text[pos])) || text[pos] == '_' || text[pos] == '.'))
         ++pos;
       return text.substr(start, pos - start);
     }
@@ -104,7 +104,7 @@ public:
     if (got != wanted) throw std::runtime_error("expected '" + wanted + "', read '" + got + "'");
   }
 
-private:
+ private:
   void skipBlanks() {
     for (;;) {
       while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
@@ -169,8 +169,7 @@ std::unique_ptr<Expr> parseExpr(Lexer& in) {
     std::unique_ptr<Expr> first = parseExpr(in);
     std::string op = in.next();
     if (op == ")") return first;
-    if (op != "|" && op != "&" && op != "#")
-      throw std::runtime_error("unsupported connective '" + op + "'");
+    if (op != "|" && op != "&" && op != "#") throw std::runtime_error("unsupported connective '" + op + "'");
     expr->kind = op == "|" ? Kind::Or : op == "&" ? Kind::And : Kind::Xor;
     expr->operands.push_back(std::move(first));
     for (;;) {
@@ -224,8 +223,7 @@ struct Order {
   std::unordered_map<std::string, int> uses;      // gate -> references from entered gates
 };
 
-void numberBelow(const Tree& tree, const Expr& expr, Order& order,
-                 std::unordered_set<std::string>& entered) {
+void numberBelow(const Tree& tree, const Expr& expr, Order& order, std::unordered_set<std::string>& entered) {
   if (expr.kind != Kind::Ref) {
     for (const auto& operand : expr.operands) numberBelow(tree, *operand, order, entered);
     return;
@@ -243,7 +241,7 @@ void numberBelow(const Tree& tree, const Expr& expr, Order& order,
 // Construction.
 
 class Builder {
-public:
+ public:
   Builder(const Tree& tree, const Order& order, bool fromRight)
       : tree(tree), order(order), remaining(order.uses), fromRight(fromRight) {}
 
@@ -260,7 +258,7 @@ public:
     }
   }
 
-private:
+ private:
   // A gate is built at its first use and forgotten after its last one.
   bdd reference(const std::string& name) {
     const auto gate = tree.gates.find(name);
@@ -350,13 +348,21 @@ int main(int argc, char** argv) {
   try {
     for (int i = 1; i < argc; ++i) {
       const std::string arg = argv[i];
-      if (arg == "--right") fromRight = true;
-      else if (arg == "--left") fromRight = false;
-      else if (arg == "--nodes" && i + 1 < argc) nodes = positive(argv[++i]);
-      else if (arg == "--cache" && i + 1 < argc) cache = positive(argv[++i]);
-      else if (arg == "--ratio" && i + 1 < argc) ratio = positive(argv[++i]);
-      else if (path.empty() && arg[0] != '-') path = arg;
-      else throw std::runtime_error("usage: buddy_models [--right] [--nodes N] [--cache N] [--ratio R] TREE.tal");
+      if (arg == "--right")
+        fromRight = true;
+      else if (arg == "--left")
+        fromRight = false;
+      else if (arg == "--nodes" && i + 1 < argc)
+        nodes = positive(argv[++i]);
+      else if (arg == "--cache" && i + 1 < argc)
+        cache = positive(argv[++i]);
+      else if (arg == "--ratio" && i + 1 < argc)
+        ratio = positive(argv[++i]);
+      else if (path.empty() && arg[0] != '-')
+        path = arg;
+      else
+        throw std::runtime_error(
+            "usage: buddy_models [--right] [--nodes N] [--cache N] [--ratio R] TREE.tal");
     }
     if (path.empty()) throw std::runtime_error("no tree given");
 

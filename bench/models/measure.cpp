@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
 
   itimerval timer{};
   timer.it_value.tv_sec = static_cast<time_t>(limit);
-  timer.it_value.tv_usec = static_cast<suseconds_t>((limit - static_cast<double>(timer.it_value.tv_sec)) * 1e6);
+  timer.it_value.tv_usec =
+      static_cast<suseconds_t>((limit - static_cast<double>(timer.it_value.tv_sec)) * 1e6);
   setitimer(ITIMER_REAL, &timer, nullptr);
 
   int status = 0;

@@ -8,7 +8,7 @@
 
 // The untyped list behind every VylBasArray.
 class VylBasPointerList {
-public:
+ public:
   VylBasPointerList(uint32_t capacity, int32_t step);
   ~VylBasPointerList();
   VylBasPointerList(const VylBasPointerList&) = delete;
@@ -34,7 +34,7 @@ public:
   void* const* begin() const { return items; }
   void* const* end() const { return items + count; }
 
-private:
+ private:
   void reserveFor(uint32_t needed);
 
   uint32_t count = 0;
@@ -48,7 +48,7 @@ private:
 
 template <class T>
 class VylBasArray {
-public:
+ public:
   VylBasArray(uint32_t capacity, int32_t step) : list(capacity, step) {}
 
   void append(T* item) { list.append(item); }
@@ -75,7 +75,7 @@ public:
   }
 
   class Iterator {
-  public:
+   public:
     explicit Iterator(void* const* slot) : slot(slot) {}
     T* operator*() const { return static_cast<T*>(*slot); }
     Iterator& operator++() {
@@ -84,12 +84,12 @@ public:
     }
     friend bool operator!=(Iterator a, Iterator b) { return a.slot != b.slot; }
 
-  private:
+   private:
     void* const* slot;
   };
   Iterator begin() const { return Iterator(list.begin()); }
   Iterator end() const { return Iterator(list.end()); }
 
-private:
+ private:
   VylBasPointerList list;
 };

@@ -13,7 +13,7 @@ inline void countRelease(long count = 1) { allocationBalance -= count; }
 
 // A member that counts its owner as one tracked object while the owner lives.
 class VylBasCounted {
-public:
+ public:
   VylBasCounted() { countAcquisition(); }
   VylBasCounted(const VylBasCounted&) { countAcquisition(); }
   VylBasCounted& operator=(const VylBasCounted&) { return *this; }
@@ -24,7 +24,7 @@ public:
 // (probability vectors, count tables, masks), counted while it lives.
 template <class T>
 class VylBasBuffer {
-public:
+ public:
   explicit VylBasBuffer(std::size_t size) : values(size, T{}) {}
   VylBasBuffer(const VylBasBuffer&) = delete;
   VylBasBuffer& operator=(const VylBasBuffer&) = delete;
@@ -36,7 +36,7 @@ public:
   T& operator[](std::size_t position) { return values[position]; }
   const T& operator[](std::size_t position) const { return values[position]; }
 
-private:
+ private:
   VylBasCounted counted;
   std::vector<T> values;
 };

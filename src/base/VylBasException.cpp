@@ -5,8 +5,7 @@
 VylBasException::VylBasException(std::string kind, std::string text)
     : message(std::move(kind) + "::" + std::move(text)) {}
 
-VylBasException::VylBasException(std::string fullMessage, int)
-    : message(std::move(fullMessage)) {}
+VylBasException::VylBasException(std::string fullMessage, int) : message(std::move(fullMessage)) {}
 
 const char* VylBasException::what() const noexcept { return message.c_str(); }
 

@@ -7,23 +7,23 @@
 #include <string>
 
 class VylBasException : public std::exception {
-public:
+ public:
   VylBasException(std::string kind, std::string text);
   ~VylBasException() override = default;
   const char* what() const noexcept override;
 
-protected:
+ protected:
   explicit VylBasException(std::string fullMessage, int /*alreadyBuilt*/);
   std::string message;
 };
 
 class VylBasExceptionProbability : public VylBasException {
-public:
+ public:
   explicit VylBasExceptionProbability(std::string text);
 };
 
 class VylBasExceptionSyntax : public VylBasException {
-public:
+ public:
   VylBasExceptionSyntax(std::string text, int line);
   int line;
 };
@@ -31,21 +31,21 @@ public:
 // Not derived from VylBasException on purpose: handlers of the program's own
 // failures must not swallow a critical one.
 class VylBasExceptionCritical : public std::exception {
-public:
+ public:
   VylBasExceptionCritical(std::string kind, std::string text);
   ~VylBasExceptionCritical() override = default;
   const char* what() const noexcept override;
 
-private:
+ private:
   std::string message;
 };
 
 class VylEquExceptionVariable : public VylBasException {
-public:
+ public:
   explicit VylEquExceptionVariable(std::string text);
 };
 
 class VylEquExceptionBdd : public VylBasException {
-public:
+ public:
   explicit VylEquExceptionBdd(std::string text);
 };

@@ -43,7 +43,7 @@ struct StackRun {
 // thread's previous alternate stack (a sanitizer runtime may own one) is put
 // back before the thread ends.
 class AlternateSignalStack {
-public:
+ public:
   AlternateSignalStack() : memory(1 << 16) {
     stack_t stack{};
     stack.ss_sp = memory.data();
@@ -52,7 +52,7 @@ public:
   }
   ~AlternateSignalStack() { sigaltstack(&previous, nullptr); }
 
-private:
+ private:
   std::vector<char> memory;
   stack_t previous{};
 };

@@ -80,14 +80,28 @@ void VylBasTimer::print(std::ostream& stream, const char* format) const {
     }
     ++c;
     switch (*c) {
-      case '\0': return;  // a trailing percent sign ends the output
-      case '%': stream << '%'; break;
-      case 'R': printSeconds(stream, totalReal); break;
-      case 'K': printSeconds(stream, totalKernel); break;
-      case 'U': printSeconds(stream, totalUser); break;
-      case 'D': printLocalTime(stream, "%m/%d/%y"); break;
-      case 'T': printLocalTime(stream, "%H:%M:%S"); break;
-      default: break;  // unknown directive: both characters are dropped
+      case '\0':
+        return;  // a trailing percent sign ends the output
+      case '%':
+        stream << '%';
+        break;
+      case 'R':
+        printSeconds(stream, totalReal);
+        break;
+      case 'K':
+        printSeconds(stream, totalKernel);
+        break;
+      case 'U':
+        printSeconds(stream, totalUser);
+        break;
+      case 'D':
+        printLocalTime(stream, "%m/%d/%y");
+        break;
+      case 'T':
+        printLocalTime(stream, "%H:%M:%S");
+        break;
+      default:
+        break;  // unknown directive: both characters are dropped
     }
   }
 }

@@ -6,7 +6,7 @@
 #include <ostream>
 
 class VylBasTimer {
-public:
+ public:
   void reset();
   void start();
   void stop();

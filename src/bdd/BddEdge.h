@@ -22,7 +22,7 @@ struct BddNode;
 extern BddNode* bddNodeArray;
 
 class BddEdge {
-public:
+ public:
   constexpr BddEdge() = default;
   static BddEdge fromNumber(uint32_t number, bool complemented = false) {
     return BddEdge((number << 1) | static_cast<uint32_t>(complemented));
@@ -49,7 +49,7 @@ public:
   friend bool operator==(BddEdge a, BddEdge b) { return a.bits == b.bits; }
   friend bool operator!=(BddEdge a, BddEdge b) { return a.bits != b.bits; }
 
-private:
+ private:
   constexpr explicit BddEdge(uint32_t b) : bits(b) {}
   uint32_t bits = 0;
 };

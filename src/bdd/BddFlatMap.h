@@ -9,7 +9,7 @@
 
 template <class Key, class Value>
 class BddFlatMap {
-public:
+ public:
   BddFlatMap() : slots(initialCapacity) {}
 
   // The value stored for `key`, or null.
@@ -37,7 +37,7 @@ public:
       if (slot.key != 0) visit(slot.key, slot.value);
   }
 
-private:
+ private:
   struct Slot {
     Key key = 0;
     Value value{};

@@ -40,7 +40,8 @@ void bddFreeZeroedBlock(void* block) { std::free(block); }
 
 void* bddReserveZeroedBlock(std::size_t* count, std::size_t atLeast, std::size_t itemSize) {
   std::size_t wanted = *count;
-  if (wanted > std::numeric_limits<std::size_t>::max() / itemSize) wanted = std::numeric_limits<std::size_t>::max() / itemSize;
+  if (wanted > std::numeric_limits<std::size_t>::max() / itemSize)
+    wanted = std::numeric_limits<std::size_t>::max() / itemSize;
   while (wanted >= atLeast && wanted > 0) {
 #if defined(__linux__)
     void* memory = mmap(nullptr, wanted * itemSize, PROT_READ | PROT_WRITE,

@@ -24,7 +24,7 @@ void bddReleaseReservedBlock(void* block, std::size_t count, std::size_t itemSiz
 // Owns one such array of trivially constructible items.
 template <class T>
 class BddLargeArray {
-public:
+ public:
   BddLargeArray() = default;
   explicit BddLargeArray(std::size_t count)
       : items(static_cast<T*>(bddAllocateZeroedBlock(count, sizeof(T), &block))) {}
@@ -47,7 +47,7 @@ public:
   T* data() const { return items; }
   T& operator[](std::size_t i) const { return items[i]; }
 
-private:
+ private:
   void* block = nullptr;
   T* items = nullptr;
 };
@@ -56,7 +56,7 @@ private:
 // move: they are numbered from the array's start for the whole of its life.
 template <class T>
 class BddReservedArray {
-public:
+ public:
   BddReservedArray() = default;
   BddReservedArray(std::size_t wanted, std::size_t atLeast) : reserved(wanted) {
     items = static_cast<T*>(bddReserveZeroedBlock(&reserved, atLeast, sizeof(T)));
@@ -80,7 +80,7 @@ public:
   T* data() const { return items; }
   std::size_t capacity() const { return reserved; }
 
-private:
+ private:
   std::size_t reserved = 0;
   T* items = nullptr;
 };

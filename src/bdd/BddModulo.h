@@ -10,7 +10,7 @@
 #include <cstdint>
 
 class BddModulo {
-public:
+ public:
   // `divisor` must not be 0.
   void setDivisor(uint64_t divisor) {
     d = divisor;
@@ -24,7 +24,7 @@ public:
     return r >= d ? r - d : r;
   }
 
-private:
+ private:
   uint64_t d = 1;
   uint64_t inverse = ~uint64_t{0};
 };

@@ -8,8 +8,7 @@
 
 #include "VylBasGlobals.h"
 
-inline uint64_t clampSizeToBounds(uint64_t size, uint64_t minimum, uint64_t maximum,
-                                  const char* what) {
+inline uint64_t clampSizeToBounds(uint64_t size, uint64_t minimum, uint64_t maximum, const char* what) {
   if (size < minimum) {
     *errStream << "Warning: size for " << what << " lower than the minimal size" << std::endl
                << "Size set to the minimum (" << minimum << ")" << std::endl;

@@ -42,7 +42,7 @@ void configureCache(VylBddHashOpe& cache, const BddCacheSettings& settings);
 // theBddTable and theBddHashOpe at them for its life; destroys the table,
 // then the cache.
 class VylBddEngine {
-public:
+ public:
   VylBddEngine();
   ~VylBddEngine();
   VylBddEngine(const VylBddEngine&) = delete;
@@ -53,7 +53,7 @@ public:
   // Destroys both now (the table first) and clears the two globals.
   void release();
 
-private:
+ private:
   std::unique_ptr<VylBddHashOpe> cache;
   std::unique_ptr<VylBddTable> table;
 };

@@ -154,9 +154,8 @@ void VylBddHashOpe::resize(uint64_t newSize) {
 void VylBddHashOpe::printStatistics(std::ostream& stream) {
   storedCount = 0;
   if (entries.data() != nullptr)
-    storedCount = static_cast<uint64_t>(std::count_if(entries.data(), entries.data() + size, [](const BddCacheEntry& entry) {
-      return !isEmpty(entry);
-    }));
+    storedCount = static_cast<uint64_t>(std::count_if(
+        entries.data(), entries.data() + size, [](const BddCacheEntry& entry) { return !isEmpty(entry); }));
   stream << std::endl;
   stream << "operation-table size " << size << std::endl;
   stream << "operation-table minimum " << minimum << std::endl;

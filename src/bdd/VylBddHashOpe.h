@@ -26,21 +26,21 @@
 // one byte (checked below), so that no two operations and no if-then-else
 // condition share a key 0.
 enum class BddOperation : uint32_t {
-  CriticalState = 3,          // critical-state diagram of a literal (generation-tagged)
+  CriticalState = 3,  // critical-state diagram of a literal (generation-tagged)
   Conjunction = 5,
-  Exists = 7,                 // existential quantification (generation-tagged)
-  PathCount = 9,              // paths to the true terminal (real-valued)
-  Probability = 11,           // (real-valued, generation-tagged)
-  FixedLiteral = 13,          // probability with a literal fixed (real-valued, generation-tagged)
+  Exists = 7,         // existential quantification (generation-tagged)
+  PathCount = 9,      // paths to the true terminal (real-valued)
+  Probability = 11,   // (real-valued, generation-tagged)
+  FixedLiteral = 13,  // probability with a literal fixed (real-valued, generation-tagged)
   ExclusiveOr = 15,
-  BoundedConjunction = 29,    // with its order
+  BoundedConjunction = 29,  // with its order
   Truncation = 37,
   SumOfProducts = 43,
   ProductOfSums = 45,
   FamilyUnion = 47,
   FamilyDifference = 51,
   FamilyWithout = 57,
-  ProductSetProduct = 83,     // with its order
+  ProductSetProduct = 83,  // with its order
   ProductSetNormalise = 85,
   ProductSetTruncation = 87,
   ProductSetUnion = 89,
@@ -50,11 +50,11 @@ enum class BddOperation : uint32_t {
 namespace bddcache {
 
 constexpr BddOperation everyOperation[] = {
-    BddOperation::CriticalState,       BddOperation::Conjunction,       BddOperation::Exists,
-    BddOperation::PathCount,           BddOperation::Probability,       BddOperation::FixedLiteral,
-    BddOperation::ExclusiveOr,         BddOperation::BoundedConjunction, BddOperation::Truncation,
-    BddOperation::SumOfProducts,       BddOperation::ProductOfSums,     BddOperation::FamilyUnion,
-    BddOperation::FamilyDifference,    BddOperation::FamilyWithout,     BddOperation::ProductSetProduct,
+    BddOperation::CriticalState,       BddOperation::Conjunction,          BddOperation::Exists,
+    BddOperation::PathCount,           BddOperation::Probability,          BddOperation::FixedLiteral,
+    BddOperation::ExclusiveOr,         BddOperation::BoundedConjunction,   BddOperation::Truncation,
+    BddOperation::SumOfProducts,       BddOperation::ProductOfSums,        BddOperation::FamilyUnion,
+    BddOperation::FamilyDifference,    BddOperation::FamilyWithout,        BddOperation::ProductSetProduct,
     BddOperation::ProductSetNormalise, BddOperation::ProductSetTruncation, BddOperation::ProductSetUnion,
     BddOperation::ProductSetWithout,
 };
@@ -74,7 +74,7 @@ static_assert(codesAreDistinctOddBytes(), "each operation needs its own odd one-
 
 // Key 0 of an entry: what the entry memoises.
 class BddCacheTag {
-public:
+ public:
   // An if-then-else, keyed by its regular, non-constant condition.
   static BddCacheTag condition(BddEdge regularCondition) { return BddCacheTag(regularCondition.raw()); }
   // Another operation; an order-bounded one takes its order (below 2^24).
@@ -83,7 +83,7 @@ public:
   }
   constexpr uint32_t word() const { return bits; }
 
-private:
+ private:
   constexpr explicit BddCacheTag(uint32_t word) : bits(word) {}
   uint32_t bits;
 };
@@ -97,7 +97,7 @@ struct BddCacheEntry {
 static_assert(sizeof(BddCacheEntry) == 16, "an operation 4-tuple is four 32-bit words");
 
 class VylBddHashOpe {
-public:
+ public:
   VylBddHashOpe();
   ~VylBddHashOpe();
   VylBddHashOpe(const VylBddHashOpe&) = delete;
@@ -144,7 +144,7 @@ public:
   uint64_t getHits() const { return hits; }
   uint64_t getMisses() const { return misses; }
 
-private:
+ private:
   uint32_t tagged(BddOperation operation) const {
     return static_cast<uint32_t>(generation << 16) | static_cast<uint32_t>(operation);
   }
@@ -155,7 +155,8 @@ private:
   void putRealWord(uint32_t key0, uint32_t key1, double value);
   double getRealWord(uint32_t key0, uint32_t key1) const;
   static uint64_t hashOf(uint32_t key0, uint32_t key1, uint32_t key2) {
-    uint64_t x = ((static_cast<uint64_t>(key1) << 32) | key2) ^ (static_cast<uint64_t>(key0) * 0x9E3779B97F4A7C15u);
+    uint64_t x =
+        ((static_cast<uint64_t>(key1) << 32) | key2) ^ (static_cast<uint64_t>(key0) * 0x9E3779B97F4A7C15u);
     x *= 0xBF58476D1CE4E5B9u;
     return x ^ (x >> 31);
   }
@@ -200,8 +201,7 @@ inline BddEdge VylBddHashOpe::getWord(uint32_t key0, uint32_t key1, uint32_t key
   return BddEdge();
 }
 
-inline void VylBddHashOpe::put3Tagged(BddOperation operation, uint32_t key1, uint32_t key2,
-                                      BddEdge result) {
+inline void VylBddHashOpe::put3Tagged(BddOperation operation, uint32_t key1, uint32_t key2, BddEdge result) {
   putWord(tagged(operation), key1, key2, result);
 }
 

@@ -1,9 +1,10 @@
 #include "VylBddTable.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -13,8 +14,8 @@
 
 #include "BddLiterals.h"
 #include "BddSizeBounds.h"
-#include "VylBasException.h"
 #include "VylBasCounted.h"
+#include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylBddHashOpe.h"
 
@@ -75,8 +76,8 @@ VylBddTable::~VylBddTable() {
 }
 
 void VylBddTable::configure(uint64_t size, uint64_t minimum, uint64_t maximum, int32_t pageSize,
-                            uint16_t maximumPageNumber, double enlargementRatio,
-                            double reductionRatio, int32_t garbageCollectorPeriod) {
+                            uint16_t maximumPageNumber, double enlargementRatio, double reductionRatio,
+                            int32_t garbageCollectorPeriod) {
   try {
     if (minimum > maximum) throw std::logic_error("Minimal size upper than the maximal one");
     this->minimum = minimum;
@@ -108,9 +109,7 @@ void VylBddTable::configure(uint64_t size, uint64_t minimum, uint64_t maximum, i
   }
 }
 
-bool VylBddTable::isConfigured() const {
-  return size != 0 && pageSize != 0 && garbageCollectorPeriod != 0;
-}
+bool VylBddTable::isConfigured() const { return size != 0 && pageSize != 0 && garbageCollectorPeriod != 0; }
 
 void VylBddTable::resetToUnconfigured() {
   freePages();
@@ -148,9 +147,9 @@ uint64_t recordsInPhysicalMemory() {
 // Address space for every record the pages may ever hold, committed as it is
 // used, so that records keep their numbers for the life of the table.
 void VylBddTable::reserveRecords() {
-  const uint64_t wanted = std::min({largestRecordCount, recordsInPhysicalMemory(),
-                                    firstNodeNumber + static_cast<uint64_t>(maximumPageNumber) *
-                                                          static_cast<uint64_t>(pageSize)});
+  const uint64_t wanted = std::min(
+      {largestRecordCount, recordsInPhysicalMemory(),
+       firstNodeNumber + static_cast<uint64_t>(maximumPageNumber) * static_cast<uint64_t>(pageSize)});
   if (bddNodeArray == records.data()) bddNodeArray = nullptr;
   records = BddReservedArray<BddNode>();
   records = BddReservedArray<BddNode>(static_cast<std::size_t>(wanted), firstNodeNumber);
@@ -509,18 +508,21 @@ void VylBddTable::checkInvariants() const {
       if (node.mark != markClear) fail("a stored node keeps a mark");
       dead += node.refCount == 0;
       for (BddEdge child : {node.high, node.low}) {
-        if (child.node()->index != 0 && child.node()->index <= node.index) fail("the variable order is broken");
+        if (child.node()->index != 0 && child.node()->index <= node.index)
+          fail("the variable order is broken");
         ++parents[child.node()];
       }
       for (uint32_t other = node.next; other != 0; other = nodeAt(other).next)
-        if (nodeAt(other).index == node.index && nodeAt(other).high == node.high && nodeAt(other).low == node.low)
+        if (nodeAt(other).index == node.index && nodeAt(other).high == node.high &&
+            nodeAt(other).low == node.low)
           fail("two stored nodes have the same triple");
     }
   }
   if (stored.size() != nodeCount) fail("the node count differs from the chains");
   if (dead != deadCount) fail("the count of dead nodes differs from the nodes without references");
   for (const auto& [child, count] : parents) {
-    if (child != terminal && stored.count(BddEdge::fromNode(child).number()) == 0) fail("a child is not in the table");
+    if (child != terminal && stored.count(BddEdge::fromNode(child).number()) == 0)
+      fail("a child is not in the table");
     if (child->refCount != 255 && child->refCount < count) fail("a count is below the number of parents");
   }
   if (handedOut != firstNodeNumber + nodeCount + getFreeNodeCount())

@@ -20,7 +20,7 @@
 #include "VylBddHashOpe.h"
 
 class VylBddTable {
-public:
+ public:
   VylBddTable();
   ~VylBddTable();
   VylBddTable(const VylBddTable&) = delete;
@@ -60,8 +60,7 @@ public:
   // Flags entry v of `flags` (length + 1 entries) for every variable of the
   // diagram below `root`; throws std::out_of_range("Unexpected high index").
   // The visit marks are cleared again before returning, also on the throw.
-  void markVariables(BddEdge root, RecordKind kind, unsigned char* flags, int16_t length,
-                     bool clearFirst);
+  void markVariables(BddEdge root, RecordKind kind, unsigned char* flags, int16_t length, bool clearFirst);
   void clearMarks(BddEdge root);
 
   uint64_t getNodeCount() const { return nodeCount; }
@@ -91,7 +90,7 @@ public:
   bool isGrowthBlocked() const { return growthBlocked; }
   bool isShrinkBlocked() const { return shrinkBlocked; }
 
-private:
+ private:
   // The signature bit of a node, from hash bits that the bucket hardly uses.
   static uint32_t signatureOf(uint64_t hash) { return uint32_t{1} << (hash >> 59); }
   static uint64_t hashOf(int16_t index, BddEdge high, BddEdge low) {

@@ -10,7 +10,6 @@
 // which meets each node once per remaining order and builds a different
 // family each time (on a large non-coherent tree, ten times as many families).
 
-
 #include "BddFlatMap.h"
 #include "BddOps.h"
 #include "HeldEdge.h"

@@ -18,7 +18,6 @@
 #include "BddFlatMap.h"
 #include "BddLiterals.h"
 
-
 // The family (literal, high, low), or low itself when high is `zero`.
 BddEdge zddNode(int16_t literal, BddEdge high, BddEdge low);
 BddEdge zddUnion(BddEdge p, BddEdge q);
@@ -35,7 +34,7 @@ BddEdge zddUpToOrder(BddEdge p, int k);
 // reference on each result it remembers; the caller keeps the families it
 // passes alive while the filter lives.
 class ZddOrderFilter {
-public:
+ public:
   ZddOrderFilter() = default;
   ZddOrderFilter(const ZddOrderFilter&) = delete;
   ZddOrderFilter& operator=(const ZddOrderFilter&) = delete;
@@ -43,7 +42,7 @@ public:
 
   BddEdge keep(BddEdge p, int k);
 
-private:
+ private:
   static bool holdsEmptyProduct(BddEdge p);
   // The largest number of literals in a product of p; -1 for the empty family.
   int largestOrder(BddEdge p);

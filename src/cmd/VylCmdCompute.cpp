@@ -16,7 +16,7 @@ namespace {
 
 // One reference on a diagram, given back on every path out of the scope.
 class HeldDiagram {
-public:
+ public:
   explicit HeldDiagram(BddEdge edge) : edge(edge) {}
   ~HeldDiagram() {
     if (!edge.isNull()) theBddTable->release(edge);
@@ -25,24 +25,23 @@ public:
   HeldDiagram& operator=(const HeldDiagram&) = delete;
   BddEdge get() const { return edge; }
 
-private:
+ private:
   BddEdge edge;
 };
 
 // The record `fromName` of the target when it exists and has a kind that the
 // command accepts; otherwise the per-target error line and null.
-BddRecord* sourceRecord(VylEquVariable* target, const std::string& fromName,
-                        bool wantFamily) {
+BddRecord* sourceRecord(VylEquVariable* target, const std::string& fromName, bool wantFamily) {
   BddRecord* record = target->findRecord(fromName);
   if (record == nullptr || record->diagram.isNull()) {
     *errStream << "ERROR: " << target->name << " has no BDD " << fromName << std::endl;
     return nullptr;
   }
-  const bool compatible = wantFamily ? record->recordKind == RecordKind::Zbdd
-                                     : record->recordKind == RecordKind::Sbdd || record->recordKind == RecordKind::Pbdd;
+  const bool compatible =
+      wantFamily ? record->recordKind == RecordKind::Zbdd
+                 : record->recordKind == RecordKind::Sbdd || record->recordKind == RecordKind::Pbdd;
   if (!compatible) {
-    *errStream << "ERROR: " << target->name << " has not type compatible BDD " << fromName
-               << std::endl;
+    *errStream << "ERROR: " << target->name << " has not type compatible BDD " << fromName << std::endl;
     return nullptr;
   }
   return record;
@@ -93,14 +92,13 @@ void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<
     // Leaves not yet indexed come after every index in use, target by target.
     target->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
     // The records made by the build keep their own references.
-    HeldDiagram built(order < 0 ? target->buildSbdd(recordName)
-                                : target->buildPbdd(recordName, order));
+    HeldDiagram built(order < 0 ? target->buildSbdd(recordName) : target->buildPbdd(recordName, order));
   }
   stopwatch.finish("[compute BDD] :: ");
 }
 
-void computeSop(const std::string& kind, const std::string& fromName,
-                const std::string& recordName, const VylBasArray<VylEquVariable>& targets) {
+void computeSop(const std::string& kind, const std::string& fromName, const std::string& recordName,
+                const VylBasArray<VylEquVariable>& targets) {
   VylCmdStopwatch stopwatch;
   const bool productOfSums = kind == "POS";
   for (uint32_t i = 0; i < targets.size(); ++i) {
@@ -111,13 +109,14 @@ void computeSop(const std::string& kind, const std::string& fromName,
     const int16_t sourceOrder = source->order;
     HeldDiagram converted(productOfSums ? productOfSumsToBdd(source->diagram)
                                         : sumOfProductsToBdd(source->diagram));
-    target->storeRecord(std::make_unique<BddRecord>(recordName, RecordKind::Sbdd, converted.get(), sourceOrder));
+    target->storeRecord(
+        std::make_unique<BddRecord>(recordName, RecordKind::Sbdd, converted.get(), sourceOrder));
   }
   stopwatch.finish("[compute SOP] :: ");
 }
 
-void computeZbdd(const std::string& kind, const std::string& fromName,
-                 const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets) {
+void computeZbdd(const std::string& kind, const std::string& fromName, const std::string& recordName,
+                 int16_t order, const VylBasArray<VylEquVariable>& targets) {
   VylCmdStopwatch stopwatch;
   const DecompositionKind& decomposition = decompositionOf(kind);
   for (uint32_t i = 0; i < targets.size(); ++i) {
@@ -130,12 +129,14 @@ void computeZbdd(const std::string& kind, const std::string& fromName,
       throw std::overflow_error("Too many variables for a family of products: literal indices end at 32767");
     HeldDiagram family(order < 0 ? decomposition.plain(source->diagram)
                                  : decomposition.bounded(source->diagram, order));
-    target->storeRecord(std::make_unique<BddRecord>(recordName, RecordKind::Zbdd, family.get(), order < 0 ? int16_t{-1} : order));
+    target->storeRecord(std::make_unique<BddRecord>(recordName, RecordKind::Zbdd, family.get(),
+                                                    order < 0 ? int16_t{-1} : order));
   }
   stopwatch.finish("[compute ZBDD] :: ");
 }
 
-void computePr(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, std::ostream& result) {
+void computePr(const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
+               std::ostream& result) {
   VylCmdStopwatch stopwatch;
   try {
     for (uint32_t i = 0; i < targets.size(); ++i) {

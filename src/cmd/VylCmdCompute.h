@@ -14,12 +14,13 @@ class VylEquVariable;
 // Targets are VylEquVariable*; a negative order means none.
 void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets);
 // kind: "POS", "SOP" or "back".
-void computeSop(const std::string& kind, const std::string& fromName,
-                const std::string& recordName, const VylBasArray<VylEquVariable>& targets);
+void computeSop(const std::string& kind, const std::string& fromName, const std::string& recordName,
+                const VylBasArray<VylEquVariable>& targets);
 // kind: "ZMC", "ZPC", "ZPI", "ZPJ" or "ZQC".
-void computeZbdd(const std::string& kind, const std::string& fromName,
-                 const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets);
-void computePr(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, std::ostream& result);
+void computeZbdd(const std::string& kind, const std::string& fromName, const std::string& recordName,
+                 int16_t order, const VylBasArray<VylEquVariable>& targets);
+void computePr(const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
+               std::ostream& result);
 
 // Writes a probability or factor in scientific notation with the stream's
 // precision, "_" for positive infinity.

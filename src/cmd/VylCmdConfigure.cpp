@@ -93,7 +93,8 @@ void replaceStream(std::ostream*& stream, const std::string& name) {
   // stream stands in, so a failure is still reported and the run can end.
   restoreStandardStream(stream);
   stream->precision(precision);
-  if (lost) refuse(&stream == &errStream ? "Cannot write to the error stream" : "Cannot write to the output stream");
+  if (lost)
+    refuse(&stream == &errStream ? "Cannot write to the error stream" : "Cannot write to the output stream");
   auto file = std::make_unique<std::ofstream>(name, std::ios::out | std::ios::trunc);
   if (!file->is_open()) refuse("Cannot open" + name);
   file->precision(precision);

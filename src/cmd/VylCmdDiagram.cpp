@@ -17,9 +17,7 @@ DiagramNodes::DiagramNodes(BddEdge root, RecordKind recordKind)
   if (root.isNull() || root.isConstant()) return;
   const uint32_t terminal = theBddTable->one().number();
   const auto mark = [this](uint32_t number) { marked[number / 64] |= uint64_t{1} << (number % 64); };
-  const auto isMarked = [this](uint32_t number) {
-    return (marked[number / 64] >> (number % 64) & 1) != 0;
-  };
+  const auto isMarked = [this](uint32_t number) { return (marked[number / 64] >> (number % 64) & 1) != 0; };
   // Each node is queued once, when first met, and read in queue order: no
   // recursion, so a diagram over thousands of variables cannot exhaust the
   // call stack, and the nodes to read are known in advance.

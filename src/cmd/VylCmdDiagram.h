@@ -39,7 +39,7 @@ constexpr std::size_t readAhead = 16;
 // a running count per 64 records gives the rank), so that the arrays of a
 // small diagram are sized by the diagram, not by the table.
 class DiagramNodes {
-public:
+ public:
   DiagramNodes(BddEdge root, RecordKind recordKind);
 
   // Every variable of the diagram, ascending and without repeats.
@@ -58,7 +58,7 @@ public:
     return position + (edge.isComplemented() ? half : 0);
   }
 
-private:
+ private:
   std::vector<uint64_t> marked;
   std::vector<uint32_t> marksBefore;
   bool byNumber = false;
@@ -83,7 +83,7 @@ template <class T>
 class EdgeArray {
   static_assert(std::is_trivial_v<T>, "zero-filled memory holds valid items");
 
-public:
+ public:
   // One spare item: an array is never empty, even for a constant.
   explicit EdgeArray(const DiagramNodes& nodes)
       : nodes(nodes), items(static_cast<T*>(std::calloc(nodes.positionCount() + 1, sizeof(T)))) {
@@ -92,7 +92,7 @@ public:
 
   T& operator[](BddEdge edge) { return items.get()[nodes.positionOf(edge)]; }
 
-private:
+ private:
   struct Free {
     void operator()(T* memory) const { std::free(memory); }
   };

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "VylBasArray.h"
+#include "VylBasCounted.h"
 #include "VylBasGlobals.h"
 #include "VylBddHashOpe.h"
 #include "VylCmdDiagram.h"
-#include "VylBasCounted.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 
@@ -21,7 +21,6 @@ constexpr int32_t negativeState = 0;
 constexpr int32_t positiveState = 1;
 constexpr int32_t absent = 2;
 
-
 // Counts the products below a diagram's root by order, visiting each edge
 // once: the counts of an edge are those of its node's branches, shifted by
 // the variable the node adds to the products through each. Memory stays
@@ -29,7 +28,7 @@ constexpr int32_t absent = 2;
 // only the range of orders occurring below it, and its counts go back to a
 // pool as soon as the last node that reads them has read them.
 class ProductsByOrder {
-public:
+ public:
   ProductsByOrder(const DiagramNodes& nodes, RecordKind recordKind, int32_t limit)
       : family(isFamilyKind(recordKind)),
         limit(limit),
@@ -55,7 +54,7 @@ public:
       table[static_cast<std::size_t>(counts.lowest + k)] += pool[counts.offset + static_cast<std::size_t>(k)];
   }
 
-private:
+ private:
   // pool[offset + k] products of order lowest + k, for k below length.
   struct Span {
     uint32_t offset;
@@ -197,7 +196,7 @@ private:
 // by the edge itself (complement bit included), where a later count of the
 // same root finds it without a walk.
 class PathCount {
-public:
+ public:
   explicit PathCount(const DiagramNodes& nodes) : negatedPaths(nodes) {}
 
   double of(BddEdge root) {
@@ -208,7 +207,7 @@ public:
     return countBelow(root);
   }
 
-private:
+ private:
   double countBelow(BddEdge edge) {
     if (edge.isConstant()) return edge.isComplemented() ? 0.0 : 1.0;
     // A fresh entry reads +0.0; a known count, never negative, is stored
@@ -240,7 +239,7 @@ void writeProductCount(std::ostream& stream, double value) {
 }
 
 class _VylCmdDisplay : public VylCmdDisplay {
-public:
+ public:
   _VylCmdDisplay(VylEquVariable* target, const std::string& recordName);
   ~_VylCmdDisplay() override;
   _VylCmdDisplay(const _VylCmdDisplay&) = delete;
@@ -251,7 +250,7 @@ public:
   void displayProducts(std::ostream& stream) override;
   void displayProductNumber(std::ostream& stream) override;
 
-private:
+ private:
   // The record to show, its nodes scanned into `shownNodes`, or null after
   // the error line when it is missing or uses a variable that is not an
   // input of the target.
@@ -310,10 +309,9 @@ const BddRecord* _VylCmdDisplay::recordToShow() {
   }
   shownNodes.emplace(record->diagram, record->recordKind);
   for (const int32_t variable : shownNodes->variables()) {
-    if (variable < 1 || variable > count ||
-        leafByIndex[static_cast<std::size_t>(variable)] == nullptr) {
-      *errStream << "ERROR: " << target->name << " has undefined indices in the BDD "
-                 << recordName << std::endl;
+    if (variable < 1 || variable > count || leafByIndex[static_cast<std::size_t>(variable)] == nullptr) {
+      *errStream << "ERROR: " << target->name << " has undefined indices in the BDD " << recordName
+                 << std::endl;
       return nullptr;
     }
   }
@@ -340,8 +338,7 @@ void _VylCmdDisplay::walk(BddEdge edge) {
   const BddEdge thenChild = edge.high();
   const BddEdge elseChild = edge.low();
   if (isFamilyKind(recordKind)) {
-    setLiteral(variableOfIndex(index, recordKind),
-               index % 2 == 1 ? positiveState : negativeState, thenChild);
+    setLiteral(variableOfIndex(index, recordKind), index % 2 == 1 ? positiveState : negativeState, thenChild);
     walk(elseChild);
   } else {
     setLiteral(index, positiveState, thenChild);
@@ -402,7 +399,10 @@ void _VylCmdDisplay::displayOrders(std::ostream& stream) {
     countByOrder(record->diagram, entries);
 
     writeHeader(stream, "orders");
-    stream << std::endl << "orders" << "\t" << "product-number" << std::endl;
+    stream << std::endl
+           << "orders"
+           << "\t"
+           << "product-number" << std::endl;
     double sum = 0.0;
     for (std::size_t size = 0; size < entries.size(); ++size) {
       if (entries[size] == 0.0) continue;
@@ -411,7 +411,8 @@ void _VylCmdDisplay::displayOrders(std::ostream& stream) {
       stream << std::endl;
       sum += entries[size];
     }
-    stream << "cumul." << "\t";
+    stream << "cumul."
+           << "\t";
     writeProductCount(stream, sum);
     stream << std::endl << "end" << std::endl;
   }

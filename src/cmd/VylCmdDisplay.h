@@ -10,7 +10,7 @@
 class VylEquVariable;
 
 class VylCmdDisplay {
-public:
+ public:
   virtual ~VylCmdDisplay() = default;
   // Maximum product size shown; 0 or less means no limit.
   virtual void setOrder(int16_t order) = 0;

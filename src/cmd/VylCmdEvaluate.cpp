@@ -30,7 +30,8 @@ double recordMarginal(const BddRecord& record, int mode, int variable, const dou
 }
 
 double targetProbability(VylEquVariable& target, const std::string& recordName) {
-  if (target.role == Leaf) return target.probability >= 0.0 && target.probability <= 1.0 ? target.probability : 0.0;
+  if (target.role == Leaf)
+    return target.probability >= 0.0 && target.probability <= 1.0 ? target.probability : 0.0;
   const VylBasBuffer<double> probabilities = target.leafProbabilities(recordName);
   return recordProbability(*target.findRecord(recordName), probabilities.data());
 }

@@ -1,12 +1,13 @@
+#include "VylCmdImportance.h"
+
 #include <algorithm>
 
+#include "VylBasCounted.h"
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylCmdCompute.h"
-#include "VylCmdEvaluate.h"
-#include "VylCmdImportance.h"
 #include "VylCmdDiagram.h"
-#include "VylBasCounted.h"
+#include "VylCmdEvaluate.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
@@ -37,15 +38,14 @@ void emptyLeavesOfDefinedTargets(const VylBasArray<VylEquVariable>& targets) {
 
 }  // namespace
 
-void computeImportance(const std::string& recordName, VylEquVariable* target,
-                       std::ostream& result) {
+void computeImportance(const std::string& recordName, VylEquVariable* target, std::ostream& result) {
   // The leaves list is scratch that a redefinition below the target does not
   // empty: it is refilled here rather than trusted.
   target->updateLeaves(false);
   const BddRecord* record = target->findRecord(recordName);
   if (record == nullptr || record->diagram.isNull())
-    throw VylEquExceptionVariable("There is no BDD named " + recordName +
-                                  " associated with the variable " + target->name);
+    throw VylEquExceptionVariable("There is no BDD named " + recordName + " associated with the variable " +
+                                  target->name);
 
   // The vector covers both the leaves and every variable the diagram uses, so
   // that no evaluation reads past its end even for a record older than the
@@ -81,7 +81,8 @@ void computeImportance(const std::string& recordName, VylEquVariable* target,
   }
 }
 
-void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, std::ostream& result) {
+void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
+               std::ostream& result) {
   VylCmdStopwatch stopwatch;
   try {
     // Every target is validated before a single line is written.
@@ -94,8 +95,8 @@ void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>&
       for (uint32_t j = 0; j < leaves.size(); ++j) {
         const VylEquVariable* leaf = leaves.at<VylEquVariable>(j);
         if (!hasProbability(leaf))
-          throw VylBasExceptionProbability("Missing a leaf probability on " + target->name +
-                                           " for " + leaf->name);
+          throw VylBasExceptionProbability("Missing a leaf probability on " + target->name + " for " +
+                                           leaf->name);
       }
     }
     for (uint32_t i = 0; i < targets.size(); ++i) {

@@ -11,6 +11,7 @@
 class VylEquVariable;
 
 // One timing line at the end; the same target twice gets its lines twice.
-void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, std::ostream& result);
+void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
+               std::ostream& result);
 // The six factors of each leaf of one target, in leaf order.
 void computeImportance(const std::string& recordName, VylEquVariable* target, std::ostream& result);

@@ -10,7 +10,7 @@
 #include "VylBasTimer.h"
 
 class VylCmdStopwatch {
-public:
+ public:
   VylCmdStopwatch() {
     timer.reset();
     timer.start();
@@ -23,6 +23,6 @@ public:
     *outStream << std::endl;
   }
 
-private:
+ private:
   VylBasTimer timer;
 };

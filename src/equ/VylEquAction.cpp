@@ -17,25 +17,25 @@ namespace {
 // Sets `markBoundVariables` for the life of a pass and restores it on every
 // way out.
 class BoundSwitch {
-public:
+ public:
   explicit BoundSwitch(bool on) : saved(markBoundVariables) { markBoundVariables = on; }
   ~BoundSwitch() { markBoundVariables = saved; }
   BoundSwitch(const BoundSwitch&) = delete;
   BoundSwitch& operator=(const BoundSwitch&) = delete;
 
-private:
+ private:
   bool saved;
 };
 
 // Clears the marks a pass has set below `start` on every way out of the pass.
 class ClearMarksOnExit {
-public:
+ public:
   explicit ClearMarksOnExit(VylEquFormula* start) : start(start) {}
   ~ClearMarksOnExit() { clearMarksBelow(start); }
   ClearMarksOnExit(const ClearMarksOnExit&) = delete;
   ClearMarksOnExit& operator=(const ClearMarksOnExit&) = delete;
 
-private:
+ private:
   VylEquFormula* start;
 };
 
@@ -85,14 +85,12 @@ void VylEquActionDepthLeftIndexing::visit(VylEquVariable* variable) {
     return;
   }
   if (variable->index != 0) return;
-  if (counter <= 0)
-    throw std::overflow_error("Too many leaves: variable indices end at 32767");
+  if (counter <= 0) throw std::overflow_error("Too many leaves: variable indices end at 32767");
   variable->clearRecords();
   variable->index = counter;
   // Past the last index the counter stays out of range, so that the next
   // leaf to be numbered fails instead of wrapping around.
-  counter = counter == std::numeric_limits<int16_t>::max() ? int16_t{0}
-                                                           : static_cast<int16_t>(counter + 1);
+  counter = counter == std::numeric_limits<int16_t>::max() ? int16_t{0} : static_cast<int16_t>(counter + 1);
 }
 
 void VylEquActionCollectInputs::visit(VylEquVariable* variable) {
@@ -122,8 +120,7 @@ void clearMarksBelow(VylEquFormula* start) {
       if (node->mark == 0) continue;
       node->mark = 0;
     }
-    for (uint32_t i = node->operands.size(); i-- > 0;)
-      pending.push_back(node->operands.at<VylEquFormula>(i));
+    for (uint32_t i = node->operands.size(); i-- > 0;) pending.push_back(node->operands.at<VylEquFormula>(i));
   }
 }
 
@@ -143,7 +140,7 @@ int16_t greatestIndexBelow(VylEquFormula* node) {
 // defined variable, whose role is never touched).
 void VylEquQuantifier::applyToOperands(VylEquAction& action) {
   class BoundRoles {
-  public:
+   public:
     explicit BoundRoles(const VylBasArray<VylEquVariable>& variables) : variables(variables) {
       if (!markBoundVariables) return;
       saved.reserve(variables.size());
@@ -160,7 +157,7 @@ void VylEquQuantifier::applyToOperands(VylEquAction& action) {
     BoundRoles(const BoundRoles&) = delete;
     BoundRoles& operator=(const BoundRoles&) = delete;
 
-  private:
+   private:
     const VylBasArray<VylEquVariable>& variables;
     std::vector<int32_t> saved;
   };

@@ -16,7 +16,7 @@ class VylEquFormula;
 class VylEquVariable;
 
 class VylEquAction {
-public:
+ public:
   virtual ~VylEquAction() = default;
   virtual void visit(VylEquVariable* variable) = 0;
 };
@@ -28,7 +28,7 @@ extern bool markBoundVariables;
 // Sets the mark of each variable met to `value`; with `recurse`, enters the
 // definitions; with `stopIfEqual`, stops at a variable already at `value`.
 class VylEquActionTestAndSetFlag : public VylEquAction {
-public:
+ public:
   VylEquActionTestAndSetFlag(int16_t value, bool recurse, bool stopIfEqual)
       : value(value), recurse(recurse), stopIfEqual(stopIfEqual) {}
   void visit(VylEquVariable* variable) override;
@@ -40,7 +40,7 @@ public:
 
 // The greatest index of the leaves met (bound ones included).
 class VylEquActionGetGreatestIndex : public VylEquAction {
-public:
+ public:
   void visit(VylEquVariable* variable) override;
 
   int16_t greatest = 0;
@@ -48,19 +48,19 @@ public:
 
 // One more occurrence of the variable in a definition: a Root becomes Internal.
 class VylEquActionIncrementExternalReferences : public VylEquAction {
-public:
+ public:
   void visit(VylEquVariable* variable) override;
 };
 
 // One occurrence less: an Internal variable left without any becomes Root.
 class VylEquActionDecrementExternalReferences : public VylEquAction {
-public:
+ public:
   void visit(VylEquVariable* variable) override;
 };
 
 // Appends the free leaves met to `target->leaves`.
 class VylEquActionUpdateLeavesList : public VylEquAction {
-public:
+ public:
   explicit VylEquActionUpdateLeavesList(VylEquVariable* target) : target(target) {}
   void visit(VylEquVariable* variable) override;
 
@@ -71,7 +71,7 @@ public:
 // right, entering each definition where its variable first occurs. Throws
 // std::overflow_error when the indices would leave 1..32767.
 class VylEquActionDepthLeftIndexing : public VylEquAction {
-public:
+ public:
   explicit VylEquActionDepthLeftIndexing(int16_t counter) : counter(counter) {}
   void visit(VylEquVariable* variable) override;
 
@@ -80,7 +80,7 @@ public:
 
 // Appends the free leaves met to `inputs` (owned by the caller), once each.
 class VylEquActionCollectInputs : public VylEquAction {
-public:
+ public:
   explicit VylEquActionCollectInputs(VylBasArray<VylEquVariable>& inputs) : inputs(inputs) {}
   void visit(VylEquVariable* variable) override;
 

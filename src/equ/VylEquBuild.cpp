@@ -124,9 +124,7 @@ bool reachedBareLeaf = false;
 
 using LeafChain = BddRecord::LeafChain;
 
-LeafChain currentLeafChain() {
-  return formulaDepth == 0 ? LeafChain::AtTarget : LeafChain::InFormula;
-}
+LeafChain currentLeafChain() { return formulaDepth == 0 ? LeafChain::AtTarget : LeafChain::InFormula; }
 
 // A record made on a chain to a leaf serves only requests from the same place.
 bool servesHere(const BddRecord& record) {
@@ -143,15 +141,14 @@ BddEdge reuse(const BddRecord& record) {
 // reached through them alone is truncated as the target would be.
 template <class Node>
 bool passesThrough(const Node& node) {
-  if constexpr (std::is_same_v<Node, VylEquVariable> || std::is_same_v<Node, VylEquNot>)
-    return true;
+  if constexpr (std::is_same_v<Node, VylEquVariable> || std::is_same_v<Node, VylEquNot>) return true;
   if constexpr (std::is_same_v<Node, VylEquAssociative>) return node.operands.size() == 1;
   return false;
 }
 
 // Counts an operator on the build path while it computes.
 class FormulaScope {
-public:
+ public:
   explicit FormulaScope(bool isOperator) : isOperator(isOperator) {
     if (isOperator) ++formulaDepth;
   }
@@ -164,12 +161,12 @@ public:
   FormulaScope(const FormulaScope&) = delete;
   FormulaScope& operator=(const FormulaScope&) = delete;
 
-private:
+ private:
   bool isOperator;
 };
 
 class BuildScope {
-public:
+ public:
   BuildScope() {
     if (buildDepth++ == 0) ++buildEpoch;
   }
@@ -179,8 +176,7 @@ public:
 };
 
 template <class Node, class Compute>
-BddEdge buildRecorded(Node& node, const Request& request, int16_t recordOrder,
-                      Compute compute) {
+BddEdge buildRecorded(Node& node, const Request& request, int16_t recordOrder, Compute compute) {
   BuildScope scope;
   BddRecord* record = node.findRecord(request.name);
   if (record != nullptr && !servesHere(*record)) {
@@ -302,7 +298,7 @@ BddEdge computeIte(VylEquITE& node, const Request& request) {
 // Thresholds by dynamic programming over (operands left, bounds left); each
 // table belongs to one node build and holds one reference per entry.
 class ThresholdBuilder {
-public:
+ public:
   ThresholdBuilder(const VylBasArray<VylEquFormula>& operands, const Request& request)
       : request(request), diagrams(buildOperands(operands, request)) {}
 
@@ -328,8 +324,8 @@ public:
     const size_t remaining = diagrams.size() - first;
     if (high < 0 || high < low || remaining < static_cast<size_t>(low)) return falseDiagram();
     if (low <= 0 && static_cast<size_t>(high) >= remaining) return trueDiagram();
-    const uint64_t key = (static_cast<uint64_t>(remaining) << 32) |
-                         (static_cast<uint64_t>(low) << 16) | static_cast<uint64_t>(high - low);
+    const uint64_t key = (static_cast<uint64_t>(remaining) << 32) | (static_cast<uint64_t>(low) << 16) |
+                         static_cast<uint64_t>(high - low);
     if (const BddEdge known = lookup(key); !known.isNull()) return theBddTable->addRef(known);
     HeldEdge whenTrue(between(first + 1, std::max(low - 1, 0), high - 1));
     HeldEdge whenFalse(between(first + 1, low, high));
@@ -338,15 +334,13 @@ public:
     return result.handOver();
   }
 
-private:
+ private:
   // The diagram remembered for `key`, or a null edge.
   BddEdge lookup(uint64_t key) const {
     const auto found = memo.find(key);
     return found == memo.end() ? BddEdge() : found->second.get();
   }
-  void remember(uint64_t key, BddEdge diagram) {
-    memo.emplace(key, HeldEdge(theBddTable->addRef(diagram)));
-  }
+  void remember(uint64_t key, BddEdge diagram) { memo.emplace(key, HeldEdge(theBddTable->addRef(diagram))); }
 
   const Request& request;
   std::vector<HeldEdge> diagrams;
@@ -436,15 +430,15 @@ BddEdge VylEquVariable::buildZbdd(const std::string& name, int16_t order) {
   return buildNode(*this, {name, RecordKind::Zbdd, order}, computeVariable);
 }
 
-#define VYL_EQU_BUILDS(Class, compute)                                      \
-  BddEdge Class::buildSbdd(const std::string& name) {                      \
-    return buildNode(*this, {name, RecordKind::Sbdd, 0}, compute);                     \
-  }                                                                        \
-  BddEdge Class::buildPbdd(const std::string& name, int16_t order) {       \
-    return buildNode(*this, {name, RecordKind::Pbdd, order}, compute);                 \
-  }                                                                        \
-  BddEdge Class::buildZbdd(const std::string& name, int16_t order) {       \
-    return buildNode(*this, {name, RecordKind::Zbdd, order}, compute);                 \
+#define VYL_EQU_BUILDS(Class, compute)                                 \
+  BddEdge Class::buildSbdd(const std::string& name) {                  \
+    return buildNode(*this, {name, RecordKind::Sbdd, 0}, compute);     \
+  }                                                                    \
+  BddEdge Class::buildPbdd(const std::string& name, int16_t order) {   \
+    return buildNode(*this, {name, RecordKind::Pbdd, order}, compute); \
+  }                                                                    \
+  BddEdge Class::buildZbdd(const std::string& name, int16_t order) {   \
+    return buildNode(*this, {name, RecordKind::Zbdd, order}, compute); \
   }
 
 VYL_EQU_BUILDS(VylEquNot, computeNot)

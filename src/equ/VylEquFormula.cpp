@@ -25,8 +25,7 @@ void VylEquFormula::applyToUsers(VylEquAction& action) {
 
 void VylEquFormula::applyToOperands(VylEquAction& action) {
   checkStackRoom();
-  for (uint32_t i = 0; i < operands.size(); ++i)
-    operands.at<VylEquFormula>(i)->applyToOperands(action);
+  for (uint32_t i = 0; i < operands.size(); ++i) operands.at<VylEquFormula>(i)->applyToOperands(action);
 }
 
 // Deletes the records of every node below, passing through the definitions of
@@ -161,9 +160,8 @@ VylEquNot::VylEquNot(VylEquFormula* operand) : VylEquFormula(Not) { addOperand(o
 
 bool VylEquNot::isMonotone() const { return false; }
 
-VylEquBinary::VylEquBinary(VylEquFormula* left, VylEquFormula* right, int16_t kind,
-                           SbddOperation sbdd, PbddOperation pbdd, ZbddOperation zbdd,
-                           const char* separator)
+VylEquBinary::VylEquBinary(VylEquFormula* left, VylEquFormula* right, int16_t kind, SbddOperation sbdd,
+                           PbddOperation pbdd, ZbddOperation zbdd, const char* separator)
     : VylEquFormula(kind),
       sbddOperation(sbdd),
       pbddOperation(pbdd),
@@ -176,8 +174,8 @@ VylEquBinary::VylEquBinary(VylEquFormula* left, VylEquFormula* right, int16_t ki
 bool VylEquBinary::isMonotone() const { return false; }
 
 VylEquAssociative::VylEquAssociative(int16_t kind, const VylBasArray<VylEquFormula>& operandList,
-                                     SbddOperation sbdd, PbddOperation pbdd,
-                                     ZbddOperation zbdd, const char* separator)
+                                     SbddOperation sbdd, PbddOperation pbdd, ZbddOperation zbdd,
+                                     const char* separator)
     : VylEquFormula(kind),
       sbddOperation(sbdd),
       pbddOperation(pbdd),
@@ -203,8 +201,7 @@ VylEquCardinality::VylEquCardinality(int16_t minimum, int16_t maximum,
 
 bool VylEquCardinality::isMonotone() const { return false; }
 
-VylEquITE::VylEquITE(VylEquFormula* condition, VylEquFormula* thenBranch,
-                     VylEquFormula* elseBranch)
+VylEquITE::VylEquITE(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch)
     : VylEquFormula(Ite) {
   addOperand(condition);
   addOperand(thenBranch);

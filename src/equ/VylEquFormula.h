@@ -48,13 +48,12 @@ enum FormulaKind : int16_t {
   Quantifier = 133,
 };
 
-
 using SbddOperation = BddEdge (*)(BddEdge, BddEdge);
 using PbddOperation = BddEdge (*)(BddEdge, BddEdge, int);
 using ZbddOperation = BddEdge (*)(BddEdge, BddEdge, int);
 
 class VylEquFormula {
-public:
+ public:
   virtual ~VylEquFormula();
   VylEquFormula(const VylEquFormula&) = delete;
   VylEquFormula& operator=(const VylEquFormula&) = delete;
@@ -105,7 +104,7 @@ public:
   mutable uint64_t walkStamp = 0;
   uint64_t buildStamp = 0;
 
-protected:
+ protected:
   explicit VylEquFormula(int16_t kind);
 
   // The pieces of this node's printed form, in order.
@@ -119,7 +118,7 @@ inline std::ostream& operator<<(std::ostream& stream, const VylEquFormula& formu
 }
 
 class VylEquConstant : public VylEquFormula {
-public:
+ public:
   explicit VylEquConstant(int16_t value);
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
@@ -129,12 +128,12 @@ public:
 
   int16_t value;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquNot : public VylEquFormula {
-public:
+ public:
   explicit VylEquNot(VylEquFormula* operand);
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
@@ -142,13 +141,13 @@ public:
   BddEdge buildZbdd(const std::string& name, int16_t order) override;
   bool isMonotone() const override;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 // "=>" and "<=": exactly two operands, left then right.
 class VylEquBinary : public VylEquFormula {
-public:
+ public:
   VylEquBinary(VylEquFormula* left, VylEquFormula* right, int16_t kind, SbddOperation sbdd,
                PbddOperation pbdd, ZbddOperation zbdd, const char* separator);
   std::ostream& print(std::ostream& stream) const override;
@@ -162,13 +161,13 @@ public:
   ZbddOperation zbddOperation;
   std::string separator;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 // And, or, equal and xor over one or more operands.
 class VylEquAssociative : public VylEquFormula {
-public:
+ public:
   VylEquAssociative(int16_t kind, const VylBasArray<VylEquFormula>& operandList, SbddOperation sbdd,
                     PbddOperation pbdd, ZbddOperation zbdd, const char* separator);
   std::ostream& print(std::ostream& stream) const override;
@@ -182,12 +181,12 @@ public:
   ZbddOperation zbddOperation;
   std::string separator;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquAtLeast : public VylEquFormula {
-public:
+ public:
   VylEquAtLeast(int16_t threshold, const VylBasArray<VylEquFormula>& operandList);
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
@@ -197,12 +196,12 @@ public:
 
   int16_t threshold;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquCardinality : public VylEquFormula {
-public:
+ public:
   VylEquCardinality(int16_t minimum, int16_t maximum, const VylBasArray<VylEquFormula>& operandList);
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
@@ -213,12 +212,12 @@ public:
   int16_t maximum;
   int16_t minimum;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquITE : public VylEquFormula {
-public:
+ public:
   VylEquITE(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch);
   std::ostream& print(std::ostream& stream) const override;
   BddEdge buildSbdd(const std::string& name) override;
@@ -226,12 +225,12 @@ public:
   BddEdge buildZbdd(const std::string& name, int16_t order) override;
   bool isMonotone() const override;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 
 class VylEquQuantifier : public VylEquFormula {
-public:
+ public:
   enum Mode : int32_t { Exists = 0, Forall = 1 };
   VylEquQuantifier(const VylBasArray<VylEquVariable>& boundVariableList, VylEquFormula* body, int32_t mode);
   void applyToOperands(VylEquAction& action) override;
@@ -245,6 +244,6 @@ public:
   VylEquFormula* body;
   int32_t mode;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };

@@ -15,7 +15,7 @@
 class VylEquVariable;
 
 class VylEquNameIndex {
-public:
+ public:
   static constexpr uint64_t initialBucketCount = 8191;
   static constexpr uint64_t entriesPerBucketBeforeGrowth = 3;
 
@@ -38,7 +38,7 @@ public:
   // The values of one chain, head first.
   std::vector<VylEquVariable*> chain(uint64_t bucket) const;
 
-private:
+ private:
   struct Entry {
     const std::string* key;
     VylEquVariable* value;

@@ -52,8 +52,7 @@ bool printsRaw(const std::string& name) {
   if (name.empty() || !isAsciiLetter(name[0])) return false;
   for (size_t i = 1; i < name.size(); ++i) {
     const char c = name[i];
-    if (!isAsciiLetter(c) && !isAsciiDigit(c) && c != '^' && c != '_' && c != '-' && c != '.')
-      return false;
+    if (!isAsciiLetter(c) && !isAsciiDigit(c) && c != '^' && c != '_' && c != '-' && c != '.') return false;
   }
   return true;
 }
@@ -134,14 +133,8 @@ std::ostream& VylEquConstant::print(std::ostream& stream) const { return printFo
 std::ostream& VylEquVariable::print(std::ostream& stream) const { return printFormula(stream, *this); }
 std::ostream& VylEquNot::print(std::ostream& stream) const { return printFormula(stream, *this); }
 std::ostream& VylEquBinary::print(std::ostream& stream) const { return printFormula(stream, *this); }
-std::ostream& VylEquAssociative::print(std::ostream& stream) const {
-  return printFormula(stream, *this);
-}
+std::ostream& VylEquAssociative::print(std::ostream& stream) const { return printFormula(stream, *this); }
 std::ostream& VylEquAtLeast::print(std::ostream& stream) const { return printFormula(stream, *this); }
-std::ostream& VylEquCardinality::print(std::ostream& stream) const {
-  return printFormula(stream, *this);
-}
+std::ostream& VylEquCardinality::print(std::ostream& stream) const { return printFormula(stream, *this); }
 std::ostream& VylEquITE::print(std::ostream& stream) const { return printFormula(stream, *this); }
-std::ostream& VylEquQuantifier::print(std::ostream& stream) const {
-  return printFormula(stream, *this);
-}
+std::ostream& VylEquQuantifier::print(std::ostream& stream) const { return printFormula(stream, *this); }

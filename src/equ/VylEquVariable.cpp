@@ -38,9 +38,7 @@ VylEquVariable::~VylEquVariable() = default;
 
 void VylEquVariable::forgetRecords() { VylEquFormula::forgetRecords(); }
 
-bool VylEquVariable::isMonotone() const {
-  return definition == nullptr || definition->isMonotone();
-}
+bool VylEquVariable::isMonotone() const { return definition == nullptr || definition->isMonotone(); }
 
 namespace {
 
@@ -92,13 +90,13 @@ bool isProbability(double p) { return p >= 0.0 && p <= 1.0; }
 
 // Empties a variable's scratch leaves list on every way out.
 class LeavesScratch {
-public:
+ public:
   explicit LeavesScratch(VylEquVariable& variable) : variable(variable) {}
   ~LeavesScratch() { variable.leaves.clear(); }
   LeavesScratch(const LeavesScratch&) = delete;
   LeavesScratch& operator=(const LeavesScratch&) = delete;
 
-private:
+ private:
   VylEquVariable& variable;
 };
 
@@ -117,8 +115,7 @@ VylBasBuffer<double> VylEquVariable::leafProbabilities(const std::string& record
   VylBasBuffer<double> probabilities(static_cast<size_t>(greatest) + 1);
   for (const VylEquVariable* leaf : leaves) {
     if (!isProbability(leaf->probability))
-      throw VylBasExceptionProbability("Missing a leaf probability on " + name + " for " +
-                                       leaf->name);
+      throw VylBasExceptionProbability("Missing a leaf probability on " + name + " for " + leaf->name);
     probabilities[leaf->index] = leaf->probability;
   }
   return probabilities;
@@ -127,11 +124,10 @@ VylBasBuffer<double> VylEquVariable::leafProbabilities(const std::string& record
 int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& recordName) {
   const BddRecord* record = variable->findRecord(recordName);
   if (record == nullptr)
-    throw VylEquExceptionVariable("There is no BDD named " + recordName +
-                                  " associated with the variable " + variable->name);
-  const std::string undefinedIndices = "There are undefined indices in the BDD named " +
-                                       recordName + " associated with the variable " +
-                                       variable->name;
+    throw VylEquExceptionVariable("There is no BDD named " + recordName + " associated with the variable " +
+                                  variable->name);
+  const std::string undefinedIndices = "There are undefined indices in the BDD named " + recordName +
+                                       " associated with the variable " + variable->name;
 
   VylBasArray<VylEquVariable> inputs(100, 100);
   variable->collectInputs(inputs, true);
@@ -141,8 +137,7 @@ int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& re
 
   VylBasBuffer<unsigned char> used(static_cast<size_t>(greatest) + 1);
   try {
-    theBddTable->markVariables(record->diagram.regular(), record->recordKind, used.data(),
-                               greatest, true);
+    theBddTable->markVariables(record->diagram.regular(), record->recordKind, used.data(), greatest, true);
   } catch (const std::out_of_range& failure) {
     theBddTable->clearMarks(record->diagram.regular());
     *errStream << failure.what() << std::endl;

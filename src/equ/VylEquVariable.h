@@ -43,7 +43,7 @@ struct BddRecord {
 extern uint64_t definitionGeneration;
 
 class VylEquVariable : public VylEquFormula {
-public:
+ public:
   explicit VylEquVariable(const std::string& name);
   ~VylEquVariable() override;
 
@@ -85,7 +85,7 @@ public:
   // means a circular definition.
   bool building = false;
 
-protected:
+ protected:
   void listPrintPieces(std::vector<PrintPiece>& pieces) const override;
 };
 

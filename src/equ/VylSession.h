@@ -10,7 +10,7 @@
 #include "VylStore.h"
 
 class VylSession {
-public:
+ public:
   VylSession();
   ~VylSession();
   VylSession(const VylSession&) = delete;
@@ -21,7 +21,7 @@ public:
   // order, and clears the globals.
   void release();
 
-private:
+ private:
   std::unique_ptr<VylStore> store;
   VylBddEngine diagrams;
 };

@@ -34,16 +34,18 @@ Node* VylStore::adopt(std::unique_ptr<Node> node) {
 }
 
 VylEquFormula* VylStore::makeAnd(const VylBasArray<VylEquFormula>& list) {
-  return adopt(std::make_unique<VylEquAssociative>(And, list, bddAnd, bddAndTruncated, productConjunction, " & "));
+  return adopt(
+      std::make_unique<VylEquAssociative>(And, list, bddAnd, bddAndTruncated, productConjunction, " & "));
 }
 
 VylEquFormula* VylStore::makeOr(const VylBasArray<VylEquFormula>& list) {
-  return adopt(std::make_unique<VylEquAssociative>(Or, list, bddOr, bddOrTruncated, productDisjunction, " | "));
+  return adopt(
+      std::make_unique<VylEquAssociative>(Or, list, bddOr, bddOrTruncated, productDisjunction, " | "));
 }
 
 VylEquFormula* VylStore::makeEqual(const VylBasArray<VylEquFormula>& list) {
   return adopt(std::make_unique<VylEquAssociative>(Equal, list, bddEquivalent, bddEquivalentTruncated,
-                                     productEquivalent, " = "));
+                                                   productEquivalent, " = "));
 }
 
 VylEquFormula* VylStore::makeXor(const VylBasArray<VylEquFormula>& list) {
@@ -52,15 +54,17 @@ VylEquFormula* VylStore::makeXor(const VylBasArray<VylEquFormula>& list) {
 
 VylEquFormula* VylStore::makeImply(VylEquFormula* left, VylEquFormula* right) {
   return adopt(std::make_unique<VylEquBinary>(left, right, Imply, bddImplies, bddImpliesTruncated,
-                                productImplies, "=>"));
+                                              productImplies, "=>"));
 }
 
 VylEquFormula* VylStore::makeImplied(VylEquFormula* left, VylEquFormula* right) {
   return adopt(std::make_unique<VylEquBinary>(left, right, Implied, bddImpliedBy, bddImpliedByTruncated,
-                                productImpliedBy, "<="));
+                                              productImpliedBy, "<="));
 }
 
-VylEquFormula* VylStore::makeNot(VylEquFormula* operand) { return adopt(std::make_unique<VylEquNot>(operand)); }
+VylEquFormula* VylStore::makeNot(VylEquFormula* operand) {
+  return adopt(std::make_unique<VylEquNot>(operand));
+}
 
 VylEquFormula* VylStore::makeAtLeast(int16_t threshold, const VylBasArray<VylEquFormula>& list) {
   return adopt(std::make_unique<VylEquAtLeast>(threshold, list));

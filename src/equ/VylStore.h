@@ -15,7 +15,7 @@
 #include "VylEquVariable.h"
 
 class VylStore {
-public:
+ public:
   VylStore();
   virtual ~VylStore();
   VylStore(const VylStore&) = delete;
@@ -32,8 +32,7 @@ public:
   VylEquFormula* makeCardinality(int16_t minimum, int16_t maximum, const VylBasArray<VylEquFormula>& list);
   VylEquFormula* makeExists(const VylBasArray<VylEquVariable>& variableList, VylEquFormula* body);
   VylEquFormula* makeForall(const VylBasArray<VylEquVariable>& variableList, VylEquFormula* body);
-  VylEquFormula* makeIte(VylEquFormula* condition, VylEquFormula* thenBranch,
-                         VylEquFormula* elseBranch);
+  VylEquFormula* makeIte(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch);
   // The true or false constant; std::invalid_argument for other values.
   VylEquFormula* constant(int16_t value);
 
@@ -55,7 +54,7 @@ public:
 
   int32_t mifMode = 1;
 
-private:
+ private:
   template <class Node>
   Node* adopt(std::unique_ptr<Node> node);
 

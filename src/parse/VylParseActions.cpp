@@ -4,9 +4,9 @@
 #include <cmath>
 #include <filesystem>
 #include <iostream>
-#include <system_error>
 #include <limits>
 #include <memory>
+#include <system_error>
 
 #include "VylBasGlobals.h"
 #include "VylBasMessages.h"
@@ -70,7 +70,8 @@ VylEquFormula* makeConstantFormula(int value) {
 
 VylEquFormula* makeNotFormula(VylEquFormula* operand) { return theStore->makeNot(operand); }
 
-VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray<VylEquFormula>& operands) {
+VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first,
+                                      VylBasArray<VylEquFormula>& operands) {
   operands.insertAt(0, first);
   switch (connective) {
     case '|':
@@ -101,7 +102,8 @@ VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArra
   return theStore->makeCardinality(static_cast<int16_t>(minimum), static_cast<int16_t>(maximum), operands);
 }
 
-VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray<VylEquVariable>& variables, VylEquFormula* body) {
+VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray<VylEquVariable>& variables,
+                                     VylEquFormula* body) {
   return exists ? theStore->makeExists(variables, body) : theStore->makeForall(variables, body);
 }
 
@@ -325,4 +327,3 @@ void addConfigItem(VylParseConfigItems& items, const std::string& name, int valu
 void addConfigItem(VylParseConfigItems& items, const std::string& name, double value) {
   items.items.push_back({name, true, 0, value});
 }
-

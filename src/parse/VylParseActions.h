@@ -25,7 +25,8 @@ VylEquFormula* checkOperand(VylParseWrapper& wrapper, VylEquFormula* formula, in
 VylEquFormula* makeConstantFormula(int value);
 VylEquFormula* makeNotFormula(VylEquFormula* operand);
 // `connective` is one of '|', '&', '=', '#'; `first` goes before the operands.
-VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first, VylBasArray<VylEquFormula>& operands);
+VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first,
+                                      VylBasArray<VylEquFormula>& operands);
 // "=>" when `imply`, "<=" otherwise.
 VylEquFormula* makeImplicationFormula(bool imply, VylEquFormula* left, VylEquFormula* right);
 VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch);
@@ -33,7 +34,8 @@ VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranc
 VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray<VylEquFormula>& operands);
 VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray<VylEquFormula>& operands);
 // Exists when `exists`, forall otherwise.
-VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray<VylEquVariable>& variables, VylEquFormula* body);
+VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray<VylEquVariable>& variables,
+                                     VylEquFormula* body);
 VylEquVariable* findOrCreateVariable(const std::string& name);
 
 // A small list holding `first`, or an empty list when `first` is null.

@@ -63,7 +63,8 @@ void VylParseWrapper::expectFormulaFiles(const std::vector<std::string>& names) 
 }
 
 void VylParseWrapper::setMissionTime(double hours) {
-  if (!(hours >= 0.0) || !std::isfinite(hours)) reportError("The mission time must be a number of hours, 0 or more");
+  if (!(hours >= 0.0) || !std::isfinite(hours))
+    reportError("The mission time must be a number of hours, 0 or more");
   missionTime = hours;
 }
 

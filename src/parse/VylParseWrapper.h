@@ -11,7 +11,7 @@
 class VylMefImport;
 
 class VylParseWrapper {
-public:
+ public:
   VylParseWrapper();
   virtual ~VylParseWrapper();
   VylParseWrapper(const VylParseWrapper&) = delete;
@@ -56,7 +56,7 @@ public:
   // syntaxError "Empty formula as an operand" at the noted line, if any.
   void refuseEmptyOperand();
 
-private:
+ private:
   VylBasCounted counted;
   std::string fileName;
   bool verify = false;

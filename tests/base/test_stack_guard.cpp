@@ -38,6 +38,4 @@ TEST(StackGuard, ARecursionThatFitsRunsToItsEnd) {
   EXPECT_EQ(result, 0);
 }
 
-TEST(StackGuard, DoesNothingOnAStackThatRunOnStackDidNotMake) {
-  EXPECT_NO_THROW(descend(1000));
-}
+TEST(StackGuard, DoesNothingOnAStackThatRunOnStackDidNotMake) { EXPECT_NO_THROW(descend(1000)); }

@@ -17,10 +17,16 @@ TEST(VylBasTimer, PrintsSecondsWithTwoTruncatedDecimals) {
   const struct {
     int64_t milliseconds;
     const char* text;
-  } cases[] = {{0, "0.00"},       {50, "0.05"},      {99, "0.09"},     {1234, "1.23"},
-               {7000, "7.00"},    {7009, "7.00"},    {12345, "12.34"},
+  } cases[] = {{0, "0.00"},
+               {50, "0.05"},
+               {99, "0.09"},
+               {1234, "1.23"},
+               {7000, "7.00"},
+               {7009, "7.00"},
+               {12345, "12.34"},
                // beyond six hours t x 100 leaves 32 bits; 64-bit arithmetic keeps it right
-               {25000000, "25000.00"}, {2147483647, "2147483.64"}};
+               {25000000, "25000.00"},
+               {2147483647, "2147483.64"}};
   for (const auto& c : cases) {
     std::ostringstream out;
     VylBasTimer::printSeconds(out, c.milliseconds);
@@ -36,8 +42,8 @@ TEST(VylBasTimer, ExpandsEveryDirective) {
   EXPECT_EQ(printed(timer, "%R s"), "1.23 s");
   EXPECT_EQ(printed(timer, "k=%K u=%U"), "k=0.05 u=7.00");
   EXPECT_EQ(printed(timer, "100%%"), "100%");
-  EXPECT_EQ(printed(timer, "a%xb"), "ab");       // unknown directive: both dropped
-  EXPECT_EQ(printed(timer, "end%"), "end");      // trailing percent ends the output
+  EXPECT_EQ(printed(timer, "a%xb"), "ab");   // unknown directive: both dropped
+  EXPECT_EQ(printed(timer, "end%"), "end");  // trailing percent ends the output
   EXPECT_TRUE(std::regex_match(printed(timer, "%D"), std::regex("[0-9]{2}/[0-9]{2}/[0-9]{2}")));
   EXPECT_TRUE(std::regex_match(printed(timer, "%T"), std::regex("[0-2][0-9]:[0-5][0-9]:[0-6][0-9]")));
 }

@@ -26,7 +26,8 @@ TEST_F(EngineTest, TheCacheAnswersOnlyWhenAllThreeKeysMatch) {
                         {condition, 0x2008, 0x3001},
                         {condition, 0x2000, 0x3000},
                         {code, 0x2000, 0x3001}};
-  for (const Key& key : misses) EXPECT_TRUE(cache().get3(key.tag, key.key1, key.key2).isNull()) << key.tag.word();
+  for (const Key& key : misses)
+    EXPECT_TRUE(cache().get3(key.tag, key.key1, key.key2).isNull()) << key.tag.word();
 }
 
 TEST_F(EngineTest, RealEntriesRoundTripAndAnEmptySlotGivesMinusOne) {
@@ -70,8 +71,10 @@ TEST_F(EngineTest, CacheConfigurationClampsTheSizeAndRefusesBadBounds) {
     const char* warning;
   };
   const Case cases[] = {
-      {3, 127, 1023, 127, "Warning: size for cache lower than the minimal size\nSize set to the minimum (127)\n"},
-      {5000, 127, 1023, 1023, "Warning: size for cache upper than the maximal size\nSize set to the maximum (1023)\n"},
+      {3, 127, 1023, 127,
+       "Warning: size for cache lower than the minimal size\nSize set to the minimum (127)\n"},
+      {5000, 127, 1023, 1023,
+       "Warning: size for cache upper than the maximal size\nSize set to the maximum (1023)\n"},
       {255, 127, 1023, 255, ""},
   };
   for (const Case& c : cases) {

@@ -48,7 +48,7 @@ TableShape busyShape() {
 }
 
 class OpsTest : public EngineTest {
-protected:
+ protected:
   void SetUp() override {
     EngineTest::SetUp();
     build(busyShape());

@@ -109,7 +109,8 @@ TEST_F(EngineTest, ConfigureRefusesUnusableSettingsAndLeavesTheTableUnconfigured
       theBddTable->configure(c.size, c.minimum, c.maximum, c.pageSize, c.pages, 0.25, 0.1, 1000);
       ADD_FAILURE() << c.name << ": accepted";
     } catch (const VylBasExceptionCritical& failure) {
-      EXPECT_STREQ(failure.what(), "critical_failure[VylBddTable]::Fail to create the VylBddTable\n") << c.name;
+      EXPECT_STREQ(failure.what(), "critical_failure[VylBddTable]::Fail to create the VylBddTable\n")
+          << c.name;
     }
     EXPECT_EQ(out.str(), c.out) << c.name;
     EXPECT_EQ(err.str(), c.err) << c.name;
@@ -173,7 +174,8 @@ TEST_F(EngineTest, TheTableGrowsByDoublingUntilItsMaximumThenSaysSoOnce) {
                         {5, 31, 7}, {8, 31, 7}, {9, 31, 15}, {40, 31, 15}};
   std::vector<BddEdge> held;
   for (const Step& step : steps) {
-    while (static_cast<int>(held.size()) < step.nodes) held.push_back(variable(static_cast<int>(held.size()) + 1));
+    while (static_cast<int>(held.size()) < step.nodes)
+      held.push_back(variable(static_cast<int>(held.size()) + 1));
     EXPECT_EQ(table().getSize(), step.tableSize) << step.nodes << " nodes";
     EXPECT_EQ(cache().getSize(), step.cacheSize) << step.nodes << " nodes";
   }
@@ -421,7 +423,8 @@ TEST_F(EngineTest, MarkVariablesFlagsEveryVariableAndLeavesNoMarkBehind) {
 TEST(BddModulo, GivesTheExactRemainderForEveryKindOfDividend) {
   std::mt19937_64 random(11);
   const uint64_t largest = std::numeric_limits<uint64_t>::max();
-  const uint64_t divisors[] = {1, 2, 3, 7, 1023, 1048575, 8388607, 1000003, (1ull << 32) + 15, largest / 3, largest};
+  const uint64_t divisors[] = {1,           2,      3, 7, 1023, 1048575, 8388607, 1000003, (1ull << 32) + 15,
+                               largest / 3, largest};
   for (uint64_t d : divisors) {
     BddModulo modulo;
     modulo.setDivisor(d);

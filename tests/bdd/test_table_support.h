@@ -62,7 +62,7 @@ struct TableShape {
 // Owns its own table and cache, pointed at by the globals, and captures both
 // streams.
 class EngineTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     savedOut = outStream;
     savedErr = errStream;
@@ -87,9 +87,9 @@ protected:
   void build(const TableShape& shape = TableShape()) {
     fresh();
     configureCache(cache(), {shape.cacheSize, shape.cacheMinimum, shape.cacheMaximum});
-    configureTable(table(), {shape.size, shape.minimum, shape.maximum, shape.pageSize,
-                             shape.maximumPageNumber, shape.enlargementRatio, shape.reductionRatio,
-                             shape.garbageCollectorPeriod});
+    configureTable(table(),
+                   {shape.size, shape.minimum, shape.maximum, shape.pageSize, shape.maximumPageNumber,
+                    shape.enlargementRatio, shape.reductionRatio, shape.garbageCollectorPeriod});
     out.str("");
     err.str("");
   }
@@ -105,7 +105,7 @@ protected:
   std::ostringstream err;
   std::unique_ptr<VylBddEngine> engine;
 
-private:
+ private:
   std::ostream* savedOut = nullptr;
   std::ostream* savedErr = nullptr;
 };

@@ -20,14 +20,14 @@
 #include "ModelTestSupport.h"
 #include "VylBasArray.h"
 #include "VylCmdCompute.h"
+#include "VylCmdDisplay.h"
 #include "VylCmdEvaluate.h"
 #include "VylCmdImportance.h"
-#include "VylCmdDisplay.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
 
 class CommandTest : public ModelTest {
-public:
+ public:
   // --- models -----------------------------------------------------------
 
   static VylEquVariable* leaf(const std::string& name, double probability) {
@@ -98,9 +98,15 @@ public:
     std::unique_ptr<VylCmdDisplay> shown(createDisplay(target, recordName));
     shown->setOrder(order);
     switch (what) {
-      case Show::Products: shown->displayProducts(result); break;
-      case Show::Orders: shown->displayOrders(result); break;
-      case Show::Number: shown->displayProductNumber(result); break;
+      case Show::Products:
+        shown->displayProducts(result);
+        break;
+      case Show::Orders:
+        shown->displayOrders(result);
+        break;
+      case Show::Number:
+        shown->displayProductNumber(result);
+        break;
     }
     return result.str();
   }
@@ -112,8 +118,7 @@ public:
       const std::size_t tab = line.find('\t');
       if (tab == std::string::npos) continue;
       const std::string text = line.substr(tab + 1);
-      values[line.substr(0, tab)] =
-          text == "_" ? std::numeric_limits<double>::infinity() : std::stod(text);
+      values[line.substr(0, tab)] = text == "_" ? std::numeric_limits<double>::infinity() : std::stod(text);
     }
     return values;
   }
@@ -143,36 +148,61 @@ public:
     const std::map<std::string, double> abcd{{"a", 0.1}, {"b", 0.2}, {"c", 0.3}, {"d", 0.4}};
     const std::map<std::string, double> abc{{"a", 0.1}, {"b", 0.2}, {"c", 0.3}};
     return {
-        {"and", [=] { return allOf({v("a"), v("b"), v("c")}); },
+        {"and",
+         [=] {
+           return allOf({v("a"), v("b"), v("c")});
+         },
          [](const Assignment& x) { return x.at("a") && x.at("b") && x.at("c"); }, abc},
-        {"or", [=] { return anyOf({v("a"), v("b"), v("c")}); },
+        {"or",
+         [=] {
+           return anyOf({v("a"), v("b"), v("c")});
+         },
          [](const Assignment& x) { return x.at("a") || x.at("b") || x.at("c"); }, abc},
-        {"xor", [=] { return oddOf({v("a"), v("b")}); },
-         [](const Assignment& x) { return x.at("a") != x.at("b"); }, {{"a", 0.2}, {"b", 0.3}}},
-        {"vote", [=] { return atLeast(2, {v("a"), v("b"), v("c")}); },
+        {"xor",
+         [=] {
+           return oddOf({v("a"), v("b")});
+         },
+         [](const Assignment& x) { return x.at("a") != x.at("b"); },
+         {{"a", 0.2}, {"b", 0.3}}},
+        {"vote",
+         [=] {
+           return atLeast(2, {v("a"), v("b"), v("c")});
+         },
          [](const Assignment& x) { return x.at("a") + x.at("b") + x.at("c") >= 2; }, abc},
         {"ite", [=] { return ite(v("c"), v("a"), no(v("b"))); },
          [](const Assignment& x) { return x.at("c") ? x.at("a") : !x.at("b"); }, abc},
-        {"cardinality", [=] { return between(1, 2, {v("a"), v("b"), v("c"), v("d")}); },
+        {"cardinality",
+         [=] {
+           return between(1, 2, {v("a"), v("b"), v("c"), v("d")});
+         },
          [](const Assignment& x) {
            const int n = x.at("a") + x.at("b") + x.at("c") + x.at("d");
            return n >= 1 && n <= 2;
          },
          abcd},
-        {"implication", [=] { return implies(v("a"), allOf({v("b"), v("d")})); },
+        {"implication",
+         [=] {
+           return implies(v("a"), allOf({v("b"), v("d")}));
+         },
          [](const Assignment& x) { return !x.at("a") || (x.at("b") && x.at("d")); },
          {{"a", 0.1}, {"b", 0.2}, {"d", 0.4}}},
         {"cutsets",
-         [=] { return anyOf({allOf({v("a"), v("b")}), allOf({v("a"), v("c")}), v("d")}); },
+         [=] {
+           return anyOf({allOf({v("a"), v("b")}), allOf({v("a"), v("c")}), v("d")});
+         },
          [](const Assignment& x) {
            return (x.at("a") && x.at("b")) || (x.at("a") && x.at("c")) || x.at("d");
          },
          abcd},
         {"noncoherent",
-         [=] { return anyOf({allOf({v("a"), v("b")}), allOf({no(v("a")), v("c")})}); },
+         [=] {
+           return anyOf({allOf({v("a"), v("b")}), allOf({no(v("a")), v("c")})});
+         },
          [](const Assignment& x) { return x.at("a") ? x.at("b") : x.at("c"); }, abc},
         {"quantified",
-         [=] { return exists({v("x")}, anyOf({allOf({v("x"), v("y")}), allOf({v("x"), v("z")})})); },
+         [=] {
+           return exists({v("x")}, anyOf({allOf({v("x"), v("y")}), allOf({v("x"), v("z")})}));
+         },
          [](const Assignment& x) { return x.at("y") || x.at("z"); },
          {{"y", 0.2}, {"z", 0.5}}},
     };

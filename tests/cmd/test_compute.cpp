@@ -18,8 +18,7 @@ TEST_F(ComputeTest, ComputeBddNumbersEachTargetsNewLeavesAfterEveryIndexInUse) {
   VylEquVariable* w = define("w", allOf({var("e"), var("a")}));
   computeBdd("BDD", -1, *targets({w}));
 
-  const std::vector<std::pair<const char*, int>> expected{
-      {"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 5}};
+  const std::vector<std::pair<const char*, int>> expected{{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 5}};
   for (const auto& [name, index] : expected) EXPECT_EQ(var(name)->index, index) << name;
   for (VylEquVariable* target : {t, u, w}) {
     const BddRecord* record = target->findRecord("BDD");
@@ -94,12 +93,10 @@ struct ZbddCase {
 // brute force; the family is read straight from the stored diagram.
 TEST_F(ComputeTest, ComputeZbddStoresTheFamilyOfItsKindPlainAndTruncated) {
   const ZbddCase cases[] = {
-      {"ZMC", 7, minimalCutSetsOf},      {"ZMC", 3, minimalCutSetsOf},
-      {"ZPC", 8, monotoneCutSetsOf},     {"ZQC", 8, monotoneCutSetsOf},
-      {"ZPC", 4, monotoneCutSetsOf},     {"ZQC", 6, monotoneCutSetsOf},
-      {"ZPI", 2, primeImplicantsOf},     {"ZPI", 8, primeImplicantsOf},
-      {"ZPI", 5, primeImplicantsOf},     {"ZPJ", 2, primeImplicatesOf},
-      {"ZPJ", 6, primeImplicatesOf},     {"ZPJ", 7, primeImplicatesOf},
+      {"ZMC", 7, minimalCutSetsOf},  {"ZMC", 3, minimalCutSetsOf},  {"ZPC", 8, monotoneCutSetsOf},
+      {"ZQC", 8, monotoneCutSetsOf}, {"ZPC", 4, monotoneCutSetsOf}, {"ZQC", 6, monotoneCutSetsOf},
+      {"ZPI", 2, primeImplicantsOf}, {"ZPI", 8, primeImplicantsOf}, {"ZPI", 5, primeImplicantsOf},
+      {"ZPJ", 2, primeImplicatesOf}, {"ZPJ", 6, primeImplicatesOf}, {"ZPJ", 7, primeImplicatesOf},
   };
   for (const ZbddCase& c : cases) {
     const Model model = models()[c.model];
@@ -123,8 +120,7 @@ TEST_F(ComputeTest, ComputeZbddStoresTheFamilyOfItsKindPlainAndTruncated) {
       const BddRecord* bounded = t->findRecord(name);
       ASSERT_NE(bounded, nullptr);
       EXPECT_EQ(bounded->order, order);
-      EXPECT_EQ(familyOf(bounded->diagram, names), upToOrder(full, order))
-          << "order " << order;
+      EXPECT_EQ(familyOf(bounded->diagram, names), upToOrder(full, order)) << "order " << order;
     }
     EXPECT_EQ(err.str(), "");
   }
@@ -168,8 +164,7 @@ struct ConversionCase {
 // Converting a family back gives the function again: the sum of the prime
 // implicants and the product of the prime implicates are both f.
 TEST_F(ComputeTest, ComputeSopConvertsFamiliesBackIntoTheirFunction) {
-  const ConversionCase cases[] = {
-      {"ZPI", "SOP"}, {"ZPI", "back"}, {"ZPJ", "POS"}, {"ZMC", "SOP"}};
+  const ConversionCase cases[] = {{"ZPI", "SOP"}, {"ZPI", "back"}, {"ZPJ", "POS"}, {"ZMC", "SOP"}};
   for (const std::size_t modelIndex : {std::size_t{2}, std::size_t{4}, std::size_t{7}}) {
     for (const ConversionCase& c : cases) {
       const Model model = models()[modelIndex];

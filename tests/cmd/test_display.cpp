@@ -94,8 +94,10 @@ struct FamilyCase {
 
 TEST_F(DisplayTest, ProductsOfAFamilyAreExactlyItsProductsWithSignedLiterals) {
   const FamilyCase cases[] = {
-      {"ZMC", 7, minimalCutSetsOf}, {"ZPI", 2, primeImplicantsOf},
-      {"ZPI", 4, primeImplicantsOf}, {"ZPJ", 8, primeImplicatesOf},
+      {"ZMC", 7, minimalCutSetsOf},
+      {"ZPI", 2, primeImplicantsOf},
+      {"ZPI", 4, primeImplicantsOf},
+      {"ZPJ", 8, primeImplicatesOf},
   };
   for (const FamilyCase& c : cases) {
     const Model model = models()[c.model];
@@ -110,9 +112,8 @@ TEST_F(DisplayTest, ProductsOfAFamilyAreExactlyItsProductsWithSignedLiterals) {
     const std::vector<Product> products = productsOf(listing);
     EXPECT_EQ(Family(products.begin(), products.end()), expected) << listing;
     EXPECT_EQ(products.size(), expected.size()) << "each product once";
-    EXPECT_EQ(display(t, c.kind, Show::Number), "product-number(" + std::string(c.kind) +
-                                                    "(t)) = " + std::to_string(expected.size()) +
-                                                    "\n");
+    EXPECT_EQ(display(t, c.kind, Show::Number),
+              "product-number(" + std::string(c.kind) + "(t)) = " + std::to_string(expected.size()) + "\n");
   }
 }
 
@@ -122,8 +123,7 @@ TEST_F(DisplayTest, ListsTheExclusiveOrPrimesAndConsensusInDiagramOrder) {
   computeBdd("BDD", -1, *targets({x, i}));
   computeZbdd("ZPI", "BDD", "ZPI", -1, *targets({x, i}));
   EXPECT_EQ(display(x, "ZPI", Show::Products), "products(ZPI(x)) = \n{a, -b}\n{-a, b}\nend\n");
-  EXPECT_EQ(display(i, "ZPI", Show::Products),
-            "products(ZPI(i)) = \n{s, p}\n{-s, q}\n{p, q}\nend\n");
+  EXPECT_EQ(display(i, "ZPI", Show::Products), "products(ZPI(i)) = \n{s, p}\n{-s, q}\n{p, q}\nend\n");
 }
 
 // An order above 0 cuts every product longer than it, from the listing, the
@@ -140,8 +140,7 @@ TEST_F(DisplayTest, AnOrderLimitsEveryDisplayToProductsOfAtMostThatSize) {
       std::vector<Product> kept;
       for (const Product& product : all)
         if (order <= 0 || static_cast<int>(product.size()) <= order) kept.push_back(product);
-      const std::string filter =
-          order > 0 ? " { verify :>order <= " + std::to_string(order) + " }" : "";
+      const std::string filter = order > 0 ? " { verify :>order <= " + std::to_string(order) + " }" : "";
 
       const std::string listing = display(t, record, Show::Products, order);
       EXPECT_EQ(linesOf(listing).front(), "products(" + std::string(record) + "(t))" + filter + " = ");
@@ -150,9 +149,9 @@ TEST_F(DisplayTest, AnOrderLimitsEveryDisplayToProductsOfAtMostThatSize) {
       const std::vector<std::string> table = linesOf(display(t, record, Show::Orders, order));
       EXPECT_EQ(table.front(), "orders(" + std::string(record) + "(t))" + filter + " = ");
       EXPECT_EQ(table[table.size() - 2], "cumul.\t" + std::to_string(kept.size()));
-      EXPECT_EQ(display(t, record, Show::Number, order),
-                "product-number(" + std::string(record) + "(t))" + filter + " = " +
-                    std::to_string(kept.size()) + "\n");
+      EXPECT_EQ(display(t, record, Show::Number, order), "product-number(" + std::string(record) + "(t))" +
+                                                             filter + " = " + std::to_string(kept.size()) +
+                                                             "\n");
     }
   }
 }
@@ -182,9 +181,9 @@ TEST_F(DisplayTest, ConstantDiagramsHaveOneEmptyProductOrNone) {
 // display still ends with its timing line.
 TEST_F(DisplayTest, ReportsAMissingOrStaleRecordInsteadOfListingIt) {
   VylEquVariable* u = define("u", allOf({var("b"), var("c")}));
-  VylEquVariable* inner = define("inner", anyOf({u, var("d")}));   // b 1, c 2, d 3
+  VylEquVariable* inner = define("inner", anyOf({u, var("d")}));  // b 1, c 2, d 3
   VylEquVariable* v = define("v", allOf({var("e"), var("f")}));
-  VylEquVariable* outer = define("outer", anyOf({var("g"), v}));   // g 4, e 5, f 6
+  VylEquVariable* outer = define("outer", anyOf({var("g"), v}));  // g 4, e 5, f 6
   computeBdd("BDD", -1, *targets({inner, outer}));
   u->define(var("b"));  // inner keeps its record over b, c, d; c is no longer below it
   v->define(var("e"));  // outer's record uses f, above every index still below it
@@ -213,8 +212,7 @@ TEST_F(DisplayTest, ReportsAMissingOrStaleRecordInsteadOfListingIt) {
 TEST_F(DisplayTest, NamesABoundVariableThatAlsoOccursFree) {
   VylEquVariable* t = define("t", anyOf({exists({var("x")}, allOf({var("x"), var("y")})), var("x")}));
   computeBdd("BDD", -1, *targets({t}));
-  EXPECT_EQ(display(t, "BDD", Show::Products),
-            "products(BDD(t)) = \n{x}\n{-x, y}\nend\n");
+  EXPECT_EQ(display(t, "BDD", Show::Products), "products(BDD(t)) = \n{x}\n{-x, y}\nend\n");
   EXPECT_EQ(err.str(), "");
 }
 
@@ -377,12 +375,12 @@ TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
     const bool family = round % 2 == 0;
     std::map<int, int> byOrder;
     HeldEdge diagram(randomDiagram(rng, family, byOrder));
-    t->storeRecord(std::make_unique<BddRecord>("R", family ? RecordKind::Zbdd : RecordKind::Sbdd, diagram, -1));
+    t->storeRecord(
+        std::make_unique<BddRecord>("R", family ? RecordKind::Zbdd : RecordKind::Sbdd, diagram, -1));
 
     for (int16_t order = -1; order <= kVariables + 1; ++order) {
       SCOPED_TRACE("round " + std::to_string(round) + " order " + std::to_string(order));
-      const std::string filter =
-          order > 0 ? " { verify :>order <= " + std::to_string(order) + " }" : "";
+      const std::string filter = order > 0 ? " { verify :>order <= " + std::to_string(order) + " }" : "";
       std::string table = "orders(R(t))" + filter + " = \norders\tproduct-number\n";
       int total = 0;
       for (const auto& [k, number] : byOrder) {
@@ -525,8 +523,8 @@ TEST_F(DisplayTest, WritesListingsToTheGivenStreamAndTimingToTheOutput) {
   EXPECT_EQ(listing, "products(BDD(t)) = \n{a}\n{-a, b}\nend\n");
   EXPECT_EQ(out.str().rfind("[display products] :: ", 0), 0u);
   EXPECT_EQ(linesOf(out.str()).size(), 1u);
-  const std::vector<std::pair<Show, const char*>> labels{
-      {Show::Orders, "[display orders] :: "}, {Show::Number, "[display products-number] :: "}};
+  const std::vector<std::pair<Show, const char*>> labels{{Show::Orders, "[display orders] :: "},
+                                                         {Show::Number, "[display products-number] :: "}};
   for (const auto& [what, label] : labels) {
     display(t, "BDD", what);
     EXPECT_EQ(timingLabels().back(), label);

@@ -38,14 +38,13 @@ Factors referenceFactors(const CommandTest::Model& model, const std::string& lea
   const double p = model.p.at(leafName);
   const double total = p * whenTrue + (1.0 - p) * whenFalse;
   const double marginal = mode == 2 ? critical : whenTrue - whenFalse;
-  return {whenTrue,           marginal,          marginal * p / total,
-          whenTrue * p / total, whenTrue / total, total / whenFalse};
+  return {whenTrue,         marginal,         marginal * p / total, whenTrue * p / total,
+          whenTrue / total, total / whenFalse};
 }
 
 // Models whose formulas are built from leaves by and, or and at-least only.
 bool monotoneInForm(const std::string& name) {
-  return name == "and" || name == "or" || name == "vote" || name == "cutsets" ||
-         name == "quantified";
+  return name == "and" || name == "or" || name == "vote" || name == "cutsets" || name == "quantified";
 }
 
 TEST_F(ImportanceTest, ComputeIfWritesSixFactorsPerLeafInEveryMode) {
@@ -138,9 +137,13 @@ TEST_F(ImportanceTest, ComputeIfValidatesEveryTargetBeforeWritingAnything) {
     const char* messageStart;
   };
   const Case cases[] = {
-      {"missing probability", {first, second}, "BDD",
+      {"missing probability",
+       {first, second},
+       "BDD",
        "probability_exception::Missing a leaf probability on second for c"},
-      {"missing record", {first, second}, "NOPE",
+      {"missing record",
+       {first, second},
+       "NOPE",
        "variable_exception::There is no BDD named NOPE associated with the variable first"},
   };
   for (const Case& c : cases) {

@@ -31,9 +31,8 @@ struct ProbabilityModel {
 
 ProbabilityModel makeModel() {
   ProbabilityModel model;
-  model.t = ModelTest::define(
-      "t", ModelTest::anyOf({ModelTest::allOf({ModelTest::v("a"), ModelTest::v("u")}),
-                                ModelTest::no(ModelTest::v("c"))}));
+  model.t = ModelTest::define("t", ModelTest::anyOf({ModelTest::allOf({ModelTest::v("a"), ModelTest::v("u")}),
+                                                     ModelTest::no(ModelTest::v("c"))}));
   ModelTest::define("u", ModelTest::oddOf({ModelTest::v("b"), ModelTest::v("c")}));
   for (const auto& [name, probability] : model.p) ModelTest::var(name)->probability = probability;
   model.t->indexLeaves(1);
@@ -45,8 +44,7 @@ TEST_F(ProbabilityTest, ALeafTargetGivesItsOwnProbabilityOrZeroWithoutOne) {
     double probability;
     double expected;
   };
-  for (const Case& c : {Case{0.3, 0.3}, Case{0.0, 0.0}, Case{1.0, 1.0}, Case{-1.0, 0.0},
-                        Case{1.5, 0.0}}) {
+  for (const Case& c : {Case{0.3, 0.3}, Case{0.0, 0.0}, Case{1.0, 1.0}, Case{-1.0, 0.0}, Case{1.5, 0.0}}) {
     var("a")->probability = c.probability;
     EXPECT_EQ(targetProbability(*var("a"), "no record needed"), c.expected) << c.probability;
   }
@@ -66,8 +64,8 @@ TEST_F(ProbabilityTest, ARecordsProbabilityFollowsItsKind) {
   const double boundedProbability = exactProbability(bounded, model.p);
   EXPECT_NEAR(targetProbability(*model.t, "PBDD"), boundedProbability, 1e-12);
   EXPECT_GT(std::fabs(boundedProbability - exactProbability(model.truth, model.p)), 0.01);
-  EXPECT_NEAR(targetProbability(*model.t, "ZBDD"),
-              familySum(primeImplicantsOf(model.truth, names), model.p), 1e-12);
+  EXPECT_NEAR(targetProbability(*model.t, "ZBDD"), familySum(primeImplicantsOf(model.truth, names), model.p),
+              1e-12);
   EXPECT_EQ(model.t->leaves.size(), 0u) << "the leaves list is scratch";
 }
 

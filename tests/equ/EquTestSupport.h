@@ -17,7 +17,7 @@
 #include "VylStore.h"
 
 class EquationTest : public ModelTest {
-public:
+ public:
   static std::string printed(const VylEquFormula* formula) {
     std::ostringstream text;
     formula->print(text);

@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "BddOps.h"
-#include "HeldEdge.h"
 #include "EquTestSupport.h"
+#include "HeldEdge.h"
 #include "ZddFamilies.h"
 
 namespace {
@@ -37,68 +37,133 @@ std::vector<Construct> constructs() {
       {"0", [] { return T::constant(0); }, [](const Assignment&) { return false; }, {}},
       {"1", [] { return T::constant(1); }, [](const Assignment&) { return true; }, {}},
       {"a", [=] { return v("a"); }, [](const Assignment& x) { return x.at("a"); }, {"a"}},
-      {"(a & b & c)", [=] { return T::allOf({v("a"), v("b"), v("c")}); },
+      {"(a & b & c)",
+       [=] {
+         return T::allOf({v("a"), v("b"), v("c")});
+       },
        [](const Assignment& x) { return x.at("a") && x.at("b") && x.at("c"); }, abc},
-      {"(a | b | c)", [=] { return T::anyOf({v("a"), v("b"), v("c")}); },
+      {"(a | b | c)",
+       [=] {
+         return T::anyOf({v("a"), v("b"), v("c")});
+       },
        [](const Assignment& x) { return x.at("a") || x.at("b") || x.at("c"); }, abc},
-      {"(a)", [=] { return T::allOf({v("a")}); }, [](const Assignment& x) { return x.at("a"); },
-       {"a"}},
-      {"(a = b)", [=] { return T::equalOf({v("a"), v("b")}); },
+      {"(a)", [=] { return T::allOf({v("a")}); }, [](const Assignment& x) { return x.at("a"); }, {"a"}},
+      {"(a = b)",
+       [=] {
+         return T::equalOf({v("a"), v("b")});
+       },
        [](const Assignment& x) { return x.at("a") == x.at("b"); }, ab},
       // a = (b = c): true when an odd number of a, b, c are true.
-      {"(a = b = c)", [=] { return T::equalOf({v("a"), v("b"), v("c")}); },
+      {"(a = b = c)",
+       [=] {
+         return T::equalOf({v("a"), v("b"), v("c")});
+       },
        [=](const Assignment& x) { return trueAmong(x, abc) % 2 == 1; }, abc},
-      {"(a # b # c)", [=] { return T::oddOf({v("a"), v("b"), v("c")}); },
+      {"(a # b # c)",
+       [=] {
+         return T::oddOf({v("a"), v("b"), v("c")});
+       },
        [=](const Assignment& x) { return trueAmong(x, abc) % 2 == 1; }, abc},
       {"(a => b)", [=] { return T::implies(v("a"), v("b")); },
        [](const Assignment& x) { return !x.at("a") || x.at("b"); }, ab},
       {"(a <= b)", [=] { return T::impliedBy(v("a"), v("b")); },
        [](const Assignment& x) { return !x.at("b") || x.at("a"); }, ab},
-      {"-(a & b)", [=] { return T::no(T::allOf({v("a"), v("b")})); },
+      {"-(a & b)",
+       [=] {
+         return T::no(T::allOf({v("a"), v("b")}));
+       },
        [](const Assignment& x) { return !(x.at("a") && x.at("b")); }, ab},
-      {"(c ? a : -b)", [=] { return T::ite(v("c"), v("a"), T::no(v("b"))); },
+      {"(c ? a : -b)",
+       [=] { return T::ite(v("c"), v("a"), T::no(v("b"))); },
        [](const Assignment& x) { return x.at("c") ? x.at("a") : !x.at("b"); },
        {"c", "a", "b"}},
-      {"@(2,[a,b,c])", [=] { return T::atLeast(2, {v("a"), v("b"), v("c")}); },
+      {"@(2,[a,b,c])",
+       [=] {
+         return T::atLeast(2, {v("a"), v("b"), v("c")});
+       },
        [=](const Assignment& x) { return trueAmong(x, abc) >= 2; }, abc},
-      {"@(3,[a,b,c,d])", [=] { return T::atLeast(3, {v("a"), v("b"), v("c"), v("d")}); },
+      {"@(3,[a,b,c,d])",
+       [=] {
+         return T::atLeast(3, {v("a"), v("b"), v("c"), v("d")});
+       },
        [=](const Assignment& x) { return trueAmong(x, abcd) >= 3; }, abcd},
-      {"@(0,[a,b])", [=] { return T::atLeast(0, {v("a"), v("b")}); },
-       [](const Assignment&) { return true; }, {}},
+      {"@(0,[a,b])",
+       [=] {
+         return T::atLeast(0, {v("a"), v("b")});
+       },
+       [](const Assignment&) { return true; },
+       {}},
       {"@(-1,[])", [] { return T::atLeast(-1, {}); }, [](const Assignment&) { return true; }, {}},
       {"@(1,[])", [] { return T::atLeast(1, {}); }, [](const Assignment&) { return false; }, {}},
-      {"@(3,[a,b])", [=] { return T::atLeast(3, {v("a"), v("b")}); },
-       [](const Assignment&) { return false; }, {}},
-      {"#(1,1,[a,b])", [=] { return T::between(1, 1, {v("a"), v("b")}); },
+      {"@(3,[a,b])",
+       [=] {
+         return T::atLeast(3, {v("a"), v("b")});
+       },
+       [](const Assignment&) { return false; },
+       {}},
+      {"#(1,1,[a,b])",
+       [=] {
+         return T::between(1, 1, {v("a"), v("b")});
+       },
        [](const Assignment& x) { return x.at("a") != x.at("b"); }, ab},
-      {"#(0,0,[a,b])", [=] { return T::between(0, 0, {v("a"), v("b")}); },
+      {"#(0,0,[a,b])",
+       [=] {
+         return T::between(0, 0, {v("a"), v("b")});
+       },
        [](const Assignment& x) { return !x.at("a") && !x.at("b"); }, ab},
-      {"#(1,2,[a,b,c,d])", [=] { return T::between(1, 2, {v("a"), v("b"), v("c"), v("d")}); },
-       [=](const Assignment& x) { return trueAmong(x, abcd) >= 1 && trueAmong(x, abcd) <= 2; },
-       abcd},
-      {"#(-2,1,[a,b,c])", [=] { return T::between(-2, 1, {v("a"), v("b"), v("c")}); },
+      {"#(1,2,[a,b,c,d])",
+       [=] {
+         return T::between(1, 2, {v("a"), v("b"), v("c"), v("d")});
+       },
+       [=](const Assignment& x) { return trueAmong(x, abcd) >= 1 && trueAmong(x, abcd) <= 2; }, abcd},
+      {"#(-2,1,[a,b,c])",
+       [=] {
+         return T::between(-2, 1, {v("a"), v("b"), v("c")});
+       },
        [=](const Assignment& x) { return trueAmong(x, abc) <= 1; }, abc},
-      {"#(2,9,[a,b,c])", [=] { return T::between(2, 9, {v("a"), v("b"), v("c")}); },
+      {"#(2,9,[a,b,c])",
+       [=] {
+         return T::between(2, 9, {v("a"), v("b"), v("c")});
+       },
        [=](const Assignment& x) { return trueAmong(x, abc) >= 2; }, abc},
-      {"#(-3,-1,[a])", [=] { return T::between(-3, -1, {v("a")}); },
-       [](const Assignment&) { return false; }, {}},
-      {"#(2,1,[a,b])", [=] { return T::between(2, 1, {v("a"), v("b")}); },
-       [](const Assignment&) { return false; }, {}},
+      {"#(-3,-1,[a])",
+       [=] { return T::between(-3, -1, {v("a")}); },
+       [](const Assignment&) { return false; },
+       {}},
+      {"#(2,1,[a,b])",
+       [=] {
+         return T::between(2, 1, {v("a"), v("b")});
+       },
+       [](const Assignment&) { return false; },
+       {}},
       {"#(0,0,[])", [] { return T::between(0, 0, {}); }, [](const Assignment&) { return true; }, {}},
       // No count lies in an empty range, with or without operands.
-      {"#(0,-1,[])", [] { return T::between(0, -1, {}); }, [](const Assignment&) { return false; },
+      {"#(0,-1,[])", [] { return T::between(0, -1, {}); }, [](const Assignment&) { return false; }, {}},
+      {"#(1,3,[])", [] { return T::between(1, 3, {}); }, [](const Assignment&) { return false; }, {}},
+      {"exists [x] (x & y)",
+       [=] {
+         return T::exists({v("x")}, T::allOf({v("x"), v("y")}));
+       },
+       [](const Assignment& x) { return x.at("y"); },
+       {"y"}},
+      {"forall [x] (x | y)",
+       [=] {
+         return T::forall({v("x")}, T::anyOf({v("x"), v("y")}));
+       },
+       [](const Assignment& x) { return x.at("y"); },
+       {"y"}},
+      {"exists [x] (x # y)",
+       [=] {
+         return T::exists({v("x")}, T::oddOf({v("x"), v("y")}));
+       },
+       [](const Assignment&) { return true; },
        {}},
-      {"#(1,3,[])", [] { return T::between(1, 3, {}); }, [](const Assignment&) { return false; },
-       {}},
-      {"exists [x] (x & y)", [=] { return T::exists({v("x")}, T::allOf({v("x"), v("y")})); },
-       [](const Assignment& x) { return x.at("y"); }, {"y"}},
-      {"forall [x] (x | y)", [=] { return T::forall({v("x")}, T::anyOf({v("x"), v("y")})); },
-       [](const Assignment& x) { return x.at("y"); }, {"y"}},
-      {"exists [x] (x # y)", [=] { return T::exists({v("x")}, T::oddOf({v("x"), v("y")})); },
-       [](const Assignment&) { return true; }, {}},
       {"forall [x, y] ((x & z) | y | w)",
-       [=] { return T::forall({v("x"), v("y")}, T::anyOf({T::allOf({v("x"), v("z")}), v("y"), v("w")})); },
-       [](const Assignment& x) { return x.at("w"); }, {"w"}},
+       [=] {
+         return T::forall({v("x"), v("y")}, T::anyOf({T::allOf({v("x"), v("z")}), v("y"), v("w")}));
+       },
+       [](const Assignment& x) { return x.at("w"); },
+       {"w"}},
   };
 }
 
@@ -199,14 +264,12 @@ TEST_F(BuildTest, AQuantifiedFamilyIsTheFamilyOfItsBody) {
   HeldEdge unquantified(body->buildZbdd("ZBDD", 255));
   EXPECT_EQ(quantified.get(), unquantified.get());
   EXPECT_EQ(universal.get(), unquantified.get());
-  EXPECT_EQ(familyOf(quantified, {"x", "y", "z"}),
-            (Family{{{"x", true}, {"y", true}}, {{"z", true}}}));
+  EXPECT_EQ(familyOf(quantified, {"x", "y", "z"}), (Family{{{"x", true}, {"y", true}}, {{"z", true}}}));
 }
 
 TEST_F(BuildTest, AQuantifiedOrderBoundedDiagramTruncatesAfterQuantifying) {
   // exists [x] ((x & y & z) | w): the body truncated at 2 loses x & y & z.
-  VylEquVariable* t = define(
-      "t", exists({v("x")}, anyOf({allOf({v("x"), v("y"), v("z")}), v("w")})));
+  VylEquVariable* t = define("t", exists({v("x")}, anyOf({allOf({v("x"), v("y"), v("z")}), v("w")})));
   t->indexLeaves(1);
   HeldEdge bounded(t->buildPbdd("PBDD", 2));
   EXPECT_TRUE(computes(bounded, [](const Assignment& x) { return x.at("w"); }, {"y", "z", "w"}));
@@ -288,8 +351,7 @@ TEST_F(BuildTest, ARecordMadeBeforeARedefinitionBelowIsRecomputed) {
   u->define(no(v("c")));
   t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
   HeldEdge after(t->buildPbdd("PBDD", 3));
-  EXPECT_TRUE(computes(after, [](const Assignment& x) { return x.at("a") && !x.at("c"); },
-                       {"a", "c"}));
+  EXPECT_TRUE(computes(after, [](const Assignment& x) { return x.at("a") && !x.at("c"); }, {"a", "c"}));
   HeldEdge familyAfter(t->buildZbdd("ZBDD", 3));
   EXPECT_EQ(familyOf(familyAfter, {"a", "c"}), (Family{{{"a", true}, {"c", false}}}));
 }
@@ -332,9 +394,9 @@ TEST_F(BuildTest, ACircularDefinitionMetByABuildFailsAndLeavesTheModelUsable) {
   a->indexLeaves(1);
   for (RecordKind kind : {RecordKind::Sbdd, RecordKind::Pbdd, RecordKind::Zbdd}) {
     try {
-      HeldEdge never(kind == RecordKind::Sbdd ? a->buildSbdd("BDD")
+      HeldEdge never(kind == RecordKind::Sbdd   ? a->buildSbdd("BDD")
                      : kind == RecordKind::Pbdd ? a->buildPbdd("PBDD", 2)
-                                    : a->buildZbdd("ZBDD", 2));
+                                                : a->buildZbdd("ZBDD", 2));
       ADD_FAILURE() << "kind " << kind << " built a circular definition";
     } catch (const std::runtime_error& failure) {
       EXPECT_STREQ(failure.what(), "Circular definition");

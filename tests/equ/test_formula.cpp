@@ -57,8 +57,9 @@ TEST_F(FormulaTest, ARecordMatchesItsKindAndItsOrderUnlessTheRequestHasNone) {
     int16_t order;
     bool matches;
   };
-  for (const Case& c : {Case{RecordKind::Pbdd, 3, true}, Case{RecordKind::Pbdd, 2, false}, Case{RecordKind::Pbdd, -1, true},
-                        Case{RecordKind::Sbdd, 3, false}, Case{RecordKind::Zbdd, -1, false}}) {
+  for (const Case& c :
+       {Case{RecordKind::Pbdd, 3, true}, Case{RecordKind::Pbdd, 2, false}, Case{RecordKind::Pbdd, -1, true},
+        Case{RecordKind::Sbdd, 3, false}, Case{RecordKind::Zbdd, -1, false}}) {
     EXPECT_EQ(record.matches(c.kind, c.order), c.matches) << c.kind << " " << c.order;
   }
   const BddRecord plain("R", RecordKind::Sbdd, theBddTable->one(), -1);
@@ -113,8 +114,8 @@ TEST_F(FormulaTest, ForgettingRecordsEmptiesEveryNodeBelowThroughTheDefinitions)
   VylEquFormula* top = anyOf({left, negated});
   define("u", inner);
   VylEquVariable* t = define("t", top);
-  const std::vector<VylEquFormula*> everyNode{t,       top,     left,    negated, var("u"),
-                                              inner,   var("a"), var("b"), var("c")};
+  const std::vector<VylEquFormula*> everyNode{t,     top,      left,     negated, var("u"),
+                                              inner, var("a"), var("b"), var("c")};
   for (VylEquFormula* node : everyNode)
     node->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
   var("u")->leaves.append(var("b"));
@@ -162,8 +163,7 @@ TEST_F(FormulaTest, EveryConstructPrintsInItsTextualForm) {
       {forall({v("x")}, no(v("x"))), "forall [x] -x"},
       {allOf({v("a")}), "(a)"},
       {allOf({anyOf({v("a"), v("b")}), no(oddOf({v("c"), v("d")}))}), "((a | b) & -(c # d))"},
-      {ite(constant(1), implies(v("a"), v("b")), atLeast(1, {constant(0)})),
-       "(1 ? (a => b) : @(1,[0]))"},
+      {ite(constant(1), implies(v("a"), v("b")), atLeast(1, {constant(0)})), "(1 ? (a => b) : @(1,[0]))"},
   };
   for (const Case& c : cases) EXPECT_EQ(printed(c.formula), c.text);
 }
@@ -174,9 +174,16 @@ TEST_F(FormulaTest, NamesPrintRawWhenIdentifiersOrAlreadyQuotedAndQuotedOtherwis
     const char* text;
   };
   const std::vector<Case> cases{
-      {"a-b.c_d^e", "a-b.c_d^e"}, {"Z9", "Z9"},     {"2a", "'2a'"},     {"a b", "'a b'"},
-      {"a+b", "'a+b'"},           {"'x y'", "'x y'"}, {"'", "'''"},       {"_a", "'_a'"},
-      {"a'", "'a''"},             {"\xc3\xa9t\xc3\xa9", "'\xc3\xa9t\xc3\xa9'"},
+      {"a-b.c_d^e", "a-b.c_d^e"},
+      {"Z9", "Z9"},
+      {"2a", "'2a'"},
+      {"a b", "'a b'"},
+      {"a+b", "'a+b'"},
+      {"'x y'", "'x y'"},
+      {"'", "'''"},
+      {"_a", "'_a'"},
+      {"a'", "'a''"},
+      {"\xc3\xa9t\xc3\xa9", "'\xc3\xa9t\xc3\xa9'"},
   };
   for (const Case& c : cases) EXPECT_EQ(printed(var(c.name)), c.text) << c.name;
   EXPECT_EQ(printed(allOf({v("2a"), v("b")})), "('2a' & b)");

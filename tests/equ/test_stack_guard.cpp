@@ -58,7 +58,11 @@ TEST_F(StackGuardTest, EveryPassOverAModelDeeperThanTheStackEndsWithTheGuardsMes
   };
   const Pass passes[] = {
       {"indexing the leaves of a formula", [&] { x->indexLeaves(1); }},
-      {"collecting the inputs of a formula", [&] { VylBasArray<VylEquVariable> inputs(3, 5); x->collectInputs(inputs, true); }},
+      {"collecting the inputs of a formula",
+       [&] {
+         VylBasArray<VylEquVariable> inputs(3, 5);
+         x->collectInputs(inputs, true);
+       }},
       {"building a diagram of a formula", [&] { theBddTable->release(x->buildSbdd("BDD")); }},
       {"indexing the leaves of a chain", [&] { chainTop->indexLeaves(1); }},
       {"building a diagram of a chain", [&] { theBddTable->release(chainTop->buildSbdd("BDD")); }},

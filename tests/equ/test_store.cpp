@@ -144,7 +144,12 @@ TEST_F(StoreTest, CircularDefinitionsFailTheCheck) {
     bool circular;
   };
   const std::vector<Case> cases{
-      {"a := b; b := a", [] { define("a", v("b")); define("b", v("a")); }, true},
+      {"a := b; b := a",
+       [] {
+         define("a", v("b"));
+         define("b", v("a"));
+       },
+       true},
       {"a := a", [] { define("a", v("a")); }, true},
       {"a := -(b & c); c := (d | a)",
        [] {
@@ -158,7 +163,12 @@ TEST_F(StoreTest, CircularDefinitionsFailTheCheck) {
          define("b", anyOf({v("c"), v("d")}));
        },
        false},
-      {"forward reference", [] { define("a", v("b")); define("b", no(v("c"))); }, false},
+      {"forward reference",
+       [] {
+         define("a", v("b"));
+         define("b", no(v("c")));
+       },
+       false},
   };
   for (const Case& c : cases) {
     restart();

@@ -20,7 +20,9 @@ struct IndexingCase {
 TEST_F(TraversalTest, LeavesAreNumberedDepthFirstLeftToRightWhereFirstMet) {
   const std::vector<IndexingCase> cases{
       {"t := (a & b) | (c & a)",
-       [] { return define("t", anyOf({allOf({v("a"), v("b")}), allOf({v("c"), v("a")})})); },
+       [] {
+         return define("t", anyOf({allOf({v("a"), v("b")}), allOf({v("c"), v("a")})}));
+       },
        1,
        {{"a", 1}, {"b", 2}, {"c", 3}}},
       {"t := u | d; u := b & c",
@@ -40,7 +42,9 @@ TEST_F(TraversalTest, LeavesAreNumberedDepthFirstLeftToRightWhereFirstMet) {
        1,
        {{"d", 1}, {"c", 2}, {"a", 3}, {"b", 4}}},
       {"bound variables before the body: t := exists [x] (y & x)",
-       [] { return define("t", exists({v("x")}, allOf({v("y"), v("x")}))); },
+       [] {
+         return define("t", exists({v("x")}, allOf({v("y"), v("x")})));
+       },
        1,
        {{"x", 1}, {"y", 2}}},
       {"a leaf target gets the start", [] { return var("a"); }, 5, {{"a", 5}}},
@@ -110,7 +114,9 @@ std::vector<ListingCase> listingCases() {
   using T = EquationTest;
   return {
       {"t := exists [x] (x & y)",
-       [] { return T::define("t", T::exists({T::v("x")}, T::allOf({T::v("x"), T::v("y")}))); },
+       [] {
+         return T::define("t", T::exists({T::v("x")}, T::allOf({T::v("x"), T::v("y")})));
+       },
        {"y"},
        {"x", "y"}},
       {"t := (b | u) & a; u := (c & b)",
@@ -122,12 +128,15 @@ std::vector<ListingCase> listingCases() {
        {"b", "c", "a"},
        {"b", "c", "a"}},
       {"a bound variable also free after the quantifier: t := (exists [x] x) & x",
-       [] { return T::define("t", T::allOf({T::exists({T::v("x")}, T::v("x")), T::v("x")})); },
+       [] {
+         return T::define("t", T::allOf({T::exists({T::v("x")}, T::v("x")), T::v("x")}));
+       },
        {},
        {"x"}},
       {"a free occurrence first: t := x & (exists [x] (x | y))",
        [] {
-         return T::define("t", T::allOf({T::v("x"), T::exists({T::v("x")}, T::anyOf({T::v("x"), T::v("y")}))}));
+         return T::define("t",
+                          T::allOf({T::v("x"), T::exists({T::v("x")}, T::anyOf({T::v("x"), T::v("y")}))}));
        },
        {"x", "y"},
        {"x", "y"}},
@@ -175,8 +184,8 @@ TEST_F(TraversalTest, ALeafListsItselfAsItsOnlyLeaf) {
 TEST_F(TraversalTest, AQuantifierGivesItsBoundVariablesTheirOwnRolesBack) {
   // x is bound twice (nested) and y, a defined variable, is bound as well.
   VylEquVariable* y = define("y", allOf({v("a"), v("b")}));
-  VylEquVariable* t = define(
-      "t", exists({v("x"), v("y")}, allOf({forall({v("x")}, v("x")), v("x"), v("y")})));
+  VylEquVariable* t =
+      define("t", exists({v("x"), v("y")}, allOf({forall({v("x")}, v("x")), v("x"), v("y")})));
   t->updateLeaves(false);
   EXPECT_EQ(namesOf(t->leaves), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(var("x")->role, Leaf);

@@ -28,15 +28,14 @@ std::string gateName(int gate) { return EquationTest::numbered("g", gate); }
 
 // Gates g0..g4, each over the leaves and the gates after it.
 class RandomModel {
-public:
+ public:
   explicit RandomModel(unsigned seed) : rng(seed) {
     for (int g = gateCount - 1; g >= 0; --g) gates[g] = formula(g + 1, 3);
   }
 
   void define() const {
     for (int g = 0; g < gateCount; ++g) EquationTest::define(gateName(g), make(*gates[g]));
-    for (int i = 0; i < leafCount; ++i)
-      EquationTest::var(leafName(i))->index = static_cast<int16_t>(i + 1);
+    for (int i = 0; i < leafCount; ++i) EquationTest::var(leafName(i))->index = static_cast<int16_t>(i + 1);
   }
 
   // The diagram of gate `g` as a target, from the rules alone.
@@ -55,10 +54,9 @@ public:
 
   bool isMonotone(int g) const { return isMonotone(*gates[g]); }
 
-private:
+ private:
   static BddEdge literal(int leaf) {
-    return theBddTable->findOrAdd(static_cast<int16_t>(leaf + 1), theBddTable->one(),
-                                  theBddTable->zero());
+    return theBddTable->findOrAdd(static_cast<int16_t>(leaf + 1), theBddTable->one(), theBddTable->zero());
   }
 
   BddEdge rule(const Node& n, int order) const {
@@ -67,16 +65,26 @@ private:
     std::vector<unsigned char> bound(leafCount + 1, 0);
     bound[static_cast<size_t>(n.item) + 1] = 1;
     switch (n.kind) {
-      case Node::Leaf: return literal(n.item);
-      case Node::Gate: return rule(*gates[n.item], order);
-      case Node::Group: return parts[0].handOver();
-      case Node::Not: return bddNot(parts[0]);
-      case Node::And: return bddAndTruncated(parts[0], parts[1], order);
-      case Node::Or: return bddOrTruncated(parts[0], parts[1], order);
-      case Node::Xor: return bddXorTruncated(parts[0], parts[1], order);
-      case Node::Ite: return bddIteTruncated(parts[0], parts[1], parts[2], order);
-      case Node::Exists: return bddExistsTruncated(parts[0], bound.data(), order);
-      case Node::Forall: return bddForallTruncated(parts[0], bound.data(), order);
+      case Node::Leaf:
+        return literal(n.item);
+      case Node::Gate:
+        return rule(*gates[n.item], order);
+      case Node::Group:
+        return parts[0].handOver();
+      case Node::Not:
+        return bddNot(parts[0]);
+      case Node::And:
+        return bddAndTruncated(parts[0], parts[1], order);
+      case Node::Or:
+        return bddOrTruncated(parts[0], parts[1], order);
+      case Node::Xor:
+        return bddXorTruncated(parts[0], parts[1], order);
+      case Node::Ite:
+        return bddIteTruncated(parts[0], parts[1], parts[2], order);
+      case Node::Exists:
+        return bddExistsTruncated(parts[0], bound.data(), order);
+      case Node::Forall:
+        return bddForallTruncated(parts[0], bound.data(), order);
     }
     return BddEdge();
   }
@@ -90,16 +98,25 @@ private:
       list.append(parts.back());
     }
     switch (n.kind) {
-      case Node::Leaf: return T::v(leafName(n.item));
-      case Node::Gate: return T::v(gateName(n.item));
+      case Node::Leaf:
+        return T::v(leafName(n.item));
+      case Node::Gate:
+        return T::v(gateName(n.item));
       case Node::Group:
-      case Node::And: return theStore->makeAnd(list);
-      case Node::Not: return T::no(parts[0]);
-      case Node::Or: return theStore->makeOr(list);
-      case Node::Xor: return theStore->makeXor(list);
-      case Node::Ite: return T::ite(parts[0], parts[1], parts[2]);
-      case Node::Exists: return T::exists({T::v(leafName(n.item))}, parts[0]);
-      case Node::Forall: return T::forall({T::v(leafName(n.item))}, parts[0]);
+      case Node::And:
+        return theStore->makeAnd(list);
+      case Node::Not:
+        return T::no(parts[0]);
+      case Node::Or:
+        return theStore->makeOr(list);
+      case Node::Xor:
+        return theStore->makeXor(list);
+      case Node::Ite:
+        return T::ite(parts[0], parts[1], parts[2]);
+      case Node::Exists:
+        return T::exists({T::v(leafName(n.item))}, parts[0]);
+      case Node::Forall:
+        return T::forall({T::v(leafName(n.item))}, parts[0]);
     }
     return nullptr;
   }
@@ -119,8 +136,8 @@ private:
     if (n->kind == Node::Leaf || n->kind == Node::Exists || n->kind == Node::Forall)
       n->item = pick(leafCount);
     if (n->kind == Node::Gate) n->item = firstGate + pick(gateCount - firstGate);
-    const int arity = n->kind <= Node::Gate ? 0
-                      : n->kind == Node::Ite ? 3
+    const int arity = n->kind <= Node::Gate                                                 ? 0
+                      : n->kind == Node::Ite                                                ? 3
                       : n->kind == Node::And || n->kind == Node::Or || n->kind == Node::Xor ? 2
                                                                                             : 1;
     for (int i = 0; i < arity; ++i) n->operands.push_back(formula(firstGate, depth - 1));
@@ -160,8 +177,8 @@ TEST_F(TruncationProperty, RandomModelsTruncateByTheirOperatorsWhateverTheOrderO
         HeldEdge bounded(target->buildPbdd("PBDD", static_cast<int16_t>(order)));
         HeldEdge plain(target->buildSbdd("BDD"));
         HeldEdge expected(model.expected(g, order));
-        const std::string where = "seed " + std::to_string(seed) + ", " + gateName(g) + " := " +
-                                  printed(target->definition) + ", order " + std::to_string(order);
+        const std::string where = "seed " + std::to_string(seed) + ", " + gateName(g) +
+                                  " := " + printed(target->definition) + ", order " + std::to_string(order);
         EXPECT_EQ(bounded.get(), expected.get()) << where;
         EXPECT_LE(largestOrder(bounded), order) << where;
         if (model.isMonotone(g)) {

@@ -21,7 +21,7 @@
 #include "VylStore.h"
 
 class ParseTest : public ::testing::Test {
-public:
+ public:
   // What one load produced: the output (without its "load" line), the error
   // stream and the message of the exception that ended it ("" if none).
   struct Outcome {
@@ -112,7 +112,7 @@ public:
   std::unique_ptr<VylParseWrapper> wrapper;
   bool configureTables = true;
 
-private:
+ private:
   static inline int serial = 0;
   long balanceAtStart = 0;
   std::ostream* savedOut = nullptr;

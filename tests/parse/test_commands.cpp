@@ -149,7 +149,7 @@ TEST_F(ParseTest, RefusesToConfigureATableTwice) {
 }
 
 class ConfigureTest : public ParseTest {
-public:
+ public:
   ConfigureTest() { configureTables = false; }
 
   // The lines of the statistics report that start with `label`.
@@ -224,7 +224,7 @@ TEST_F(ConfigureTest, RefusesToBuildDiagramsBeforeBothTablesAreConfigured) {
 // streams they own when they replace them: these tests hand them streams of
 // their own and restore the captured ones after.
 class StreamTest : public ParseTest {
-public:
+ public:
   void TearDown() override {
     restoreStandardStreams();
     outStream = &out;

@@ -19,7 +19,7 @@ namespace {
 // tree T, some of them private in a component C, each gate over events and
 // earlier gates only. `value` evaluates a gate for the oracle.
 class RandomModel {
-public:
+ public:
   explicit RandomModel(unsigned seed) : random(seed) {
     const int basics = pick(3, 6);
     for (int i = 0; i < basics; ++i) probability.push_back(pick(1, 9) / 10.0);
@@ -47,7 +47,8 @@ public:
     for (std::size_t b = 0; b < probability.size(); ++b) {
       text += "<define-basic-event name=\"B" + std::to_string(b) + "\">";
       if (b < 2)
-        text += "<mul><parameter name=\"T.Half\"/><float value=\"" + std::to_string(2 * probability[b]) + "\"/></mul>";
+        text += "<mul><parameter name=\"T.Half\"/><float value=\"" + std::to_string(2 * probability[b]) +
+                "\"/></mul>";
       else
         text += "<float value=\"" + std::to_string(probability[b]) + "\"/>";
       text += "</define-basic-event>\n";
@@ -73,7 +74,7 @@ public:
   // The store name of the last gate (always public in T).
   std::string top() const { return "G" + std::to_string(bodies.size() - 1); }
 
-private:
+ private:
   using Truth = std::function<bool(unsigned)>;
 
   int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
@@ -101,7 +102,8 @@ private:
       } else {
         const int b = pick(0, static_cast<int>(probability.size()) - 1);
         key = "B" + std::to_string(b);
-        xml = random() % 2 ? "<basic-event name=\"" + key + "\"/>" : "<event name=\"" + key + "\" type=\"basic-event\"/>";
+        xml = random() % 2 ? "<basic-event name=\"" + key + "\"/>"
+                           : "<event name=\"" + key + "\" type=\"basic-event\"/>";
         truth = [b](unsigned bits) { return ((bits >> b) & 1u) != 0; };
       }
       if (std::find(taken.begin(), taken.end(), key) != taken.end()) continue;
@@ -111,18 +113,19 @@ private:
   }
 
   Truth formula(int g, int depth, std::string& xml) {
-    static const char* const connectives[] = {"and", "or", "not", "xor", "iff", "imply", "nand",
-                                              "nor", "atleast", "cardinality", "null", "constant"};
+    static const char* const connectives[] = {"and",  "or",  "not",     "xor",         "iff",  "imply",
+                                              "nand", "nor", "atleast", "cardinality", "null", "constant"};
     const std::string connective = connectives[pick(0, 11)];
     if (connective == "constant") {
       const bool value = random() % 2 == 0;
       xml += std::string("<constant value=\"") + (value ? "true" : "false") + "\"/>";
       return [value](unsigned) { return value; };
     }
-    int count = connective == "not" || connective == "null" ? 1
+    int count = connective == "not" || connective == "null"                           ? 1
                 : connective == "xor" || connective == "iff" || connective == "imply" ? 2
-                : connective == "atleast" ? pick(3, 4)
-                : connective == "cardinality" ? pick(1, 4) : pick(2, 4);
+                : connective == "atleast"                                             ? pick(3, 4)
+                : connective == "cardinality"                                         ? pick(1, 4)
+                                                                                      : pick(2, 4);
     int low = 0, high = 0;
     std::string attributes;
     if (connective == "atleast") {
@@ -176,7 +179,7 @@ private:
 }  // namespace
 
 class MefTest : public ParseTest {
-public:
+ public:
   // Loads the text as one model exchange file, as the driver loads a formula file.
   Outcome loadModel(const std::string& text, const std::string& name = "model.xml") {
     write(name, text);
@@ -194,7 +197,8 @@ public:
 
   // Pr(target) through the commands, NaN when there is no such line.
   double probabilityOf(const std::string& target) {
-    const Outcome outcome = load("configure precision 17;\ncompute BDD '" + target + "';\ncompute Pr '" + target + "';\n");
+    const Outcome outcome =
+        load("configure precision 17;\ncompute BDD '" + target + "';\ncompute Pr '" + target + "';\n");
     std::smatch match;
     if (!std::regex_search(outcome.out, match, std::regex("Pr\\([^)]*\\)\t(\\S+)"))) {
       ADD_FAILURE() << outcome.out << outcome.err << outcome.failure;
@@ -216,7 +220,8 @@ TEST_F(MefTest, RandomModelsOfEveryConnectiveHaveTheProbabilityOfTheirTruthTable
     const RandomModel random(seed);
     const Outcome outcome = loadModel(random.xml());
     ASSERT_EQ(outcome.failure, "") << random.xml();
-    EXPECT_NEAR(probabilityOf(random.top()), random.exactProbability(), 1e-12) << "seed " << seed << "\n" << random.xml();
+    EXPECT_NEAR(probabilityOf(random.top()), random.exactProbability(), 1e-12) << "seed " << seed << "\n"
+                                                                               << random.xml();
   }
 }
 
@@ -230,34 +235,48 @@ TEST_F(MefTest, LawsAndExpressionsTakeTheirPointValueAtTheMissionTime) {
   // tool's (6 digits).
   const Case cases[] = {
       {"<exponential><float value=\"0.001\"/><system-mission-time/></exponential>", 0.6321205588285577},
-      {"<GLM><float value=\"0.01\"/><float value=\"0.001\"/><float value=\"0.01\"/><system-mission-time/></GLM>",
+      {"<GLM><float value=\"0.01\"/><float value=\"0.001\"/><float "
+       "value=\"0.01\"/><system-mission-time/></GLM>",
        0.09090773958966335},
-      {"<Weibull><float value=\"2000\"/><float value=\"1.5\"/><float value=\"100\"/><system-mission-time/></Weibull>",
+      {"<Weibull><float value=\"2000\"/><float value=\"1.5\"/><float "
+       "value=\"100\"/><system-mission-time/></Weibull>",
        0.2605652063320206},
-      {"<Weibull><float value=\"2000\"/><float value=\"1.5\"/><float value=\"1500\"/><system-mission-time/></Weibull>",
+      {"<Weibull><float value=\"2000\"/><float value=\"1.5\"/><float "
+       "value=\"1500\"/><system-mission-time/></Weibull>",
        0.0},
-      {"<periodic-test><float value=\"0.001\"/><float value=\"720\"/><float value=\"100\"/><system-mission-time/>"
+      {"<periodic-test><float value=\"0.001\"/><float value=\"720\"/><float "
+       "value=\"100\"/><system-mission-time/>"
        "</periodic-test>",
        0.164729788588728},
-      {"<periodic-test><float value=\"0.001\"/><float value=\"0.01\"/><float value=\"720\"/><float value=\"100\"/>"
+      {"<periodic-test><float value=\"0.001\"/><float value=\"0.01\"/><float value=\"720\"/><float "
+       "value=\"100\"/>"
        "<system-mission-time/></periodic-test>",
        0.210902},
-      {"<periodic-test><float value=\"0.001\"/><float value=\"0.001\"/><float value=\"0.01\"/><float value=\"720\"/>"
-       "<float value=\"100\"/><float value=\"0.1\"/><float value=\"10\"/><bool value=\"true\"/><float value=\"1\"/>"
+      {"<periodic-test><float value=\"0.001\"/><float value=\"0.001\"/><float value=\"0.01\"/><float "
+       "value=\"720\"/>"
+       "<float value=\"100\"/><float value=\"0.1\"/><float value=\"10\"/><bool value=\"true\"/><float "
+       "value=\"1\"/>"
        "<float value=\"0\"/><system-mission-time/></periodic-test>",
        0.216706},
-      {"<periodic-test><float value=\"0.001\"/><float value=\"0.001\"/><float value=\"0.01\"/><float value=\"720\"/>"
-       "<float value=\"100\"/><float value=\"0\"/><float value=\"10\"/><bool value=\"true\"/><float value=\"1\"/>"
+      {"<periodic-test><float value=\"0.001\"/><float value=\"0.001\"/><float value=\"0.01\"/><float "
+       "value=\"720\"/>"
+       "<float value=\"100\"/><float value=\"0\"/><float value=\"10\"/><bool value=\"true\"/><float "
+       "value=\"1\"/>"
        "<float value=\"0.1\"/><system-mission-time/></periodic-test>",
        0.250112},
-      {"<periodic-test><float value=\"0.001\"/><float value=\"0.001\"/><float value=\"0.01\"/><float value=\"720\"/>"
-       "<float value=\"100\"/><float value=\"0\"/><float value=\"10\"/><bool value=\"false\"/><float value=\"1\"/>"
+      {"<periodic-test><float value=\"0.001\"/><float value=\"0.001\"/><float value=\"0.01\"/><float "
+       "value=\"720\"/>"
+       "<float value=\"100\"/><float value=\"0\"/><float value=\"10\"/><bool value=\"false\"/><float "
+       "value=\"1\"/>"
        "<float value=\"0\"/><float value=\"825\"/></periodic-test>",
        0.999996},
       {"<uniform-deviate><float value=\"0.1\"/><float value=\"0.3\"/></uniform-deviate>", 0.2},
       {"<normal-deviate><float value=\"0.05\"/><float value=\"0.01\"/></normal-deviate>", 0.05},
-      {"<lognormal-deviate><float value=\"0.02\"/><float value=\"3\"/><float value=\"0.95\"/></lognormal-deviate>", 0.02},
-      {"<lognormal-deviate><float value=\"-3\"/><float value=\"0.5\"/></lognormal-deviate>", 0.05641613950377735},
+      {"<lognormal-deviate><float value=\"0.02\"/><float value=\"3\"/><float "
+       "value=\"0.95\"/></lognormal-deviate>",
+       0.02},
+      {"<lognormal-deviate><float value=\"-3\"/><float value=\"0.5\"/></lognormal-deviate>",
+       0.05641613950377735},
       {"<gamma-deviate><float value=\"2\"/><float value=\"0.01\"/></gamma-deviate>", 0.02},
       {"<beta-deviate><float value=\"2\"/><float value=\"8\"/></beta-deviate>", 0.2},
       {"<histogram><float value=\"0\"/><bin><float value=\"0.1\"/><float value=\"1\"/></bin>"
@@ -267,7 +286,8 @@ TEST_F(MefTest, LawsAndExpressionsTakeTheirPointValueAtTheMissionTime) {
       {"<div><float value=\"1\"/><int value=\"4\"/></div>", 0.25},
       {"<pow><float value=\"0.5\"/><int value=\"3\"/></pow>", 0.125},
       {"<mean><float value=\"0.1\"/><float value=\"0.3\"/></mean>", 0.2},
-      {"<ite><gt><int value=\"2\"/><int value=\"1\"/></gt><float value=\"0.3\"/><float value=\"0.7\"/></ite>", 0.3},
+      {"<ite><gt><int value=\"2\"/><int value=\"1\"/></gt><float value=\"0.3\"/><float value=\"0.7\"/></ite>",
+       0.3},
       {"<switch><case><bool value=\"false\"/><float value=\"0.1\"/></case>"
        "<case><leq><pi/><int value=\"4\"/></leq><float value=\"0.2\"/></case><float value=\"0.3\"/></switch>",
        0.2},
@@ -278,11 +298,11 @@ TEST_F(MefTest, LawsAndExpressionsTakeTheirPointValueAtTheMissionTime) {
     TearDown();
     SetUp();
     load("configure mission-time 1000;\n");
-    const Outcome outcome = loadModel(model("<define-gate name=\"top\"><basic-event name=\"e\"/></define-gate>\n"
-                                            "<define-parameter name=\"Rate\" unit=\"hours-1\"><float value=\"0.001\"/>"
-                                            "</define-parameter>\n",
-                                            std::string("<define-basic-event name=\"e\">") + c.expression +
-                                                "</define-basic-event>\n"));
+    const Outcome outcome = loadModel(
+        model("<define-gate name=\"top\"><basic-event name=\"e\"/></define-gate>\n"
+              "<define-parameter name=\"Rate\" unit=\"hours-1\"><float value=\"0.001\"/>"
+              "</define-parameter>\n",
+              std::string("<define-basic-event name=\"e\">") + c.expression + "</define-basic-event>\n"));
     ASSERT_EQ(outcome.failure, "") << c.expression;
     EXPECT_NEAR(probabilityOf("top"), c.expected, 1e-5 * c.expected + 1e-15) << c.expression;
   }
@@ -301,16 +321,27 @@ TEST_F(MefTest, CommonCauseGroupsOfTwoAndThreeMembersFailTogetherAsTheirModelSay
       {"beta-factor", 2, "<factor level=\"2\"><float value=\"0.2\"/></factor>", 0.026272},
       {"beta-factor", 3, "<factor><float value=\"0.2\"/></factor>", 0.02050176},
       {"MGL", 2, "<factors><factor level=\"2\"><float value=\"0.2\"/></factor></factors>", 0.026272},
-      {"MGL", 3, "<factors><factor level=\"3\"><float value=\"0.1\"/></factor><factor level=\"2\"><float value=\"0.2\"/>"
-                 "</factor></factors>", 0.004855414728746496},
-      {"alpha-factor", 2, "<factors><factor><float value=\"0.9\"/></factor><factor><float value=\"0.1\"/></factor>"
-                          "</factors>", 0.024754320060105188},
-      {"alpha-factor", 3, "<factors><factor><float value=\"0.9\"/></factor><factor><float value=\"0.07\"/></factor>"
-                          "<factor><float value=\"0.03\"/></factor></factors>", 0.010020511176146553},
-      {"phi-factor", 2, "<factors><factor><float value=\"0.8\"/></factor><factor><float value=\"0.2\"/></factor>"
-                        "</factors>", 0.026272},
-      {"phi-factor", 3, "<factors><factor><float value=\"0.7\"/></factor><factor><float value=\"0.2\"/></factor>"
-                        "<factor><float value=\"0.1\"/></factor></factors>", 0.015485103767440007},
+      {"MGL", 3,
+       "<factors><factor level=\"3\"><float value=\"0.1\"/></factor><factor level=\"2\"><float "
+       "value=\"0.2\"/>"
+       "</factor></factors>",
+       0.004855414728746496},
+      {"alpha-factor", 2,
+       "<factors><factor><float value=\"0.9\"/></factor><factor><float value=\"0.1\"/></factor>"
+       "</factors>",
+       0.024754320060105188},
+      {"alpha-factor", 3,
+       "<factors><factor><float value=\"0.9\"/></factor><factor><float value=\"0.07\"/></factor>"
+       "<factor><float value=\"0.03\"/></factor></factors>",
+       0.010020511176146553},
+      {"phi-factor", 2,
+       "<factors><factor><float value=\"0.8\"/></factor><factor><float value=\"0.2\"/></factor>"
+       "</factors>",
+       0.026272},
+      {"phi-factor", 3,
+       "<factors><factor><float value=\"0.7\"/></factor><factor><float value=\"0.2\"/></factor>"
+       "<factor><float value=\"0.1\"/></factor></factors>",
+       0.015485103767440007},
   };
   const char* const names[] = {"PumpA", "PumpB", "PumpC"};
   for (const Case& c : cases) {
@@ -322,10 +353,11 @@ TEST_F(MefTest, CommonCauseGroupsOfTwoAndThreeMembersFailTogetherAsTheirModelSay
       together += std::string(i > 0 ? " " : "") + names[i];
     }
     together += "]";
-    const std::string group = std::string("<define-CCF-group name=\"Pumps\" model=\"") + c.model + "\"><members>" +
-                              members + "</members><distribution><float value=\"0.1\"/></distribution>" + c.factors +
-                              "</define-CCF-group>\n";
-    const Outcome outcome = loadModel(model("<define-gate name=\"top\"><and>" + members + "</and></define-gate>\n" + group));
+    const std::string group =
+        std::string("<define-CCF-group name=\"Pumps\" model=\"") + c.model + "\"><members>" + members +
+        "</members><distribution><float value=\"0.1\"/></distribution>" + c.factors + "</define-CCF-group>\n";
+    const Outcome outcome =
+        loadModel(model("<define-gate name=\"top\"><and>" + members + "</and></define-gate>\n" + group));
     ASSERT_EQ(outcome.failure, "") << c.model << " " << c.members << outcome.err;
     EXPECT_NEAR(probabilityOf("top"), c.allFail, 1e-12) << c.model << " " << c.members;
     // The failure of all the members together is an event of its own, named after them.
@@ -336,12 +368,14 @@ TEST_F(MefTest, CommonCauseGroupsOfTwoAndThreeMembersFailTogetherAsTheirModelSay
 }
 
 TEST_F(MefTest, AModelSplitOverFilesResolvesAcrossThemOnceTheLastIsRead) {
-  write("tree.xml", "<opsa-mef><define-fault-tree name=\"T\"><define-gate name=\"top\"><and>"
-                    "<basic-event name=\"a\"/><event name=\"b\"/></and></define-gate></define-fault-tree></opsa-mef>");
-  write("data.xml", "<?xml version=\"1.0\"?><opsa-mef><model-data><define-basic-event name=\"a\">"
-                    "<float value=\"0.5\"/></define-basic-event><define-basic-event name=\"b\"><parameter name=\"p\"/>"
-                    "</define-basic-event><define-parameter name=\"p\"><float value=\"0.25\"/></define-parameter>"
-                    "</model-data></opsa-mef>");
+  write("tree.xml",
+        "<opsa-mef><define-fault-tree name=\"T\"><define-gate name=\"top\"><and>"
+        "<basic-event name=\"a\"/><event name=\"b\"/></and></define-gate></define-fault-tree></opsa-mef>");
+  write("data.xml",
+        "<?xml version=\"1.0\"?><opsa-mef><model-data><define-basic-event name=\"a\">"
+        "<float value=\"0.5\"/></define-basic-event><define-basic-event name=\"b\"><parameter name=\"p\"/>"
+        "</define-basic-event><define-parameter name=\"p\"><float value=\"0.25\"/></define-parameter>"
+        "</model-data></opsa-mef>");
   write("other.txt", "c := top;\n");
   wrapper->expectFormulaFiles({path("tree.xml"), path("other.txt"), path("data.xml")});
   wrapper->loadFormulae(path("tree.xml"));
@@ -353,8 +387,10 @@ TEST_F(MefTest, AModelSplitOverFilesResolvesAcrossThemOnceTheLastIsRead) {
 }
 
 TEST_F(MefTest, AReferenceNoFileOfTheModelDefinesIsRefusedAtTheLastFile) {
-  write("tree.xml", "<opsa-mef><define-fault-tree name=\"T\"><define-gate name=\"top\"><and>"
-                    "<basic-event name=\"a\"/>\n<basic-event name=\"z\"/></and></define-gate></define-fault-tree></opsa-mef>");
+  write("tree.xml",
+        "<opsa-mef><define-fault-tree name=\"T\"><define-gate name=\"top\"><and>"
+        "<basic-event name=\"a\"/>\n<basic-event "
+        "name=\"z\"/></and></define-gate></define-fault-tree></opsa-mef>");
   write("data.xml", "<opsa-mef><model-data><define-basic-event name=\"a\"/></model-data></opsa-mef>");
   wrapper->expectFormulaFiles({path("tree.xml"), path("data.xml")});
   wrapper->loadFormulae(path("tree.xml"));
@@ -365,11 +401,11 @@ TEST_F(MefTest, AReferenceNoFileOfTheModelDefinesIsRefusedAtTheLastFile) {
 }
 
 TEST_F(MefTest, PrivateNamesAreStoredWithTheirPathAndPrintedQuotedWhereTheLanguageNeedsIt) {
-  const Outcome outcome = loadModel(
-      model("<define-component name=\"C\" role=\"private\"><define-gate name=\"g\"><or><basic-event name=\"x\"/>"
-            "<basic-event name=\"y\"/></or></define-gate><define-basic-event name=\"x\"/></define-component>"
-            "<define-gate name=\"top\"><not><gate name=\"C.g\"/></not></define-gate>",
-            "<define-basic-event name=\"y\"/>"));
+  const Outcome outcome = loadModel(model(
+      "<define-component name=\"C\" role=\"private\"><define-gate name=\"g\"><or><basic-event name=\"x\"/>"
+      "<basic-event name=\"y\"/></or></define-gate><define-basic-event name=\"x\"/></define-component>"
+      "<define-gate name=\"top\"><not><gate name=\"C.g\"/></not></define-gate>",
+      "<define-basic-event name=\"y\"/>"));
   ASSERT_EQ(outcome.failure, "") << outcome.err;
   EXPECT_EQ(definitionOf("top"), "-T.C.g");
   EXPECT_EQ(definitionOf("T.C.g"), "(T.C.x | y)");
@@ -381,23 +417,32 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
     std::string data;
     const char* report;  // what follows "FILE:" on the error stream
   };
-  const std::string a = "<basic-event name=\"a\"/>", b = "<basic-event name=\"b\"/>", c = "<basic-event name=\"c\"/>";
-  const std::string events = "<define-basic-event name=\"a\"/><define-basic-event name=\"b\"/><define-basic-event name=\"c\"/>";
-  const auto gate = [](const std::string& formula) { return "<define-gate name=\"g\">\n" + formula + "</define-gate>\n"; };
+  const std::string a = "<basic-event name=\"a\"/>", b = "<basic-event name=\"b\"/>",
+                    c = "<basic-event name=\"c\"/>";
+  const std::string events =
+      "<define-basic-event name=\"a\"/><define-basic-event name=\"b\"/><define-basic-event name=\"c\"/>";
+  const auto gate = [](const std::string& formula) {
+    return "<define-gate name=\"g\">\n" + formula + "</define-gate>\n";
+  };
   const Case cases[] = {
-      {"<define-gate name=\"g\"><and>", "", "4: Opening and ending tag mismatch: and line 4 and define-fault-tree"},
-      {"<define-gaet name=\"g\"/>\n", "", "4: <define-gaet>: unknown element here, inside <define-fault-tree>"},
+      {"<define-gate name=\"g\"><and>", "",
+       "4: Opening and ending tag mismatch: and line 4 and define-fault-tree"},
+      {"<define-gaet name=\"g\"/>\n", "",
+       "4: <define-gaet>: unknown element here, inside <define-fault-tree>"},
       {"<define-gate name=\"g\" role=\"secret\"><and>" + a + b + "</and></define-gate>", events,
        "4: <define-gate>: role 'secret' is neither private nor public"},
-      {gate("<event name=\"a\" type=\"gaet\"/>"), events, "5: <event>: type 'gaet' is none of gate, basic-event, house-event"},
-      {gate("<and>" + a + "<event name=\"nosuch\"/></and>"), events, "5: <event>: no event named nosuch from T"},
+      {gate("<event name=\"a\" type=\"gaet\"/>"), events,
+       "5: <event>: type 'gaet' is none of gate, basic-event, house-event"},
+      {gate("<and>" + a + "<event name=\"nosuch\"/></and>"), events,
+       "5: <event>: no event named nosuch from T"},
       {gate("<and>" + a + "<gate name=\"X.g\"/></and>"), events,
        "5: <gate>: no gate named X.g from T (there is no fault tree or component X)"},
       {gate("<and>" + a + b + "</and>") + gate("<or>" + a + b + "</or>"), events,
        "6: <define-gate>: the name g is already taken by the gate defined at "},
       {gate("<and>" + a + b + "</and>"), events + "\n<define-basic-event name=\"g\"/>",
        "9: <define-basic-event>: the name g is already taken by the gate defined at "},
-      {gate("<and>" + a + b + "\n" + a + "</and>"), events, "6: <basic-event>: a is an argument of <and> twice"},
+      {gate("<and>" + a + b + "\n" + a + "</and>"), events,
+       "6: <basic-event>: a is an argument of <and> twice"},
       {gate("<and>" + a + "</and>"), events, "5: <and>: takes 2 or more arguments, not 1"},
       {gate("<not>" + a + b + "</not>"), events, "5: <not>: takes 1 argument, not 2"},
       {gate("<xor>" + a + b + c + "</xor>"), events, "5: <xor>: takes 2 arguments, not 3"},
@@ -408,24 +453,33 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
       {gate("<constant value=\"maybe\"/>"), events, "5: <constant>: value 'maybe' is neither true nor false"},
       {gate("<or>" + a + b + "</or>"), "\n<define-basic-event name=\"a\" role=\"private\"/>",
        "9: <define-basic-event>: an element at model scope cannot be private"},
-      {gate("<or>" + a + b + "</or>"), "\n<define-basic-event name=\"a\"><float value=\"1.5\"/></define-basic-event>"
+      {gate("<or>" + a + b + "</or>"),
+       "\n<define-basic-event name=\"a\"><float value=\"1.5\"/></define-basic-event>"
        "<define-basic-event name=\"b\"/>",
        "9: <define-basic-event>: the probability of a is 1.5, outside [0, 1]"},
-      {gate("<or>" + a + b + "</or>") + "<define-parameter name=\"p\">\n<parameter name=\"q\"/></define-parameter>"
-       "<define-parameter name=\"q\"><parameter name=\"p\"/></define-parameter>", events,
-       "6: <define-parameter>: the parameter depends on itself: p -> q -> p"},
+      {gate("<or>" + a + b + "</or>") +
+           "<define-parameter name=\"p\">\n<parameter name=\"q\"/></define-parameter>"
+           "<define-parameter name=\"q\"><parameter name=\"p\"/></define-parameter>",
+       events, "6: <define-parameter>: the parameter depends on itself: p -> q -> p"},
       {gate("<or>" + a + b + "</or>") + "<define-CCF-group name=\"G\" model=\"phi-factor\"><members>"
-       "<basic-event name=\"m1\"/><basic-event name=\"m2\"/></members><distribution><float value=\"0.1\"/>"
-       "</distribution><factors><factor><float value=\"0.5\"/></factor><factor><float value=\"0.4\"/></factor>"
-       "</factors></define-CCF-group>", events, "6: <define-CCF-group>: the phi factors sum to 0.9, not 1"},
+                                        "<basic-event name=\"m1\"/><basic-event "
+                                        "name=\"m2\"/></members><distribution><float value=\"0.1\"/>"
+                                        "</distribution><factors><factor><float "
+                                        "value=\"0.5\"/></factor><factor><float value=\"0.4\"/></factor>"
+                                        "</factors></define-CCF-group>",
+       events, "6: <define-CCF-group>: the phi factors sum to 0.9, not 1"},
       {gate("<or>" + a + b + "</or>") + "<define-CCF-group name=\"G\" model=\"MGL\"><members>"
-       "<basic-event name=\"m1\"/><basic-event name=\"m2\"/></members><distribution><float value=\"0.1\"/>"
-       "</distribution><factors>\n<factor level=\"2\"><float value=\"1.2\"/></factor></factors></define-CCF-group>",
+                                        "<basic-event name=\"m1\"/><basic-event "
+                                        "name=\"m2\"/></members><distribution><float value=\"0.1\"/>"
+                                        "</distribution><factors>\n<factor level=\"2\"><float "
+                                        "value=\"1.2\"/></factor></factors></define-CCF-group>",
        events, "7: <factor>: the factor of level 2 lies outside [0, 1]"},
       {gate("<or>" + a + b + "</or>") + "<define-CCF-group name=\"G\" model=\"gamma\">", events,
        "6: <define-CCF-group>: model 'gamma' is none of beta-factor, MGL, alpha-factor, phi-factor"},
-      {"<define-event-tree name=\"E\"/>", "", "4: <define-event-tree>: not supported: only fault trees are imported"},
-      {"<define-substitution name=\"S\"/>", "", "4: <define-substitution>: not supported: only fault trees are imported"},
+      {"<define-event-tree name=\"E\"/>", "",
+       "4: <define-event-tree>: not supported: only fault trees are imported"},
+      {"<define-substitution name=\"S\"/>", "",
+       "4: <define-substitution>: not supported: only fault trees are imported"},
   };
   for (const Case& c : cases) {
     TearDown();

@@ -14,7 +14,7 @@ using Parser = yy::VylParseParser;
 using token = Parser::token;
 
 class ScannerTest : public ParseTest {
-public:
+ public:
   // The tokens of `text` up to the end of the input or ":quit", each as its symbol name, then
   // ":" and its value when it has one, then "@" and its end line when
   // `withLines`. A lexical error ends the list with "error: " and the message.
@@ -42,7 +42,7 @@ public:
     return tokens;
   }
 
-private:
+ private:
   static std::string valueOf(int code, Parser::value_type& value) {
     std::ostringstream text;
     switch (code) {

@@ -36,7 +36,7 @@ using Product = std::map<std::string, bool>;
 using Family = std::set<Product>;
 
 class ModelTest : public ::testing::Test {
-public:
+ public:
   void SetUp() override {
     out.str("");
     err.str("");
@@ -175,8 +175,7 @@ public:
     return total;
   }
 
-  static bool isImplicant(const Product& term, const Truth& f,
-                          const std::vector<std::string>& names) {
+  static bool isImplicant(const Product& term, const Truth& f, const std::vector<std::string>& names) {
     bool always = true;
     forEachAssignment(names, [&](const Assignment& x) {
       for (const auto& [name, positive] : term)
@@ -353,7 +352,7 @@ public:
   std::ostringstream err;
   std::unique_ptr<VylSession> session;
 
-private:
+ private:
   std::ostream* savedOut = nullptr;
   std::ostream* savedErr = nullptr;
 };

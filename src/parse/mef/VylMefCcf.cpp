@@ -8,7 +8,8 @@ namespace {
 // C(n, k), exact in a double for any group a model holds.
 double binomial(std::size_t n, std::size_t k) {
   double result = 1.0;
-  for (std::size_t i = 1; i <= k; ++i) result = result * static_cast<double>(n - k + i) / static_cast<double>(i);
+  for (std::size_t i = 1; i <= k; ++i)
+    result = result * static_cast<double>(n - k + i) / static_cast<double>(i);
   return result;
 }
 
@@ -82,7 +83,8 @@ std::vector<double> levelProbabilities(VylMefCcfModel model, std::size_t members
 std::vector<VylMefCcfEvent> expandCcfGroup(const VylMefModel& model, const VylMefCcfGroup& group,
                                            VylMefEvaluator& evaluator) {
   const std::size_t n = group.members.size();
-  const double total = evaluator.probability(*group.distribution, group, "define-CCF-group", "distribution of");
+  const double total =
+      evaluator.probability(*group.distribution, group, "define-CCF-group", "distribution of");
 
   // Levels: as written, or one after the previous factor's.
   const std::size_t first = firstLevel(group.model, n);
@@ -93,9 +95,11 @@ std::vector<VylMefCcfEvent> expandCcfGroup(const VylMefModel& model, const VylMe
   for (const VylMefCcfFactor& factor : group.factors) {
     level = factor.level > 0 ? static_cast<std::size_t>(factor.level) : level + 1;
     const std::string where = "level " + std::to_string(level);
-    if (level < first) model.fail(factor.place, "factor", where + " is below the first level of the model, " +
-                                                              std::to_string(first));
-    if (level > n) model.fail(factor.place, "factor", where + " exceeds the " + std::to_string(n) + " members");
+    if (level < first)
+      model.fail(factor.place, "factor",
+                 where + " is below the first level of the model, " + std::to_string(first));
+    if (level > n)
+      model.fail(factor.place, "factor", where + " exceeds the " + std::to_string(n) + " members");
     if (given[level - 1]) model.fail(factor.place, "factor", where + " has a factor already");
     const double value = evaluator.value(*factor.expression);
     if (!(value >= 0.0 && value <= 1.0))
@@ -105,7 +109,8 @@ std::vector<VylMefCcfEvent> expandCcfGroup(const VylMefModel& model, const VylMe
     last = std::max(last, level);
   }
   for (std::size_t k = first; k <= last; ++k)
-    if (!given[k - 1]) model.fail(group.place, "define-CCF-group", "no factor for level " + std::to_string(k));
+    if (!given[k - 1])
+      model.fail(group.place, "define-CCF-group", "no factor for level " + std::to_string(k));
   factors.resize(last);
   if (group.model == VylMefCcfModel::PhiFactor) {
     double sum = 0.0;

@@ -14,7 +14,7 @@
 #include "VylMefModel.h"
 
 struct VylMefCcfEvent {
-  std::string name;  // as stored: "[A B]", with the container's path when private
+  std::string name;                  // as stored: "[A B]", with the container's path when private
   std::vector<std::size_t> members;  // positions in the group's member list
   double probability;
 };

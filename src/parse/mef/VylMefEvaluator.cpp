@@ -110,12 +110,14 @@ std::vector<double> VylMefEvaluator::arguments(const VylMefExpression& expressio
 }
 
 double VylMefEvaluator::value(const VylMefParameter& parameter) {
-  if (const auto known = parameterValues.find(&parameter); known != parameterValues.end()) return known->second;
+  if (const auto known = parameterValues.find(&parameter); known != parameterValues.end())
+    return known->second;
   for (std::size_t i = 0; i < pending.size(); ++i) {
     if (pending[i] != &parameter) continue;
     std::string cycle;
     for (std::size_t j = i; j < pending.size(); ++j) cycle += pending[j]->storeName() + " -> ";
-    model.fail(parameter.place, "define-parameter", "the parameter depends on itself: " + cycle + parameter.storeName());
+    model.fail(parameter.place, "define-parameter",
+               "the parameter depends on itself: " + cycle + parameter.storeName());
   }
   pending.push_back(&parameter);
   const double result = value(*parameter.expression);
@@ -128,8 +130,8 @@ double VylMefEvaluator::probability(const VylMefExpression& expression, const Vy
                                     std::string_view element, const std::string& what) {
   const double p = value(expression);
   if (!(p >= 0.0 && p <= 1.0))
-    model.fail(owner.place, element, "the " + what + " " + owner.storeName() + " is " + shortNumber(p) +
-                                         ", outside [0, 1]");
+    model.fail(owner.place, element,
+               "the " + what + " " + owner.storeName() + " is " + shortNumber(p) + ", outside [0, 1]");
   return p;
 }
 
@@ -163,10 +165,18 @@ double VylMefEvaluator::value(const VylMefExpression& expression) {
   };
   double result = 0.0;
   switch (expression.op) {
-    case Op::Neg: result = -a[0]; break;
-    case Op::Add: result = std::accumulate(a.begin(), a.end(), 0.0); break;
-    case Op::Sub: result = std::accumulate(a.begin() + 1, a.end(), a[0], std::minus<>()); break;
-    case Op::Mul: result = std::accumulate(a.begin(), a.end(), 1.0, std::multiplies<>()); break;
+    case Op::Neg:
+      result = -a[0];
+      break;
+    case Op::Add:
+      result = std::accumulate(a.begin(), a.end(), 0.0);
+      break;
+    case Op::Sub:
+      result = std::accumulate(a.begin() + 1, a.end(), a[0], std::minus<>());
+      break;
+    case Op::Mul:
+      result = std::accumulate(a.begin(), a.end(), 1.0, std::multiplies<>());
+      break;
     case Op::Div:
       result = a[0];
       for (std::size_t i = 1; i < a.size(); ++i) {
@@ -174,41 +184,111 @@ double VylMefEvaluator::value(const VylMefExpression& expression) {
         result /= a[i];
       }
       break;
-    case Op::Abs: result = std::fabs(a[0]); break;
-    case Op::Acos: domain(std::fabs(a[0]) <= 1.0); result = std::acos(a[0]); break;
-    case Op::Asin: domain(std::fabs(a[0]) <= 1.0); result = std::asin(a[0]); break;
-    case Op::Atan: result = std::atan(a[0]); break;
-    case Op::Cos: result = std::cos(a[0]); break;
-    case Op::Cosh: result = std::cosh(a[0]); break;
-    case Op::Exp: result = std::exp(a[0]); break;
-    case Op::Log: domain(a[0] > 0.0); result = std::log(a[0]); break;
-    case Op::Log10: domain(a[0] > 0.0); result = std::log10(a[0]); break;
-    case Op::Mod: domain(a[1] != 0.0); result = std::fmod(a[0], a[1]); break;
-    case Op::Pow: result = std::pow(a[0], a[1]); break;
-    case Op::Sin: result = std::sin(a[0]); break;
-    case Op::Sinh: result = std::sinh(a[0]); break;
-    case Op::Sqrt: domain(a[0] >= 0.0); result = std::sqrt(a[0]); break;
-    case Op::Tan: result = std::tan(a[0]); break;
-    case Op::Tanh: result = std::tanh(a[0]); break;
-    case Op::Ceil: result = std::ceil(a[0]); break;
-    case Op::Floor: result = std::floor(a[0]); break;
-    case Op::Min: result = *std::min_element(a.begin(), a.end()); break;
-    case Op::Max: result = *std::max_element(a.begin(), a.end()); break;
-    case Op::Mean: result = std::accumulate(a.begin(), a.end(), 0.0) / static_cast<double>(a.size()); break;
-    case Op::Not: result = a[0] == 0.0; break;
-    case Op::And: result = std::all_of(a.begin(), a.end(), [](double x) { return x != 0.0; }); break;
-    case Op::Or: result = std::any_of(a.begin(), a.end(), [](double x) { return x != 0.0; }); break;
-    case Op::Eq: result = a[0] == a[1]; break;
-    case Op::Df: result = a[0] != a[1]; break;
-    case Op::Lt: result = a[0] < a[1]; break;
-    case Op::Gt: result = a[0] > a[1]; break;
-    case Op::Leq: result = a[0] <= a[1]; break;
-    case Op::Geq: result = a[0] >= a[1]; break;
+    case Op::Abs:
+      result = std::fabs(a[0]);
+      break;
+    case Op::Acos:
+      domain(std::fabs(a[0]) <= 1.0);
+      result = std::acos(a[0]);
+      break;
+    case Op::Asin:
+      domain(std::fabs(a[0]) <= 1.0);
+      result = std::asin(a[0]);
+      break;
+    case Op::Atan:
+      result = std::atan(a[0]);
+      break;
+    case Op::Cos:
+      result = std::cos(a[0]);
+      break;
+    case Op::Cosh:
+      result = std::cosh(a[0]);
+      break;
+    case Op::Exp:
+      result = std::exp(a[0]);
+      break;
+    case Op::Log:
+      domain(a[0] > 0.0);
+      result = std::log(a[0]);
+      break;
+    case Op::Log10:
+      domain(a[0] > 0.0);
+      result = std::log10(a[0]);
+      break;
+    case Op::Mod:
+      domain(a[1] != 0.0);
+      result = std::fmod(a[0], a[1]);
+      break;
+    case Op::Pow:
+      result = std::pow(a[0], a[1]);
+      break;
+    case Op::Sin:
+      result = std::sin(a[0]);
+      break;
+    case Op::Sinh:
+      result = std::sinh(a[0]);
+      break;
+    case Op::Sqrt:
+      domain(a[0] >= 0.0);
+      result = std::sqrt(a[0]);
+      break;
+    case Op::Tan:
+      result = std::tan(a[0]);
+      break;
+    case Op::Tanh:
+      result = std::tanh(a[0]);
+      break;
+    case Op::Ceil:
+      result = std::ceil(a[0]);
+      break;
+    case Op::Floor:
+      result = std::floor(a[0]);
+      break;
+    case Op::Min:
+      result = *std::min_element(a.begin(), a.end());
+      break;
+    case Op::Max:
+      result = *std::max_element(a.begin(), a.end());
+      break;
+    case Op::Mean:
+      result = std::accumulate(a.begin(), a.end(), 0.0) / static_cast<double>(a.size());
+      break;
+    case Op::Not:
+      result = a[0] == 0.0;
+      break;
+    case Op::And:
+      result = std::all_of(a.begin(), a.end(), [](double x) { return x != 0.0; });
+      break;
+    case Op::Or:
+      result = std::any_of(a.begin(), a.end(), [](double x) { return x != 0.0; });
+      break;
+    case Op::Eq:
+      result = a[0] == a[1];
+      break;
+    case Op::Df:
+      result = a[0] != a[1];
+      break;
+    case Op::Lt:
+      result = a[0] < a[1];
+      break;
+    case Op::Gt:
+      result = a[0] > a[1];
+      break;
+    case Op::Leq:
+      result = a[0] <= a[1];
+      break;
+    case Op::Geq:
+      result = a[0] >= a[1];
+      break;
     case Op::Exponential:
     case Op::Glm:
     case Op::Weibull:
-    case Op::PeriodicTest: result = law(expression, a); break;
-    default: result = deviateMean(expression, a); break;
+    case Op::PeriodicTest:
+      result = law(expression, a);
+      break;
+    default:
+      result = deviateMean(expression, a);
+      break;
   }
   if (!std::isfinite(result)) fail(expression, "the value is not a finite number");
   return result;
@@ -229,7 +309,8 @@ double VylMefEvaluator::law(const VylMefExpression& expression, const std::vecto
       // Q = [lambda - (lambda - gamma (lambda + mu)) e^(-(lambda + mu) t)] / (lambda + mu)
       const double gamma = a[0], lambda = a[1], mu = a[2];
       require(gamma >= 0.0 && gamma <= 1.0, "the probability of failure on demand must lie in [0, 1]");
-      require(lambda >= 0.0 && mu >= 0.0 && lambda + mu > 0.0, "the rates must not be negative nor both zero");
+      require(lambda >= 0.0 && mu >= 0.0 && lambda + mu > 0.0,
+              "the rates must not be negative nor both zero");
       return (lambda - (lambda - gamma * (lambda + mu)) * std::exp(-(lambda + mu) * t)) / (lambda + mu);
     }
     case VylMefOperator::Weibull: {

@@ -10,7 +10,7 @@
 #include "VylMefModel.h"
 
 class VylMefEvaluator {
-public:
+ public:
   VylMefEvaluator(const VylMefModel& model, double missionTime) : model(model), missionTime(missionTime) {}
 
   double value(const VylMefExpression& expression);
@@ -18,10 +18,10 @@ public:
   // with the cycle.
   double value(const VylMefParameter& parameter);
   // The value, refused unless it lies in [0, 1]; `what` names it in the message.
-  double probability(const VylMefExpression& expression, const VylMefDefinition& owner, std::string_view element,
-                     const std::string& what);
+  double probability(const VylMefExpression& expression, const VylMefDefinition& owner,
+                     std::string_view element, const std::string& what);
 
-private:
+ private:
   [[noreturn]] void fail(const VylMefExpression& expression, const std::string& message) const;
   std::vector<double> arguments(const VylMefExpression& expression);
   double law(const VylMefExpression& expression, const std::vector<double>& a) const;

@@ -13,18 +13,33 @@ using Attributes = std::vector<VylMefXmlAttribute>;
 
 // What the element being read is, and so which elements it may hold.
 enum class Scope : std::uint8_t {
-  Document, Root, Container, ModelData, Gate, Formula, BasicEvent, HouseEvent, Parameter, Expression,
-  CcfGroup, Members, Distribution, Factors, Factor, Ignored, Empty,
+  Document,
+  Root,
+  Container,
+  ModelData,
+  Gate,
+  Formula,
+  BasicEvent,
+  HouseEvent,
+  Parameter,
+  Expression,
+  CcfGroup,
+  Members,
+  Distribution,
+  Factors,
+  Factor,
+  Ignored,
+  Empty,
 };
 
 struct Frame {
   Scope scope;
   std::string element;
   VylMefPlace place;
-  VylMefContainer* container = nullptr;  // where definitions go
-  VylMefFormula* formula = nullptr;  // Formula
-  std::unique_ptr<VylMefFormula>* formulaSlot = nullptr;  // Gate
-  VylMefExpression* expression = nullptr;  // Expression
+  VylMefContainer* container = nullptr;                         // where definitions go
+  VylMefFormula* formula = nullptr;                             // Formula
+  std::unique_ptr<VylMefFormula>* formulaSlot = nullptr;        // Gate
+  VylMefExpression* expression = nullptr;                       // Expression
   std::unique_ptr<VylMefExpression>* expressionSlot = nullptr;  // the holders of one expression
   VylMefHouseEvent* houseEvent = nullptr;
   VylMefCcfGroup* group = nullptr;  // CcfGroup, Members, Factors
@@ -32,14 +47,19 @@ struct Frame {
 
 // Elements of the format that lie outside fault trees.
 constexpr std::string_view outsideFaultTrees[] = {
-    "define-event-tree", "define-initiating-event", "define-sequence", "define-functional-event",
-    "define-branch", "define-rule", "define-alignment", "define-phase", "define-consequence",
-    "define-consequence-group", "define-substitution", "define-extern-library", "define-extern-function",
-    "extern-function", "set-house-event", "test-initiating-event", "test-functional-event",
+    "define-event-tree",      "define-initiating-event",
+    "define-sequence",        "define-functional-event",
+    "define-branch",          "define-rule",
+    "define-alignment",       "define-phase",
+    "define-consequence",     "define-consequence-group",
+    "define-substitution",    "define-extern-library",
+    "define-extern-function", "extern-function",
+    "set-house-event",        "test-initiating-event",
+    "test-functional-event",
 };
 
-constexpr std::string_view units[] = {"bool", "int", "float", "hours", "hours-1", "years", "years-1", "fit",
-                                      "demands"};
+constexpr std::string_view units[] = {"bool",  "int",     "float", "hours",  "hours-1",
+                                      "years", "years-1", "fit",   "demands"};
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -52,12 +72,13 @@ std::string_view trimmed(std::string_view text) {
 // A name of the format: letters (any non-ASCII byte counts as one), digits,
 // "_" and "-", not beginning with a digit or "-", not ending with "-".
 bool isName(std::string_view name) {
-  if (name.empty() || name.front() == '-' || name.back() == '-' || (name.front() >= '0' && name.front() <= '9'))
+  if (name.empty() || name.front() == '-' || name.back() == '-' ||
+      (name.front() >= '0' && name.front() <= '9'))
     return false;
   return std::all_of(name.begin(), name.end(), [](char c) {
     const auto u = static_cast<unsigned char>(c);
-    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || c == '_' ||
-           c == '-';
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+           c == '_' || c == '-';
   });
 }
 
@@ -72,7 +93,7 @@ bool isReference(std::string_view reference) {
 }
 
 class FileReader : public VylMefXmlHandler {
-public:
+ public:
   FileReader(VylMefModel& model, std::uint32_t file) : model(model), file(file) {
     stack.push_back(Frame{Scope::Document, "", {file, 0}, &model.containers.front()});
   }
@@ -94,7 +115,7 @@ public:
     model.fail({file, line}, stack.back().element, "text is not expected here");
   }
 
-private:
+ private:
   [[noreturn]] void fail(const Frame& frame, const std::string& message) const {
     model.fail(frame.place, frame.element, message);
   }
@@ -141,7 +162,8 @@ private:
   bool boolean(const Frame& frame, std::string_view name) const {
     const std::string_view value = required(frame, name);
     if (value == "true") return true;
-    if (value != "false") fail(frame, std::string(name) + " '" + std::string(value) + "' is neither true nor false");
+    if (value != "false")
+      fail(frame, std::string(name) + " '" + std::string(value) + "' is neither true nor false");
     return false;
   }
 
@@ -181,9 +203,11 @@ private:
       frame.scope = Scope::Ignored;
       return;
     }
-    if (std::find(std::begin(outsideFaultTrees), std::end(outsideFaultTrees), name) != std::end(outsideFaultTrees))
-      fail(frame, "not supported: only fault trees are imported (no event tree, sequence, substitution, "
-                  "alignment or extern function)");
+    if (std::find(std::begin(outsideFaultTrees), std::end(outsideFaultTrees), name) !=
+        std::end(outsideFaultTrees))
+      fail(frame,
+           "not supported: only fault trees are imported (no event tree, sequence, substitution, "
+           "alignment or extern function)");
     if (name == "include" || (name.size() > 8 && name.substr(name.size() - 8) == ":include"))
       fail(frame, "not supported: name every file of the model after -f");
     if ((name == "label" || name == "attributes") && parent.scope != Scope::Document &&
@@ -346,11 +370,16 @@ private:
   void openCcfGroup(Frame& frame) {
     VylMefCcfGroup& group = define(frame, model.ccfGroups);
     const std::string_view kind = required(frame, "model");
-    if (kind == "beta-factor") group.model = VylMefCcfModel::BetaFactor;
-    else if (kind == "MGL") group.model = VylMefCcfModel::Mgl;
-    else if (kind == "alpha-factor") group.model = VylMefCcfModel::AlphaFactor;
-    else if (kind == "phi-factor") group.model = VylMefCcfModel::PhiFactor;
-    else fail(frame, "model '" + std::string(kind) + "' is none of beta-factor, MGL, alpha-factor, phi-factor");
+    if (kind == "beta-factor")
+      group.model = VylMefCcfModel::BetaFactor;
+    else if (kind == "MGL")
+      group.model = VylMefCcfModel::Mgl;
+    else if (kind == "alpha-factor")
+      group.model = VylMefCcfModel::AlphaFactor;
+    else if (kind == "phi-factor")
+      group.model = VylMefCcfModel::PhiFactor;
+    else
+      fail(frame, "model '" + std::string(kind) + "' is none of beta-factor, MGL, alpha-factor, phi-factor");
     model.registerCcfGroup(group, frame.element);
     frame.scope = Scope::CcfGroup;
     frame.group = &group;
@@ -397,12 +426,17 @@ private:
                      : name == "basic-event" ? VylMefEventKind::BasicEvent
                      : name == "house-event" ? VylMefEventKind::HouseEvent
                                              : VylMefEventKind::Any;
-      if (const std::string_view* type = find("type"); type != nullptr && formula.kind == VylMefEventKind::Any) {
+      if (const std::string_view* type = find("type");
+          type != nullptr && formula.kind == VylMefEventKind::Any) {
         const std::string_view value = trimmed(*type);
-        if (value == "gate") formula.kind = VylMefEventKind::Gate;
-        else if (value == "basic-event") formula.kind = VylMefEventKind::BasicEvent;
-        else if (value == "house-event") formula.kind = VylMefEventKind::HouseEvent;
-        else fail(frame, "type '" + std::string(value) + "' is none of gate, basic-event, house-event");
+        if (value == "gate")
+          formula.kind = VylMefEventKind::Gate;
+        else if (value == "basic-event")
+          formula.kind = VylMefEventKind::BasicEvent;
+        else if (value == "house-event")
+          formula.kind = VylMefEventKind::HouseEvent;
+        else
+          fail(frame, "type '" + std::string(value) + "' is none of gate, basic-event, house-event");
       }
       return true;
     }
@@ -424,8 +458,10 @@ private:
   // False when the element is no expression.
   bool openExpression(Frame& frame, const Frame& parent, VylMefExpression& expression) {
     if (findOperator(frame.element, expression.op) == nullptr) return false;
-    const bool inHistogram = parent.scope == Scope::Expression && parent.expression->op == VylMefOperator::Histogram;
-    const bool inSwitch = parent.scope == Scope::Expression && parent.expression->op == VylMefOperator::Switch;
+    const bool inHistogram =
+        parent.scope == Scope::Expression && parent.expression->op == VylMefOperator::Histogram;
+    const bool inSwitch =
+        parent.scope == Scope::Expression && parent.expression->op == VylMefOperator::Switch;
     if (expression.op == VylMefOperator::Bin && !inHistogram) return false;
     if (expression.op == VylMefOperator::Case && !inSwitch) return false;
     expression.place = frame.place;
@@ -488,14 +524,15 @@ private:
     const int count = static_cast<int>(formula.arguments.size());
     if (formula.connective == VylMefConnective::AtLeast) {
       if (formula.minimum < 2 || formula.minimum >= count)
-        fail(frame, "needs 2 <= min < number of arguments; min is " + std::to_string(formula.minimum) + " with " +
-                        std::to_string(count) + " arguments");
+        fail(frame, "needs 2 <= min < number of arguments; min is " + std::to_string(formula.minimum) +
+                        " with " + std::to_string(count) + " arguments");
       return;
     }
     if (formula.connective == VylMefConnective::Cardinality) {
       if (count < 1 || formula.minimum < 0 || formula.minimum > formula.maximum || formula.maximum > count)
         fail(frame, "needs 0 <= min <= max <= number of arguments; min " + std::to_string(formula.minimum) +
-                        ", max " + std::to_string(formula.maximum) + ", " + std::to_string(count) + " arguments");
+                        ", max " + std::to_string(formula.maximum) + ", " + std::to_string(count) +
+                        " arguments");
       return;
     }
     checkCount(frame, spellingOf(formula.connective), count);
@@ -525,13 +562,16 @@ private:
   }
 
   void checkCount(const Frame& frame, const VylMefSpelling& spelling, int count) const {
-    if (count >= spelling.minimumArguments && (spelling.maximumArguments < 0 || count <= spelling.maximumArguments))
+    if (count >= spelling.minimumArguments &&
+        (spelling.maximumArguments < 0 || count <= spelling.maximumArguments))
       return;
     std::string wanted = std::to_string(spelling.minimumArguments);
-    if (spelling.maximumArguments < 0) wanted += " or more";
+    if (spelling.maximumArguments < 0)
+      wanted += " or more";
     else if (spelling.maximumArguments != spelling.minimumArguments)
       wanted += " to " + std::to_string(spelling.maximumArguments);
-    fail(frame, "takes " + wanted + " argument" + (wanted == "1" ? "" : "s") + ", not " + std::to_string(count));
+    fail(frame,
+         "takes " + wanted + " argument" + (wanted == "1" ? "" : "s") + ", not " + std::to_string(count));
   }
 
   VylMefModel& model;

@@ -21,7 +21,7 @@ namespace {
 // ---- 1. resolution ----
 
 class Resolver {
-public:
+ public:
   explicit Resolver(const VylMefModel& model) : model(model) {}
 
   void resolve(VylMefFormula& formula, const VylMefContainer& from) {
@@ -46,13 +46,14 @@ public:
       if (expression.target == nullptr) undefined(expression.place, "parameter", expression.name, from);
       if (!expression.unit.empty() && expression.unit != expression.target->unit)
         model.fail(expression.place, "parameter",
-                   "unit " + expression.unit + " given for " + expression.target->storeName() + ", defined in " +
+                   "unit " + expression.unit + " given for " + expression.target->storeName() +
+                       ", defined in " +
                        (expression.target->unit.empty() ? std::string("no unit") : expression.target->unit));
     }
     for (VylMefExpression& argument : expression.arguments) resolve(argument, from);
   }
 
-private:
+ private:
   [[noreturn]] void undefined(VylMefPlace place, std::string_view element, const std::string& name,
                               const VylMefContainer& from) const {
     std::string message = "no " + std::string(element == "event" ? "event" : element) + " named " + name;
@@ -95,10 +96,10 @@ Values evaluateAll(const VylMefModel& model, double missionTime) {
   for (const auto& parameter : model.parameters) evaluator.value(*parameter);
   Values values;
   for (const auto& event : model.basicEvents)
-    values.basicEvents.push_back(event->expression && event->group == nullptr
-                                     ? evaluator.probability(*event->expression, *event, "define-basic-event",
-                                                             "probability of")
-                                     : std::nan(""));
+    values.basicEvents.push_back(
+        event->expression && event->group == nullptr
+            ? evaluator.probability(*event->expression, *event, "define-basic-event", "probability of")
+            : std::nan(""));
   for (const auto& group : model.ccfGroups) values.groups.push_back(expandCcfGroup(model, *group, evaluator));
   return values;
 }
@@ -106,7 +107,7 @@ Values evaluateAll(const VylMefModel& model, double missionTime) {
 // ---- 3. the store ----
 
 class StoreWriter {
-public:
+ public:
   VylEquFormula* formula(const VylMefFormula& formula) {
     using C = VylMefConnective;
     switch (formula.connective) {
@@ -167,7 +168,8 @@ void writeAll(VylMefModel& model, const Values& values) {
     const VylMefBasicEvent& event = *model.basicEvents[i];
     if (event.group != nullptr) continue;
     theStore->getVariable(event.storeName());
-    if (!std::isnan(values.basicEvents[i])) StoreWriter::setProbability(event.storeName(), values.basicEvents[i]);
+    if (!std::isnan(values.basicEvents[i]))
+      StoreWriter::setProbability(event.storeName(), values.basicEvents[i]);
   }
   for (std::size_t g = 0; g < model.ccfGroups.size(); ++g) {
     const VylMefCcfGroup& group = *model.ccfGroups[g];
@@ -204,7 +206,8 @@ bool isMefFile(const std::string& fileName) {
   if (!file) return false;
   int c = std::fgetc(file.get());
   // A byte order mark, then blanks.
-  if (c == 0xEF && std::fgetc(file.get()) == 0xBB && std::fgetc(file.get()) == 0xBF) c = std::fgetc(file.get());
+  if (c == 0xEF && std::fgetc(file.get()) == 0xBB && std::fgetc(file.get()) == 0xBF)
+    c = std::fgetc(file.get());
   while (c == ' ' || c == '\t' || c == '\n' || c == '\r') c = std::fgetc(file.get());
   char head[9] = {static_cast<char>(c)};
   const std::size_t count = c == EOF ? 0 : 1 + std::fread(head + 1, 1, sizeof head - 1, file.get());

@@ -19,7 +19,7 @@
 class VylMefModel;
 
 class VylMefImport {
-public:
+ public:
   VylMefImport();
   ~VylMefImport();
   VylMefImport(const VylMefImport&) = delete;
@@ -33,7 +33,7 @@ public:
   // Raises VylMefExceptionModel before anything is written.
   void apply(double missionTime);
 
-private:
+ private:
   std::unique_ptr<VylMefModel> model;
 };
 

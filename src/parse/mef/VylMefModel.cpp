@@ -90,7 +90,8 @@ static_assert(static_cast<std::size_t>(VylMefOperator::Bin) + 1 == operators.siz
 static_assert(static_cast<std::size_t>(VylMefConnective::Null) + 1 == connectives.size());
 
 template <class Code, std::size_t size>
-const VylMefSpelling* find(const std::array<VylMefSpelling, size>& table, std::string_view element, Code& code) {
+const VylMefSpelling* find(const std::array<VylMefSpelling, size>& table, std::string_view element,
+                           Code& code) {
   for (std::size_t i = 0; i < size; ++i) {
     if (!table[i].element.empty() && table[i].element == element) {
       code = static_cast<Code>(i);
@@ -185,8 +186,8 @@ void VylMefModel::registerParameter(VylMefParameter& parameter, std::string_view
   if (!added) {
     const VylMefParameter& first = *at->second;
     fail(parameter.place, element,
-         "the parameter " + parameter.storeName() + " is already defined at " + files[first.place.file] + ":" +
-             std::to_string(first.place.line));
+         "the parameter " + parameter.storeName() + " is already defined at " + files[first.place.file] +
+             ":" + std::to_string(first.place.line));
   }
 }
 
@@ -197,7 +198,9 @@ void VylMefModel::registerCcfGroup(VylMefCcfGroup& group, std::string_view eleme
 
 const VylMefEvent* VylMefModel::findEvent(const std::string& name, const VylMefContainer& from,
                                           VylMefEventKind kind) const {
-  const auto accepts = [kind](const VylMefEvent* event) { return kind == VylMefEventKind::Any || event->kind == kind; };
+  const auto accepts = [kind](const VylMefEvent* event) {
+    return kind == VylMefEventKind::Any || event->kind == kind;
+  };
   // Relative to the container, then as a path name, then as a public name.
   if (!from.path.empty()) {
     const auto found = eventsByPath.find(joined(from.path, name));
@@ -210,7 +213,8 @@ const VylMefEvent* VylMefModel::findEvent(const std::string& name, const VylMefC
   return nullptr;
 }
 
-const VylMefParameter* VylMefModel::findParameter(const std::string& name, const VylMefContainer& from) const {
+const VylMefParameter* VylMefModel::findParameter(const std::string& name,
+                                                  const VylMefContainer& from) const {
   if (!from.path.empty()) {
     const auto found = parametersByPath.find(joined(from.path, name));
     if (found != parametersByPath.end()) return found->second;

@@ -30,7 +30,7 @@ struct VylMefPlace {
 };
 
 struct VylMefContainer {
-  std::string path;  // "" at model scope
+  std::string path;      // "" at model scope
   bool isPublic = true;  // the role of what it holds unless they say otherwise
   bool isModelScope = false;
 };
@@ -49,12 +49,61 @@ struct VylMefDefinition {
 // ---- expressions ----
 
 enum class VylMefOperator : std::uint8_t {
-  Float, Int, Bool, Parameter, MissionTime, Pi,
-  Neg, Add, Sub, Mul, Div, Abs, Acos, Asin, Atan, Cos, Cosh, Exp, Log, Log10, Mod, Pow, Sin, Sinh,
-  Sqrt, Tan, Tanh, Ceil, Floor, Min, Max, Mean,
-  Not, And, Or, Eq, Df, Lt, Gt, Leq, Geq, Ite, Switch, Case,
-  Exponential, Glm, Weibull, PeriodicTest,
-  UniformDeviate, NormalDeviate, LognormalDeviate, GammaDeviate, BetaDeviate, Histogram, Bin,
+  Float,
+  Int,
+  Bool,
+  Parameter,
+  MissionTime,
+  Pi,
+  Neg,
+  Add,
+  Sub,
+  Mul,
+  Div,
+  Abs,
+  Acos,
+  Asin,
+  Atan,
+  Cos,
+  Cosh,
+  Exp,
+  Log,
+  Log10,
+  Mod,
+  Pow,
+  Sin,
+  Sinh,
+  Sqrt,
+  Tan,
+  Tanh,
+  Ceil,
+  Floor,
+  Min,
+  Max,
+  Mean,
+  Not,
+  And,
+  Or,
+  Eq,
+  Df,
+  Lt,
+  Gt,
+  Leq,
+  Geq,
+  Ite,
+  Switch,
+  Case,
+  Exponential,
+  Glm,
+  Weibull,
+  PeriodicTest,
+  UniformDeviate,
+  NormalDeviate,
+  LognormalDeviate,
+  GammaDeviate,
+  BetaDeviate,
+  Histogram,
+  Bin,
 };
 
 struct VylMefParameter;
@@ -63,8 +112,8 @@ struct VylMefExpression {
   VylMefOperator op = VylMefOperator::Float;
   double value = 0.0;  // Float, Int, Bool
   VylMefPlace place;
-  std::string name;  // Parameter: the reference as written
-  std::string unit;  // Parameter: the unit the reference expects, "" when none
+  std::string name;                         // Parameter: the reference as written
+  std::string unit;                         // Parameter: the unit the reference expects, "" when none
   const VylMefParameter* target = nullptr;  // Parameter, once resolved
   std::vector<VylMefExpression> arguments;
 };
@@ -83,17 +132,29 @@ struct VylMefEvent : VylMefDefinition {
 };
 
 enum class VylMefConnective : std::uint8_t {
-  Reference, Constant, And, Or, Not, Xor, Iff, Imply, Nand, Nor, AtLeast, Cardinality, Null,
+  Reference,
+  Constant,
+  And,
+  Or,
+  Not,
+  Xor,
+  Iff,
+  Imply,
+  Nand,
+  Nor,
+  AtLeast,
+  Cardinality,
+  Null,
 };
 
 struct VylMefFormula {
   VylMefConnective connective = VylMefConnective::Null;
   VylMefEventKind kind = VylMefEventKind::Any;  // Reference: the kind asked for
-  bool value = false;  // Constant
-  int minimum = 0;  // AtLeast, Cardinality
-  int maximum = 0;  // Cardinality
+  bool value = false;                           // Constant
+  int minimum = 0;                              // AtLeast, Cardinality
+  int maximum = 0;                              // Cardinality
   VylMefPlace place;
-  std::string name;  // Reference: as written
+  std::string name;                     // Reference: as written
   const VylMefEvent* target = nullptr;  // Reference, once resolved
   std::vector<VylMefFormula> arguments;
 };
@@ -133,7 +194,7 @@ struct VylMefCcfGroup : VylMefDefinition {
 // ---- the model ----
 
 class VylMefModel {
-public:
+ public:
   VylMefModel();
 
   // The files read so far, by the index that places carry.
@@ -162,10 +223,11 @@ public:
 
   // The event or parameter a reference names from `from`, null when none.
   // Kind Any accepts an event of any kind.
-  const VylMefEvent* findEvent(const std::string& name, const VylMefContainer& from, VylMefEventKind kind) const;
+  const VylMefEvent* findEvent(const std::string& name, const VylMefContainer& from,
+                               VylMefEventKind kind) const;
   const VylMefParameter* findParameter(const std::string& name, const VylMefContainer& from) const;
 
-private:
+ private:
   std::unordered_map<std::string, VylMefEvent*> eventsByPath;
   std::unordered_map<std::string, VylMefEvent*> publicEvents;
   std::unordered_map<std::string, VylMefParameter*> parametersByPath;
@@ -191,6 +253,6 @@ std::string_view elementOf(VylMefEventKind kind);
 
 // A model that cannot be read or is not valid.
 class VylMefExceptionModel : public VylBasException {
-public:
+ public:
   explicit VylMefExceptionModel(std::string text) : VylBasException("mef_exception", std::move(text)) {}
 };

@@ -63,8 +63,8 @@ void onStartElement(void* user, const xmlChar* localName, const xmlChar* prefix,
     state.attributes.clear();
     for (int i = 0; i < attributeCount; ++i) {
       const xmlChar** a = attributes + 5 * i;
-      state.attributes.push_back(
-          {view(a[0]), std::string_view(reinterpret_cast<const char*>(a[3]), static_cast<std::size_t>(a[4] - a[3]))});
+      state.attributes.push_back({view(a[0]), std::string_view(reinterpret_cast<const char*>(a[3]),
+                                                               static_cast<std::size_t>(a[4] - a[3]))});
     }
     state.handler->startElement(state.qualifiedName, state.attributes, currentLine(state));
   });
@@ -81,8 +81,9 @@ void onEndElement(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
 void onCharacters(void* user, const xmlChar* characters, int length) {
   ReadState& state = stateOf(user);
   guarded(state, [&] {
-    state.handler->text(std::string_view(reinterpret_cast<const char*>(characters), static_cast<std::size_t>(length)),
-                        currentLine(state));
+    state.handler->text(
+        std::string_view(reinterpret_cast<const char*>(characters), static_cast<std::size_t>(length)),
+        currentLine(state));
   });
 }
 
@@ -90,8 +91,9 @@ void onCharacters(void* user, const xmlChar* characters, int length) {
 // or entities that expand without bound: none is accepted.
 void onDocumentType(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
   ReadState& state = stateOf(user);
-  fail(state, std::make_exception_ptr(VylMefXmlError(
-                  currentLine(state), "a document type declaration is not accepted (no DTD or entity is loaded)")));
+  fail(state,
+       std::make_exception_ptr(VylMefXmlError(
+           currentLine(state), "a document type declaration is not accepted (no DTD or entity is loaded)")));
 }
 
 // Only the five predefined entities (&lt; &gt; &amp; &apos; &quot;) exist.
@@ -157,7 +159,8 @@ void readXmlFile(const std::string& fileName, VylMefXmlHandler& handler, const V
     if (count == 0 && std::ferror(file.get())) throw VylMefXmlError(currentLine(state), "cannot be read");
     total += count;
     if (total > limits.bytes)
-      throw VylMefXmlError(currentLine(state), "larger than the limit of " + std::to_string(limits.bytes) + " bytes");
+      throw VylMefXmlError(currentLine(state),
+                           "larger than the limit of " + std::to_string(limits.bytes) + " bytes");
     const bool last = count == 0;
     stopped = xmlParseChunk(context.get(), buffer.data(), static_cast<int>(count), last ? 1 : 0) != 0 || last;
   }

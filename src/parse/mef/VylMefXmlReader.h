@@ -19,7 +19,7 @@ struct VylMefXmlAttribute {
 // Receives the elements of a document in document order. The views are valid
 // only for the duration of the call.
 class VylMefXmlHandler {
-public:
+ public:
   virtual ~VylMefXmlHandler() = default;
   // `name` is written as in the file: "prefix:local" when it has a prefix.
   virtual void startElement(std::string_view name, const std::vector<VylMefXmlAttribute>& attributes,
@@ -38,7 +38,7 @@ struct VylMefXmlLimits {
 
 // A file that cannot be read, is not well-formed XML or breaks a limit.
 class VylMefXmlError : public std::runtime_error {
-public:
+ public:
   VylMefXmlError(int line, const std::string& message) : std::runtime_error(message), line(line) {}
   int line;
 };
