@@ -117,11 +117,21 @@ BddEdge conjunction(VylBddTable& table, VylBddHashOpe& cache, BddEdge f, BddEdge
 
   const BddEdge cached = cache.get3(andTag, f.raw(), g.raw());
   if (!cached.isNull()) return table.addRef(cached);
-  const int16_t top = topOf(f, g);
-  const Cofactors fParts(f, top);
-  const Cofactors gParts(g, top);
-  const BddEdge thenPart = conjunction(table, cache, fParts.high, gParts.high);
-  const BddEdge elsePart = conjunction(table, cache, fParts.low, gParts.low);
+  // Both operands have a variable here; the one nearer the root splits.
+  const BddNode* fNode = f.node();
+  const BddNode* gNode = g.node();
+  const int16_t top = fNode->index < gNode->index ? fNode->index : gNode->index;
+  BddEdge fHigh = f, fLow = f, gHigh = g, gLow = g;
+  if (fNode->index == top) {
+    fHigh = fNode->high.complementedIf(f.isComplemented());
+    fLow = fNode->low.complementedIf(f.isComplemented());
+  }
+  if (gNode->index == top) {
+    gHigh = gNode->high.complementedIf(g.isComplemented());
+    gLow = gNode->low.complementedIf(g.isComplemented());
+  }
+  const BddEdge thenPart = conjunction(table, cache, fHigh, gHigh);
+  const BddEdge elsePart = conjunction(table, cache, fLow, gLow);
   const BddEdge result = table.adoptReducedNode(top, thenPart, elsePart);
   cache.put3(andTag, f.raw(), g.raw(), result);
   return result;

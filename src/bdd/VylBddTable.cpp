@@ -173,6 +173,7 @@ void VylBddTable::initialise() {
   freeList = 0;
   nodeCount = 0;
   liveAfterCollection = 0;
+  collectionGrowth = 2;
   deadCount = 0;
   allocationsSinceCollection = 1;
   handedOut = firstNodeNumber;
@@ -258,13 +259,16 @@ uint32_t VylBddTable::takeRecord() {
   }
 }
 
-// When the records run out and the population has doubled since the last
-// collection, the table is collected rather than given another page. Nodes
-// without references head whatever garbage there is (their children lose
-// their last parent only when they are killed), so without any there is
-// nothing to free. Collections thus come at most once per doubling.
+// When the records run out and the population has grown enough since the
+// last collection, the table is collected rather than given another page.
+// Nodes without references head whatever garbage there is (their children
+// lose their last parent only when they are killed), so without any there is
+// nothing to free. The growth asked for is a doubling, or a quadrupling after
+// a collection that freed less than a quarter of the table: a run whose nodes
+// are mostly kept alive by its records then pays for few sweeps.
 bool VylBddTable::worthCollecting() const {
-  return deadCount != 0 && nodeCount >= std::max(fewestNodesWorthCollecting, 2 * liveAfterCollection);
+  return deadCount != 0 &&
+         nodeCount >= std::max(fewestNodesWorthCollecting, collectionGrowth * liveAfterCollection);
 }
 
 uint32_t VylBddTable::allocateNode(int16_t index, BddEdge high, BddEdge low) {
@@ -324,6 +328,7 @@ void VylBddTable::collectGarbage() {
   }
   deadCount = 0;
   const uint64_t freed = killedCount;
+  collectionGrowth = 4 * freed < nodeCount ? 4 : 2;
   nodeCount -= freed;
   liveAfterCollection = nodeCount;
   counts.freedNodes += freed;

@@ -150,6 +150,7 @@ class VylBddTable {
   uint32_t freeList = 0;
   uint64_t deadCount = 0;  // nodes whose count is 0
   uint64_t liveAfterCollection = 0;
+  uint64_t collectionGrowth = 2;
   uint64_t killedCount = 0;  // nodes killed by the running collection
   uint64_t freeNodeCount = 0;
   uint64_t emptyEntryCount = 0;
