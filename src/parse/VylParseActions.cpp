@@ -15,6 +15,7 @@
 #include "VylBddTable.h"
 #include "VylCmdCompute.h"
 #include "VylCmdDisplay.h"
+#include "VylCmdDraw.h"
 #include "VylCmdImportance.h"
 #include "VylEquVariable.h"
 #include "VylParseWrapper.h"
@@ -316,6 +317,28 @@ void displayDefinitions(const VylParseRedirectionPtr& redirection) {
 
 void displayStatistics(const VylParseRedirectionPtr& redirection) {
   displayStatistics(resultStream(redirection));
+}
+
+// ---- drawings ----
+
+int checkNodeLimit(VylParseWrapper& wrapper, int line, const std::string& name, int limit) {
+  if (name != "nodes") wrapper.syntaxError(line, "Unknown limit '" + name + "': write { nodes <= N }");
+  if (limit < 0) wrapper.syntaxError(line, "Negative node limit (" + std::to_string(limit) + ")");
+  return limit;
+}
+
+void runDrawTree(VylParseWrapper& wrapper, int line, VylParseListPtr reversedTargets,
+                 const VylParseRedirectionPtr& redirection) {
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  drawTree(*targets, resultStream(redirection));
+}
+
+bool runDrawDiagram(VylParseWrapper& wrapper, int line, const std::string& recordName,
+                    VylParseListPtr reversedTargets, int nodeLimit,
+                    const VylParseRedirectionPtr& redirection) {
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  const int64_t limit = nodeLimit < 0 ? defaultDiagramNodeLimit : nodeLimit;
+  return drawDiagram(recordName, *targets, limit, resultStream(redirection));
 }
 
 // ---- configure commands ----

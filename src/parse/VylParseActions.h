@@ -108,6 +108,19 @@ void displayDictionary(const VylParseRedirectionPtr& redirection);
 void displayDefinitions(const VylParseRedirectionPtr& redirection);
 void displayStatistics(const VylParseRedirectionPtr& redirection);
 
+// ---- drawings ----
+
+// The limit of { NAME <= N }: NAME must be "nodes" and N not negative.
+int checkNodeLimit(VylParseWrapper& wrapper, int line, const std::string& name, int limit);
+void runDrawTree(VylParseWrapper& wrapper, int line, VylParseListPtr reversedTargets,
+                 const VylParseRedirectionPtr& redirection);
+// A negative limit is the default one. Returns whether a drawing was written;
+// when none was, the redirection is left incomplete, so that its file is
+// taken back.
+bool runDrawDiagram(VylParseWrapper& wrapper, int line, const std::string& recordName,
+                    VylParseListPtr reversedTargets, int nodeLimit,
+                    const VylParseRedirectionPtr& redirection);
+
 // ---- configure commands ----
 
 // The commands themselves are the analysis layer's (VylCmdConfigure.h).

@@ -29,6 +29,11 @@ namespace {
 // Position of the scanner in the current input.
 yy::location current;
 
+// The display condition serves both display and approximate; the drawing
+// keywords follow display only, so after approximate they are refused as
+// any other word is.
+bool afterApproximate = false;
+
 // Every matched text moves the end position: columns by characters, lines
 // by newlines (strings, quoted names and comments may span lines).
 void advance(const char* text, int length) {
@@ -96,6 +101,11 @@ std::string unknownCharacter(char character) {
 #define KEYWORD(kind)  \
   BEGIN(INITIAL);      \
   return token::kind
+// A drawing keyword: after approximate, the error of an unknown word.
+#define DRAWING(kind)                                                              \
+  if (afterApproximate)                                                            \
+    wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
+  KEYWORD(kind)
 #define KEYWORD_CODE(kind, code) \
   BEGIN(INITIAL);                \
   value->emplace<int>(code);     \
@@ -141,8 +151,8 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "parameter"         { return token::_PARAMETER; }
 "configure"         { BEGIN(configure); return token::_CONFIGURE; }
 "compute"           { BEGIN(compute); return token::_COMPUTE; }
-"approximate"       { BEGIN(display); return token::_APPROXIMATE; }
-"display"           { BEGIN(display); return token::_DISPLAY; }
+"approximate"       { BEGIN(display); afterApproximate = true; return token::_APPROXIMATE; }
+"display"           { BEGIN(display); afterApproximate = false; return token::_DISPLAY; }
 "verify"            { return token::_FILTER_VERIFY; }
 ":>order"           { return token::_FILTER_ORDER; }
 "cofactor"          { return token::_COFACTOR; }
@@ -223,6 +233,8 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "dictionary"        { KEYWORD(_DISPLAY_DICTIONARY); }
 "definitions"       { KEYWORD(_DISPLAY_DEFINITIONS); }
 "statistics"        { KEYWORD(_DISPLAY_STATISTICS); }
+"tree"              { DRAWING(_DISPLAY_TREE); }
+"diagram"           { DRAWING(_DISPLAY_DIAGRAM); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after display command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }

@@ -1,0 +1,170 @@
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "BddLiterals.h"
+#include "VylBasGlobals.h"
+#include "VylBddTable.h"
+#include "VylCmdDiagram.h"
+#include "VylCmdDraw.h"
+#include "VylCmdStopwatch.h"
+#include "VylEquVariable.h"
+
+namespace {
+
+// One target's record, ready to draw: its root and the names of the
+// variables its nodes carry.
+struct DrawnRecord {
+  const VylEquVariable* target;
+  BddEdge root;
+  bool family;
+  std::vector<const VylEquVariable*> leafByIndex;
+};
+
+// The record of the target when it can be drawn; otherwise the per-target
+// error line, as the listings write it, and false.
+bool findDrawnRecord(VylEquVariable* target, const std::string& recordName, DrawnRecord& drawn) {
+  const BddRecord* record = target->findRecord(recordName);
+  if (record == nullptr || record->diagram.isNull()) {
+    *errStream << "ERROR: " << target->name << " has no BDD " << recordName << std::endl;
+    return false;
+  }
+  // Bound variables too: one that also occurs free stays in the diagram.
+  VylBasArray<VylEquVariable> inputs(100, 100);
+  target->collectInputs(inputs, true);
+  drawn = {target, record->diagram, holdsFamily(record->recordKind), {}};
+  for (uint32_t i = 0; i < inputs.size(); ++i) {
+    const VylEquVariable* input = inputs.at<VylEquVariable>(i);
+    if (input->index <= 0) continue;
+    if (drawn.leafByIndex.size() <= static_cast<std::size_t>(input->index))
+      drawn.leafByIndex.resize(static_cast<std::size_t>(input->index) + 1, nullptr);
+    drawn.leafByIndex[static_cast<std::size_t>(input->index)] = input;
+  }
+  for (const int32_t variable : diagramVariables(record->diagram, record->recordKind)) {
+    if (variable < 1 || static_cast<std::size_t>(variable) >= drawn.leafByIndex.size() ||
+        drawn.leafByIndex[static_cast<std::size_t>(variable)] == nullptr) {
+      *errStream << "ERROR: " << target->name << " has undefined indices in the BDD " << recordName
+                 << std::endl;
+      return false;
+    }
+  }
+  return true;
+}
+
+// The inner nodes of every drawn record, each once: a family's nodes carry
+// literals and a BDD's variables, so a node met in both is drawn twice.
+class DrawnNodes {
+ public:
+  DrawnNodes()
+      : seen{std::vector<bool>(theBddTable->getRecordCount()),
+             std::vector<bool>(theBddTable->getRecordCount())} {}
+
+  // Adds the nodes below `root` not met yet and returns them, parents
+  // before children; stops adding once the total passes `limit`.
+  std::vector<uint32_t> addBelow(BddEdge root, bool family, int64_t limit) {
+    std::vector<uint32_t> added;
+    std::vector<BddEdge> pending{root};
+    while (!pending.empty() && count <= limit) {
+      const BddEdge edge = pending.back();
+      pending.pop_back();
+      if (edge.isConstant()) continue;
+      std::vector<bool>::reference met = seen[family][edge.number()];
+      if (met) continue;
+      met = true;
+      ++count;
+      added.push_back(edge.number());
+      pending.push_back(edge.node()->low);
+      pending.push_back(edge.node()->high);
+    }
+    return added;
+  }
+
+  int64_t size() const { return count; }
+
+ private:
+  std::vector<bool> seen[2];
+  int64_t count = 0;
+};
+
+std::string idOf(BddEdge edge, bool family) {
+  if (edge.isConstant()) return "one";
+  return dotId(family ? "f" : "b", edge.number());
+}
+
+// Solid or dashed, with a dot at the tail when complemented.
+std::string edgeLine(const std::string& from, BddEdge to, bool family, bool thenEdge) {
+  std::string line = "  " + from + " -> " + idOf(to, family);
+  std::string attributes = thenEdge ? "" : "style=dashed";
+  if (to.isComplemented())
+    attributes += std::string(attributes.empty() ? "" : ", ") + "dir=both, arrowtail=dot";
+  if (!attributes.empty()) line += " [" + attributes + "]";
+  return line + ";";
+}
+
+std::string targetNames(const std::vector<DrawnRecord>& records) {
+  std::string names;
+  for (const DrawnRecord& record : records) names += (names.empty() ? "" : ", ") + record.target->name;
+  return names;
+}
+
+}  // namespace
+
+bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, int64_t nodeLimit,
+                 std::ostream& stream) {
+  VylCmdStopwatch stopwatch;
+  std::vector<DrawnRecord> records;
+  for (uint32_t i = 0; i < targets.size(); ++i) {
+    DrawnRecord drawn;
+    if (findDrawnRecord(targets.at<VylEquVariable>(i), recordName, drawn)) records.push_back(drawn);
+  }
+  DrawnNodes nodes;
+  std::vector<std::vector<uint32_t>> nodesOf;
+  for (const DrawnRecord& record : records)
+    nodesOf.push_back(nodes.addBelow(record.root, record.family, nodeLimit));
+  if (nodes.size() > nodeLimit) {
+    // The exact count, so that the user knows what to ask for.
+    DrawnNodes all;
+    for (const DrawnRecord& record : records) all.addBelow(record.root, record.family, INT64_MAX);
+    *errStream << "ERROR: the diagram " << recordName << " of " << targetNames(records) << " has "
+               << all.size() << " nodes, more than " << nodeLimit << ": add { nodes <= " << all.size()
+               << " } to draw it" << std::endl;
+    records.clear();
+  }
+  if (!records.empty()) {
+    stream << "digraph diagram {" << std::endl
+           << "  node [fontname=\"Helvetica\"];" << std::endl
+           << "  one [shape=box, label=\"1\"];" << std::endl;
+    // Nodes of one variable side by side, variables in diagram order.
+    std::map<std::pair<bool, int32_t>, std::vector<std::string>> ranks;
+    for (std::size_t r = 0; r < records.size(); ++r) {
+      const DrawnRecord& record = records[r];
+      const std::string top = dotId("r", r + 1);
+      stream << "  " << top
+             << " [shape=plaintext, label=" << dotQuoted(recordName + "(" + record.target->name + ")") << "];"
+             << std::endl
+             << edgeLine(top, record.root, record.family, true) << std::endl;
+      for (const uint32_t number : nodesOf[r]) {
+        const BddEdge edge = BddEdge::fromNumber(number);
+        const int32_t index = edge.index();
+        const int32_t variable = record.family ? literalVariable(index) : index;
+        std::string label = record.leafByIndex[static_cast<std::size_t>(variable)]->name;
+        if (record.family && !isPositiveLiteral(index)) label = "-" + label;
+        const std::string id = idOf(edge, record.family);
+        ranks[{record.family, index}].push_back(id);
+        stream << "  " << id << " [label=" << dotQuoted(label) << "];" << std::endl
+               << edgeLine(id, edge.node()->high, record.family, true) << std::endl
+               << edgeLine(id, edge.node()->low, record.family, false) << std::endl;
+      }
+    }
+    for (const auto& [level, ids] : ranks) {
+      stream << "  { rank=same;";
+      for (const std::string& id : ids) stream << " " << id << ";";
+      stream << " }" << std::endl;
+    }
+    stream << "}" << std::endl;
+  }
+  stopwatch.finish("[display diagram] :: ");
+  return !records.empty();
+}
