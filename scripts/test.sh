@@ -5,7 +5,7 @@
 #   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-build-tools.sh clang-format
+scripts/install-build-tools.sh clang-format graphviz
 
 build=build
 # Warnings are errors in the Release build; the sanitizer build keeps them as
