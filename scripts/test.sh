@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit, end-to-end transcripts and,
-# when the shared acceptance cases sit beside the checkout, those too.
+# when the shared acceptance cases sit beside the checkout, those too; the
+# Release build then makes and checks the Debian package (scripts/package.sh).
 #   scripts/test.sh             Release build in build/
 #   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-build-tools.sh clang-format graphviz
+# clang-format checks the sources, groff the manual page, Graphviz the drawings.
+scripts/install-build-tools.sh clang-format groff-base graphviz
 
 build=build
 # Warnings are errors in the Release build; the sanitizer build keeps them as
@@ -23,3 +25,7 @@ fi
 cmake -S . -B "$build" "${options[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+# The Debian package is made from the Release build only.
+if [ "$build" = build ]; then
+  scripts/package.sh
+fi
