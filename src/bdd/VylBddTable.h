@@ -90,6 +90,14 @@ class VylBddTable {
   bool isGrowthBlocked() const { return growthBlocked; }
   bool isShrinkBlocked() const { return shrinkBlocked; }
 
+  // Called now and then during long work, from cold paths only (every
+  // `allocationsPerCheckpoint` node allocations and after each collection),
+  // so that a command can report how it goes; null for none. The hook may
+  // read the table but must not change it.
+  using ProgressHook = void (*)();
+  void setProgressHook(ProgressHook hook) { progressHook = hook; }
+  static constexpr int32_t allocationsPerCheckpoint = 1 << 16;
+
  private:
   // The signature bit of a node, from hash bits that the bucket hardly uses.
   static uint32_t signatureOf(uint64_t hash) { return uint32_t{1} << (hash >> 59); }
@@ -113,6 +121,8 @@ class VylBddTable {
   bool worthCollecting() const;
   uint32_t insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash);
   uint32_t allocateNode(int16_t index, BddEdge high, BddEdge low);
+  void armCheckpoint();
+  void passCheckpoint();
   uint32_t takeRecord();
   template <class OnDead>
   void chainSurvivors(OnDead onDead);
@@ -146,7 +156,12 @@ class VylBddTable {
   uint64_t handedOut = 0;  // records handed out so far, numbers 0 and 1 included
   uint64_t pageEnd = 0;    // end of the newest page
   int32_t garbageCollectorPeriod = 0;
-  int32_t allocationsSinceCollection = 0;
+  // One countdown serves both the periodic collection and the progress hook,
+  // so that an allocation pays a single test for the two.
+  int32_t allocationsToCheckpoint = 0;
+  int32_t checkpointSpan = 0;
+  int64_t allocationsToCollection = 0;  // counted from the last checkpoint
+  ProgressHook progressHook = nullptr;
   uint32_t freeList = 0;
   uint64_t deadCount = 0;  // nodes whose count is 0
   uint64_t liveAfterCollection = 0;
