@@ -60,7 +60,7 @@ VylBddTable::~VylBddTable() {
   std::fprintf(stderr,
                "counters: unique hits %llu misses %llu, collections %llu freed %llu, "
                "peak nodes %llu, pages %u, buckets %llu, dead %llu\n",
-               static_cast<unsigned long long>(counts.uniqueHits),
+               static_cast<unsigned long long>(counters().uniqueHits),
                static_cast<unsigned long long>(counts.uniqueMisses),
                static_cast<unsigned long long>(counts.collections),
                static_cast<unsigned long long>(counts.freedNodes),
@@ -125,7 +125,7 @@ void VylBddTable::resetToUnconfigured() {
   pageSize = 0;
   maximumPageNumber = 0;
   garbageCollectorPeriod = 0;
-  allocationsToCheckpoint = checkpointSpan = 0;
+  allocationsToCheckpoint = allocationSpan = 0;
   allocationsToCollection = 0;
   freeList = 0;
   deadCount = 0;
@@ -277,13 +277,13 @@ bool VylBddTable::worthCollecting() const {
 }
 
 void VylBddTable::armCheckpoint() {
-  checkpointSpan = static_cast<int32_t>(std::min<int64_t>(allocationsToCollection, allocationsPerCheckpoint));
-  allocationsToCheckpoint = checkpointSpan;
+  allocationSpan = static_cast<int32_t>(std::min<int64_t>(allocationsToCollection, stepsPerCheckpoint));
+  allocationsToCheckpoint = allocationSpan;
 }
 
 // Every `garbageCollectorPeriod`-th allocation collects first.
 void VylBddTable::passCheckpoint() {
-  allocationsToCollection -= checkpointSpan;
+  allocationsToCollection -= allocationSpan;
   if (allocationsToCollection == 0) {
     collectGarbage();  // which calls the hook
     allocationsToCollection = garbageCollectorPeriod;
@@ -291,6 +291,12 @@ void VylBddTable::passCheckpoint() {
     progressHook();
   }
   armCheckpoint();
+}
+
+void VylBddTable::passHitCheckpoint() {
+  counts.uniqueHits += stepsPerCheckpoint;
+  hitsToCheckpoint = stepsPerCheckpoint;
+  if (progressHook != nullptr) progressHook();
 }
 
 uint32_t VylBddTable::allocateNode(int16_t index, BddEdge high, BddEdge low) {

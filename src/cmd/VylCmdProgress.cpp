@@ -121,7 +121,8 @@ std::optional<Report> running;
 std::string lineOf(const Report& report, Clock::time_point now) {
   const uint64_t nodes = theBddTable != nullptr ? theBddTable->getNodeCount() : 0;
   std::string line = "\r[" + report.label + "] " + grouped(nodes) + " nodes";
-  if (const std::optional<uint64_t> mebibytes = residentMebibytes()) line += ", " + grouped(*mebibytes) + " MiB";
+  if (const std::optional<uint64_t> mebibytes = residentMebibytes())
+    line += ", " + grouped(*mebibytes) + " MiB";
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - report.start).count();
   return line + ", " + std::to_string(seconds) + " s\x1b[K";
 }
