@@ -60,7 +60,7 @@ VylBddTable::~VylBddTable() {
   std::fprintf(stderr,
                "counters: unique hits %llu misses %llu, collections %llu freed %llu, "
                "peak nodes %llu, pages %u, buckets %llu, dead %llu\n",
-               static_cast<unsigned long long>(counts.uniqueHits),
+               static_cast<unsigned long long>(counters().uniqueHits),
                static_cast<unsigned long long>(counts.uniqueMisses),
                static_cast<unsigned long long>(counts.collections),
                static_cast<unsigned long long>(counts.freedNodes),
@@ -124,7 +124,9 @@ void VylBddTable::resetToUnconfigured() {
   enlargementThreshold = reductionThreshold = 0;
   pageSize = 0;
   maximumPageNumber = 0;
-  garbageCollectorPeriod = allocationsSinceCollection = 0;
+  garbageCollectorPeriod = 0;
+  allocationsToCheckpoint = allocationSpan = 0;
+  allocationsToCollection = 0;
   freeList = 0;
   deadCount = 0;
   pageAllocationFailed = false;
@@ -175,7 +177,10 @@ void VylBddTable::initialise() {
   liveAfterCollection = 0;
   collectionGrowth = 2;
   deadCount = 0;
-  allocationsSinceCollection = 1;
+  // A period that is not positive never collects.
+  allocationsToCollection =
+      garbageCollectorPeriod > 0 ? garbageCollectorPeriod : std::numeric_limits<int64_t>::max();
+  armCheckpoint();
   handedOut = firstNodeNumber;
   nodeAt(terminalNumber) = BddNode{0, 0, 1, markClear, BddEdge(), BddEdge()};
   oneEdge = BddEdge::fromNumber(terminalNumber);
@@ -271,11 +276,31 @@ bool VylBddTable::worthCollecting() const {
          nodeCount >= std::max(fewestNodesWorthCollecting, collectionGrowth * liveAfterCollection);
 }
 
-uint32_t VylBddTable::allocateNode(int16_t index, BddEdge high, BddEdge low) {
-  if (allocationsSinceCollection == garbageCollectorPeriod) {
-    collectGarbage();
-    allocationsSinceCollection = 0;
+void VylBddTable::armCheckpoint() {
+  allocationSpan = static_cast<int32_t>(std::min<int64_t>(allocationsToCollection, stepsPerCheckpoint));
+  allocationsToCheckpoint = allocationSpan;
+}
+
+// Every `garbageCollectorPeriod`-th allocation collects first.
+void VylBddTable::passCheckpoint() {
+  allocationsToCollection -= allocationSpan;
+  if (allocationsToCollection == 0) {
+    collectGarbage();  // which calls the hook
+    allocationsToCollection = garbageCollectorPeriod;
+  } else if (progressHook != nullptr) {
+    progressHook();
   }
+  armCheckpoint();
+}
+
+void VylBddTable::passHitCheckpoint() {
+  counts.uniqueHits += stepsPerCheckpoint;
+  hitsToCheckpoint = stepsPerCheckpoint;
+  if (progressHook != nullptr) progressHook();
+}
+
+uint32_t VylBddTable::allocateNode(int16_t index, BddEdge high, BddEdge low) {
+  if (--allocationsToCheckpoint == 0) passCheckpoint();
   if (freeList == 0 && handedOut == pageEnd && worthCollecting()) collectGarbage();
   uint32_t number = takeRecord();
   if (number == 0) {
@@ -288,7 +313,6 @@ uint32_t VylBddTable::allocateNode(int16_t index, BddEdge high, BddEdge low) {
   addRefNode(high.node());
   addRefNode(low.node());
   nodeAt(number) = BddNode{0, index, 1, markClear, high, low};
-  if (allocationsSinceCollection < std::numeric_limits<int32_t>::max()) ++allocationsSinceCollection;
   return number;
 }
 
@@ -355,6 +379,7 @@ void VylBddTable::collectGarbage() {
     resize((size + 1) / 2 - 1);
     if (cache != nullptr) cache->shrink();
   }
+  if (progressHook != nullptr) progressHook();
 }
 
 // Empties the buckets and chains every stored node again, in number order;

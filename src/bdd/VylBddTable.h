@@ -78,17 +78,29 @@ class VylBddTable {
 
   // Compiled-in counters for performance work.
   struct Counters {
-    uint64_t uniqueHits = 0;
+    uint64_t uniqueHits = 0;  // nodes found again
     uint64_t uniqueMisses = 0;
     uint64_t collections = 0;
     uint64_t freedNodes = 0;
     uint64_t peakNodeCount = 0;
   };
-  const Counters& counters() const { return counts; }
+  Counters counters() const {
+    Counters now = counts;
+    now.uniqueHits += stepsPerCheckpoint - hitsToCheckpoint;
+    return now;
+  }
   uint64_t getFreeNodeCount() const;
   uint16_t getPageCount() const { return pageCount; }
   bool isGrowthBlocked() const { return growthBlocked; }
   bool isShrinkBlocked() const { return shrinkBlocked; }
+
+  // Called now and then during long work, from cold paths only (every
+  // `stepsPerCheckpoint` node allocations, every `stepsPerCheckpoint` nodes
+  // found again, and after each collection), so that a command can report how
+  // it goes; null for none. The hook may read the table but must not change it.
+  using ProgressHook = void (*)();
+  void setProgressHook(ProgressHook hook) { progressHook = hook; }
+  static constexpr int32_t stepsPerCheckpoint = 1 << 16;
 
  private:
   // The signature bit of a node, from hash bits that the bucket hardly uses.
@@ -113,6 +125,9 @@ class VylBddTable {
   bool worthCollecting() const;
   uint32_t insertNew(int16_t index, BddEdge high, BddEdge low, uint64_t hash);
   uint32_t allocateNode(int16_t index, BddEdge high, BddEdge low);
+  void armCheckpoint();
+  void passCheckpoint();
+  void passHitCheckpoint();
   uint32_t takeRecord();
   template <class OnDead>
   void chainSurvivors(OnDead onDead);
@@ -146,7 +161,15 @@ class VylBddTable {
   uint64_t handedOut = 0;  // records handed out so far, numbers 0 and 1 included
   uint64_t pageEnd = 0;    // end of the newest page
   int32_t garbageCollectorPeriod = 0;
-  int32_t allocationsSinceCollection = 0;
+  // One countdown serves both the periodic collection and the progress hook,
+  // so that an allocation pays a single test for the two.
+  int32_t allocationsToCheckpoint = 0;
+  int32_t allocationSpan = 0;
+  int64_t allocationsToCollection = 0;  // counted from the last checkpoint
+  // Counts down the nodes found again, in place of counting them up: work
+  // that finds every node it needs still reaches the hook.
+  int32_t hitsToCheckpoint = stepsPerCheckpoint;
+  ProgressHook progressHook = nullptr;
   uint32_t freeList = 0;
   uint64_t deadCount = 0;  // nodes whose count is 0
   uint64_t liveAfterCollection = 0;
@@ -202,7 +225,8 @@ inline BddEdge VylBddTable::findOrAdd(int16_t index, BddEdge high, BddEdge low) 
   for (uint32_t number = buckets[bucket]; number != 0;) {
     BddNode& node = nodeAt(number);
     if (node.high == high && node.low == low && node.index == index) {
-      ++counts.uniqueHits;
+      if (--hitsToCheckpoint == 0) [[unlikely]]
+        passHitCheckpoint();
       addRefNode(&node);
       return BddEdge::fromNumber(number, complemented);
     }

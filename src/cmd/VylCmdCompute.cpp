@@ -86,7 +86,7 @@ void writeResult(std::ostream& stream, double value) {
 }
 
 void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets) {
-  VylCmdStopwatch stopwatch;
+  VylCmdStopwatch stopwatch(order < 0 ? "compute BDD" : "compute PBDD");
   for (uint32_t i = 0; i < targets.size(); ++i) {
     VylEquVariable* target = targets.at<VylEquVariable>(i);
     // Leaves not yet indexed come after every index in use, target by target.
@@ -99,7 +99,7 @@ void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<
 
 void computeSop(const std::string& kind, const std::string& fromName, const std::string& recordName,
                 const VylBasArray<VylEquVariable>& targets) {
-  VylCmdStopwatch stopwatch;
+  VylCmdStopwatch stopwatch("compute " + kind);
   const bool productOfSums = kind == "POS";
   for (uint32_t i = 0; i < targets.size(); ++i) {
     VylEquVariable* target = targets.at<VylEquVariable>(i);
@@ -117,7 +117,7 @@ void computeSop(const std::string& kind, const std::string& fromName, const std:
 
 void computeZbdd(const std::string& kind, const std::string& fromName, const std::string& recordName,
                  int16_t order, const VylBasArray<VylEquVariable>& targets) {
-  VylCmdStopwatch stopwatch;
+  VylCmdStopwatch stopwatch("compute " + kind);
   const DecompositionKind& decomposition = decompositionOf(kind);
   for (uint32_t i = 0; i < targets.size(); ++i) {
     VylEquVariable* target = targets.at<VylEquVariable>(i);

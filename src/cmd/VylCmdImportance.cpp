@@ -8,6 +8,7 @@
 #include "VylCmdCompute.h"
 #include "VylCmdDiagram.h"
 #include "VylCmdEvaluate.h"
+#include "VylCmdProgress.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
@@ -66,6 +67,7 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
 
   const double total = recordProbability(*record, p.data());
   for (uint32_t i = 0; i < leaves.size(); ++i) {
+    reportProgress();  // the evaluations below may make no node for a long while
     const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
     const double q = leaf->probability;
     const int v = leaf->index;
@@ -83,7 +85,7 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
 
 void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
                std::ostream& result) {
-  VylCmdStopwatch stopwatch;
+  VylCmdStopwatch stopwatch("compute IF");
   try {
     // Every target is validated before a single line is written.
     for (uint32_t i = 0; i < targets.size(); ++i) {

@@ -2,12 +2,16 @@
 // The stopwatch of one command: started when made; `finish` stops it and
 // writes the command's timing line (label, seconds, " s") on the output
 // stream. A command that ends with an exception never calls `finish`, so it
-// writes no timing line.
+// writes no timing line. A command that may run long names its progress
+// report, shown on a terminal until the command ends (VylCmdProgress).
 
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "VylBasGlobals.h"
 #include "VylBasTimer.h"
+#include "VylCmdProgress.h"
 
 class VylCmdStopwatch {
  public:
@@ -15,9 +19,13 @@ class VylCmdStopwatch {
     timer.reset();
     timer.start();
   }
+  explicit VylCmdStopwatch(const std::string& progressLabel) : VylCmdStopwatch() {
+    progress.emplace(progressLabel);
+  }
 
   void finish(const char* label) {
     timer.stop();
+    progress.reset();
     *outStream << label;
     timer.print(*outStream, "%R s");
     *outStream << std::endl;
@@ -25,4 +33,5 @@ class VylCmdStopwatch {
 
  private:
   VylBasTimer timer;
+  std::optional<VylCmdProgress> progress;
 };

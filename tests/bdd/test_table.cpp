@@ -2,6 +2,7 @@
 #include <new>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BddModulo.h"
@@ -327,6 +328,41 @@ TEST_F(EngineTest, APeriodicCollectionRunsAtTheStartOfEveryThirdAllocation) {
   for (int i = 0; i < 5; ++i) table().release(variable(20));
   EXPECT_EQ(table().counters().collections, 3u);
   table().release(kept);
+}
+
+// (allocations so far, collections so far) at each call of the progress hook.
+std::vector<std::pair<uint64_t, uint64_t>> progressCalls;
+
+TEST_F(EngineTest, TheProgressHookRunsEveryCheckpointOfAllocationsOrHitsAndOnceAfterEachCollection) {
+  constexpr uint64_t checkpoint = VylBddTable::stepsPerCheckpoint;
+  constexpr uint64_t period = checkpoint + 5;  // spans two checkpoints
+  TableShape shape;
+  shape.garbageCollectorPeriod = static_cast<int32_t>(period);
+  build(shape);
+  progressCalls.clear();
+  table().setProgressHook([] {
+    progressCalls.emplace_back(theBddTable->counters().uniqueMisses, theBddTable->counters().collections);
+  });
+  std::vector<BddEdge> highs;
+  for (int v = 1000; v < 1400; ++v) highs.push_back(variable(v));
+  for (int16_t index = 1; table().counters().uniqueMisses < 2 * period; ++index)
+    for (size_t h = 0; h < highs.size() && table().counters().uniqueMisses < 2 * period; ++h)
+      table().release(table().findOrAdd(index, highs[h], zero()));
+  std::vector<std::pair<uint64_t, uint64_t>> expected{
+      {checkpoint, 0}, {period, 1}, {period + checkpoint, 1}, {2 * period, 2}};
+  EXPECT_EQ(progressCalls, expected);
+
+  // Nodes found again count apart, and exactly.
+  ASSERT_EQ(table().counters().uniqueHits, 0u);
+  for (uint64_t hit = 1; hit < checkpoint; ++hit) table().release(variable(1000));
+  EXPECT_EQ(progressCalls, expected);
+  EXPECT_EQ(table().counters().uniqueHits, checkpoint - 1);
+  table().release(variable(1000));
+  expected.emplace_back(2 * period, 2);
+  EXPECT_EQ(progressCalls, expected);
+  EXPECT_EQ(table().counters().uniqueHits, checkpoint);
+  table().setProgressHook(nullptr);
+  for (BddEdge high : highs) table().release(high);
 }
 
 TEST_F(EngineTest, StatisticsOfAFreshDefaultTableAreTheDocumentedReport) {

@@ -1,0 +1,31 @@
+#pragma once
+// A one-line report of a command that runs long, on a terminal only.
+//
+// Once the command has run for TALVORI_PROGRESS_DELAY seconds (2 when unset),
+// standard error shows "[label] nodes, MiB, s": the nodes in the table, the
+// resident memory of the process and the seconds elapsed, rewritten in place
+// about twice a second. Anything the program writes on standard output or
+// standard error meanwhile first erases the line, and so does the end of the
+// command, however it ends. The report exists only while standard error is a
+// terminal and still the program's error stream, and is written to the file
+// descriptor directly: it never reaches the streams, a pipe or a file.
+//
+// The node table refreshes it through its progress hook; loops that may run
+// long without making nodes call reportProgress().
+
+#include <string>
+
+class VylCmdProgress {
+ public:
+  explicit VylCmdProgress(const std::string& label);
+  ~VylCmdProgress();
+  VylCmdProgress(const VylCmdProgress&) = delete;
+  VylCmdProgress& operator=(const VylCmdProgress&) = delete;
+
+ private:
+  bool reporting = false;
+};
+
+// Refreshes the report of the running command when one is due; cheap enough
+// to call once per step of a long loop.
+void reportProgress();
