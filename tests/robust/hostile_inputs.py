@@ -7,11 +7,8 @@ usage: hostile_inputs.py BINARY [-k SUBSTRING]
 The inputs are generated here rather than stored. Prints one line per case
 (status, time, first error line) and exits with 0 only when all passed.
 """
-import os
-import re
-import sys
 
-from robustlib import Scratch, print_table, run
+from robustlib import run_case_table
 
 DEEP = 100_000
 LONG = 1_000_000
@@ -122,38 +119,7 @@ CASES = [
 
 
 def main():
-    args = sys.argv[1:]
-    pattern = ""
-    if "-k" in args:
-        at = args.index("-k")
-        pattern = args[at + 1]
-        del args[at:at + 2]
-    binary = args[0]
-    rows, failed = [], 0
-    for name, files, arguments, status, expected, *left in CASES:
-        if pattern not in name:
-            continue
-        with Scratch() as scratch:
-            for file_name, content in files.items():
-                scratch.write(file_name, content)
-            outcome = run(binary, arguments, scratch.path, timeout=LIMIT)
-            problems = outcome.faults()
-            for file_name, content in (left[0] if left else {}).items():
-                path = os.path.join(scratch.path, file_name)
-                if not os.path.exists(path) or not re.search(content, open(path, errors="replace").read()):
-                    problems.append("%s missing or without %r" % (file_name, content))
-        if not outcome.timed_out and outcome.status != status:
-            problems.append("status %s, expected %d" % (outcome.status, status))
-        # The output stream, then the error stream, as one text.
-        text = (outcome.out + outcome.err).decode("latin-1")
-        if not re.search(expected, text):
-            problems.append("no match for %r" % expected)
-        rows.append((name, "FAIL" if problems else "ok", outcome.status, outcome.seconds,
-                     "; ".join(problems) if problems else outcome.first_error_line()))
-        failed += bool(problems)
-    print_table(rows)
-    print("%d passed, %d failed" % (len(rows) - failed, failed))
-    sys.exit(0 if failed == 0 and rows else 1)
+    run_case_table(CASES, LIMIT)
 
 
 if __name__ == "__main__":

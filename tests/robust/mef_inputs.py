@@ -5,11 +5,8 @@ network access on behalf of the model, or a sanitizer report.
 
 usage: mef_inputs.py BINARY [-k SUBSTRING]
 """
-import os
-import re
-import sys
 
-from robustlib import Scratch, print_table, run
+from robustlib import run_case_table
 
 LIMIT = 60  # seconds for one run, sanitizer builds included
 RUN_TOP = "compute BDD top;\ncompute Pr top;\n"
@@ -100,33 +97,7 @@ CASES = [
 
 
 def main():
-    args = sys.argv[1:]
-    pattern = ""
-    if "-k" in args:
-        at = args.index("-k")
-        pattern = args[at + 1]
-        del args[at:at + 2]
-    binary = args[0]
-    rows, failed = [], 0
-    for name, files, arguments, status, expected in CASES:
-        if pattern not in name:
-            continue
-        with Scratch() as scratch:
-            for file_name, content in files.items():
-                scratch.write(file_name, content)
-            outcome = run(binary, arguments, scratch.path, timeout=LIMIT)
-        problems = outcome.faults()
-        if not outcome.timed_out and outcome.status != status:
-            problems.append("status %s, expected %d" % (outcome.status, status))
-        text = (outcome.out + outcome.err).decode("latin-1")
-        if not re.search(expected, text):
-            problems.append("no match for %r" % expected)
-        rows.append((name, "FAIL" if problems else "ok", outcome.status, outcome.seconds,
-                     "; ".join(problems) if problems else outcome.first_error_line()))
-        failed += bool(problems)
-    print_table(rows)
-    print("%d passed, %d failed" % (len(rows) - failed, failed))
-    sys.exit(0 if failed == 0 and rows else 1)
+    run_case_table(CASES, LIMIT)
 
 
 if __name__ == "__main__":

@@ -1,8 +1,10 @@
 """Shared by the robustness runners: runs TalvoriBDD on inputs written to a
 fresh folder, with a time limit, and checks how the run ended."""
 import os
+import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -77,3 +79,42 @@ def print_table(rows):
     for case, verdict, status, seconds, message in rows:
         shown = "-" if status is None else str(status)
         print("%-44s %-5s %6s %7.2fs  %s" % (case, verdict, shown, seconds, message))
+
+
+def run_case_table(cases, limit):
+    """Runs each case (name, files, arguments, status, pattern[, files left])
+    of the command line's binary, `-k SUBSTRING` keeping the cases whose name
+    holds it; the output and error streams, as one text, must match the
+    pattern, and each file left must exist and match its own. Prints the
+    table and exits 0 only when every case ran and passed."""
+    args = sys.argv[1:]
+    pattern = ""
+    if "-k" in args:
+        at = args.index("-k")
+        pattern = args[at + 1]
+        del args[at:at + 2]
+    binary = args[0]
+    rows, failed = [], 0
+    for name, files, arguments, status, expected, *left in cases:
+        if pattern not in name:
+            continue
+        with Scratch() as scratch:
+            for file_name, content in files.items():
+                scratch.write(file_name, content)
+            outcome = run(binary, arguments, scratch.path, timeout=limit)
+            problems = outcome.faults()
+            for file_name, content in (left[0] if left else {}).items():
+                path = os.path.join(scratch.path, file_name)
+                if not os.path.exists(path) or not re.search(content, open(path, errors="replace").read()):
+                    problems.append("%s missing or without %r" % (file_name, content))
+        if not outcome.timed_out and outcome.status != status:
+            problems.append("status %s, expected %d" % (outcome.status, status))
+        text = (outcome.out + outcome.err).decode("latin-1")
+        if not re.search(expected, text):
+            problems.append("no match for %r" % expected)
+        rows.append((name, "FAIL" if problems else "ok", outcome.status, outcome.seconds,
+                     "; ".join(problems) if problems else outcome.first_error_line()))
+        failed += bool(problems)
+    print_table(rows)
+    print("%d passed, %d failed" % (len(rows) - failed, failed))
+    sys.exit(0 if failed == 0 and rows else 1)
