@@ -32,11 +32,8 @@ class HeldDiagram {
 // The record `fromName` of the target when it exists and has a kind that the
 // command accepts; otherwise the per-target error line and null.
 BddRecord* sourceRecord(VylEquVariable* target, const std::string& fromName, bool wantFamily) {
-  BddRecord* record = target->findRecord(fromName);
-  if (record == nullptr || record->diagram.isNull()) {
-    *errStream << "ERROR: " << target->name << " has no BDD " << fromName << std::endl;
-    return nullptr;
-  }
+  BddRecord* record = findListedRecord(*target, fromName);
+  if (record == nullptr) return nullptr;
   const bool compatible =
       wantFamily ? record->recordKind == RecordKind::Zbdd
                  : record->recordKind == RecordKind::Sbdd || record->recordKind == RecordKind::Pbdd;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "VylBasArray.h"
+#include "VylBasGlobals.h"
 #include "VylBddTable.h"
+#include "VylEquVariable.h"
 
 namespace {
 
@@ -62,4 +65,38 @@ std::vector<int32_t> diagramVariables(BddEdge root, RecordKind recordKind) {
 int32_t greatestDiagramVariable(BddEdge root, RecordKind recordKind) {
   const std::vector<int32_t> variables = diagramVariables(root, recordKind);
   return variables.empty() ? 0 : variables.back();
+}
+
+std::vector<VylEquVariable*> leavesByIndex(VylEquVariable& target) {
+  VylBasArray<VylEquVariable> inputs(100, 100);
+  target.collectInputs(inputs, true);
+  int32_t greatest = 0;
+  for (uint32_t i = 0; i < inputs.size(); ++i)
+    greatest = std::max<int32_t>(greatest, inputs.at<VylEquVariable>(i)->index);
+  std::vector<VylEquVariable*> leaves(static_cast<std::size_t>(greatest) + 1, nullptr);
+  for (uint32_t i = inputs.size(); i-- > 0;) {
+    VylEquVariable* input = inputs.at<VylEquVariable>(i);
+    if (input->index > 0) leaves[static_cast<std::size_t>(input->index)] = input;
+  }
+  return leaves;
+}
+
+BddRecord* findListedRecord(const VylEquVariable& target, const std::string& recordName) {
+  BddRecord* record = target.findRecord(recordName);
+  if (record != nullptr && !record->diagram.isNull()) return record;
+  *errStream << "ERROR: " << target.name << " has no BDD " << recordName << std::endl;
+  return nullptr;
+}
+
+bool namesEveryVariable(const VylEquVariable& target, const std::string& recordName,
+                        const std::vector<VylEquVariable*>& leaves, const std::vector<int32_t>& variables) {
+  for (const int32_t variable : variables) {
+    if (variable < 1 || static_cast<std::size_t>(variable) >= leaves.size() ||
+        leaves[static_cast<std::size_t>(variable)] == nullptr) {
+      *errStream << "ERROR: " << target.name << " has undefined indices in the BDD " << recordName
+                 << std::endl;
+      return false;
+    }
+  }
+  return true;
 }

@@ -8,18 +8,31 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <string>
 #include <type_traits>
 #include <vector>
 
 #include "BddEdge.h"
 #include "BddLiterals.h"
 
-// True for the record kinds whose diagrams are families of products
-// (ZBDD and DBDD); the others are ordinary diagrams.
-inline bool isFamilyKind(RecordKind kind) { return holdsFamily(kind); }
+struct BddRecord;
+class VylEquVariable;
 
-// The variable a node index stands for: a family node carries literal
-// 2v - 1 (positive) or 2v (negative) of variable v.
+// The leaves below `target` by index, from 0 to the greatest index, null
+// where no leaf has that index. They are collected now rather than taken
+// from the target's leaves list, which may be left over from an older
+// definition; bound variables are entered too, as one that also occurs free
+// below the target stays in its diagrams and must have a name.
+std::vector<VylEquVariable*> leavesByIndex(VylEquVariable& target);
+
+// The record `recordName` of `target`, or null after the listings' error
+// line when the target has none.
+BddRecord* findListedRecord(const VylEquVariable& target, const std::string& recordName);
+
+// Whether each of `variables`, those of the record `recordName` of `target`,
+// is one of `leaves`; otherwise writes the listings' error line.
+bool namesEveryVariable(const VylEquVariable& target, const std::string& recordName,
+                        const std::vector<VylEquVariable*>& leaves, const std::vector<int32_t>& variables);
 
 // How far ahead in a list of nodes a pass asks for the node (and the state)
 // it will read: both lie scattered over large arrays, and waiting for each

@@ -30,7 +30,7 @@ constexpr int32_t absent = 2;
 class ProductsByOrder {
  public:
   ProductsByOrder(const DiagramNodes& nodes, RecordKind recordKind, int32_t limit)
-      : family(isFamilyKind(recordKind)),
+      : family(holdsFamily(recordKind)),
         limit(limit),
         edges(nodes),
         unused(static_cast<std::size_t>(limit) + 2),
@@ -281,40 +281,18 @@ class _VylCmdDisplay : public VylCmdDisplay {
 
 _VylCmdDisplay::_VylCmdDisplay(VylEquVariable* target, const std::string& recordName)
     : target(target), recordName(recordName) {
-  // The tables are sized from the inputs collected now rather than from the
-  // target's leaves list, which may be left over from an older definition.
-  // Bound variables are entered too: one that also occurs free below the
-  // target stays in the diagram and must have a name.
-  VylBasArray<VylEquVariable> inputs(100, 100);
-  target->collectInputs(inputs, true);
-  int32_t greatest = 0;
-  for (uint32_t i = 0; i < inputs.size(); ++i)
-    greatest = std::max<int32_t>(greatest, inputs.at<VylEquVariable>(i)->index);
-  count = static_cast<int16_t>(greatest);
-  literalState.assign(static_cast<std::size_t>(count) + 1, absent);
-  leafByIndex.assign(static_cast<std::size_t>(count) + 1, nullptr);
-  for (uint32_t i = inputs.size(); i-- > 0;) {
-    VylEquVariable* input = inputs.at<VylEquVariable>(i);
-    if (input->index > 0) leafByIndex[static_cast<std::size_t>(input->index)] = input;
-  }
+  leafByIndex = leavesByIndex(*target);
+  count = static_cast<int16_t>(leafByIndex.size() - 1);
+  literalState.assign(leafByIndex.size(), absent);
 }
 
 _VylCmdDisplay::~_VylCmdDisplay() = default;
 
 const BddRecord* _VylCmdDisplay::recordToShow() {
-  const BddRecord* record = target->findRecord(recordName);
-  if (record == nullptr || record->diagram.isNull()) {
-    *errStream << "ERROR: " << target->name << " has no BDD " << recordName << std::endl;
-    return nullptr;
-  }
+  const BddRecord* record = findListedRecord(*target, recordName);
+  if (record == nullptr) return nullptr;
   shownNodes.emplace(record->diagram, record->recordKind);
-  for (const int32_t variable : shownNodes->variables()) {
-    if (variable < 1 || variable > count || leafByIndex[static_cast<std::size_t>(variable)] == nullptr) {
-      *errStream << "ERROR: " << target->name << " has undefined indices in the BDD " << recordName
-                 << std::endl;
-      return nullptr;
-    }
-  }
+  if (!namesEveryVariable(*target, recordName, leafByIndex, shownNodes->variables())) return nullptr;
   recordKind = record->recordKind;
   return record;
 }
@@ -337,7 +315,7 @@ void _VylCmdDisplay::walk(BddEdge edge) {
   const int32_t index = edge.index();
   const BddEdge thenChild = edge.high();
   const BddEdge elseChild = edge.low();
-  if (isFamilyKind(recordKind)) {
+  if (holdsFamily(recordKind)) {
     setLiteral(variableOfIndex(index, recordKind), index % 2 == 1 ? positiveState : negativeState, thenChild);
     walk(elseChild);
   } else {

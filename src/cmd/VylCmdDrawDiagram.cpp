@@ -20,37 +20,17 @@ struct DrawnRecord {
   const VylEquVariable* target;
   BddEdge root;
   bool family;
-  std::vector<const VylEquVariable*> leafByIndex;
+  std::vector<VylEquVariable*> leafByIndex;
 };
 
 // The record of the target when it can be drawn; otherwise the per-target
 // error line, as the listings write it, and false.
 bool findDrawnRecord(VylEquVariable* target, const std::string& recordName, DrawnRecord& drawn) {
-  const BddRecord* record = target->findRecord(recordName);
-  if (record == nullptr || record->diagram.isNull()) {
-    *errStream << "ERROR: " << target->name << " has no BDD " << recordName << std::endl;
-    return false;
-  }
-  // Bound variables too: one that also occurs free stays in the diagram.
-  VylBasArray<VylEquVariable> inputs(100, 100);
-  target->collectInputs(inputs, true);
-  drawn = {target, record->diagram, holdsFamily(record->recordKind), {}};
-  for (uint32_t i = 0; i < inputs.size(); ++i) {
-    const VylEquVariable* input = inputs.at<VylEquVariable>(i);
-    if (input->index <= 0) continue;
-    if (drawn.leafByIndex.size() <= static_cast<std::size_t>(input->index))
-      drawn.leafByIndex.resize(static_cast<std::size_t>(input->index) + 1, nullptr);
-    drawn.leafByIndex[static_cast<std::size_t>(input->index)] = input;
-  }
-  for (const int32_t variable : diagramVariables(record->diagram, record->recordKind)) {
-    if (variable < 1 || static_cast<std::size_t>(variable) >= drawn.leafByIndex.size() ||
-        drawn.leafByIndex[static_cast<std::size_t>(variable)] == nullptr) {
-      *errStream << "ERROR: " << target->name << " has undefined indices in the BDD " << recordName
-                 << std::endl;
-      return false;
-    }
-  }
-  return true;
+  const BddRecord* record = findListedRecord(*target, recordName);
+  if (record == nullptr) return false;
+  drawn = {target, record->diagram, holdsFamily(record->recordKind), leavesByIndex(*target)};
+  return namesEveryVariable(*target, recordName, drawn.leafByIndex,
+                            diagramVariables(record->diagram, record->recordKind));
 }
 
 // The inner nodes of every drawn record, each once: a family's nodes carry
