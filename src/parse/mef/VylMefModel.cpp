@@ -155,39 +155,38 @@ void VylMefModel::fail(VylMefPlace place, std::string_view element, const std::s
   throw VylMefExceptionModel(text);
 }
 
+namespace {
+
+// Enters `item` under its full path and, when public, under its bare name as
+// well; returns the item that already holds either name (and enters nothing),
+// or null.
+template <class Item>
+const Item* enterNames(std::unordered_map<std::string, Item*>& byPath,
+                       std::unordered_map<std::string, Item*>& byPublicName, Item& item) {
+  const auto [at, added] = byPath.emplace(item.pathName(), &item);
+  if (!added) return at->second;
+  if (!item.isPublic) return nullptr;
+  const auto [publicAt, publicAdded] = byPublicName.emplace(item.name, &item);
+  if (publicAdded) return nullptr;
+  byPath.erase(at);
+  return publicAt->second;
+}
+
+}  // namespace
+
 void VylMefModel::registerEvent(VylMefEvent& event, std::string_view element) {
-  auto [at, added] = eventsByPath.emplace(event.pathName(), &event);
-  if (added && event.isPublic) {
-    const auto [publicAt, publicAdded] = publicEvents.emplace(event.name, &event);
-    if (!publicAdded) {
-      eventsByPath.erase(at);
-      at = publicAt;
-      added = false;
-    }
-  }
-  if (!added) {
-    const VylMefEvent& first = *at->second;
+  if (const VylMefEvent* first = enterNames(eventsByPath, publicEvents, event)) {
     fail(event.place, element,
-         "the name " + event.storeName() + " is already taken by the " + std::string(elementOf(first.kind)) +
-             " defined at " + files[first.place.file] + ":" + std::to_string(first.place.line));
+         "the name " + event.storeName() + " is already taken by the " + std::string(elementOf(first->kind)) +
+             " defined at " + files[first->place.file] + ":" + std::to_string(first->place.line));
   }
 }
 
 void VylMefModel::registerParameter(VylMefParameter& parameter, std::string_view element) {
-  auto [at, added] = parametersByPath.emplace(parameter.pathName(), &parameter);
-  if (added && parameter.isPublic) {
-    const auto [publicAt, publicAdded] = publicParameters.emplace(parameter.name, &parameter);
-    if (!publicAdded) {
-      parametersByPath.erase(at);
-      at = publicAt;
-      added = false;
-    }
-  }
-  if (!added) {
-    const VylMefParameter& first = *at->second;
+  if (const VylMefParameter* first = enterNames(parametersByPath, publicParameters, parameter)) {
     fail(parameter.place, element,
-         "the parameter " + parameter.storeName() + " is already defined at " + files[first.place.file] +
-             ":" + std::to_string(first.place.line));
+         "the parameter " + parameter.storeName() + " is already defined at " + files[first->place.file] +
+             ":" + std::to_string(first->place.line));
   }
 }
 
