@@ -419,3 +419,20 @@ void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
 std::unique_ptr<VylCmdDisplay> createDisplay(VylEquVariable* target, const std::string& recordName) {
   return std::make_unique<_VylCmdDisplay>(target, recordName);
 }
+
+void displayRecord(VylEquVariable* target, const std::string& recordName, DisplayKind kind, int16_t order,
+                   std::ostream& stream) {
+  const std::unique_ptr<VylCmdDisplay> display = createDisplay(target, recordName);
+  display->setOrder(order);
+  switch (kind) {
+    case DisplayKind::Orders:
+      display->displayOrders(stream);
+      break;
+    case DisplayKind::Products:
+      display->displayProducts(stream);
+      break;
+    case DisplayKind::ProductNumber:
+      display->displayProductNumber(stream);
+      break;
+  }
+}

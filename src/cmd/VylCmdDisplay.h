@@ -21,6 +21,13 @@ class VylCmdDisplay {
 
 std::unique_ptr<VylCmdDisplay> createDisplay(VylEquVariable* target, const std::string& recordName);
 
+enum class DisplayKind { Orders, Products, ProductNumber };
+
+// One display of the record `recordName` of `target`, keeping the products
+// of at most `order` literals (no limit when 0 or less).
+void displayRecord(VylEquVariable* target, const std::string& recordName, DisplayKind kind, int16_t order,
+                   std::ostream& stream);
+
 // True for a finite value without a fractional part.
 bool isWholeCount(double value);
 

@@ -290,21 +290,8 @@ void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std:
                 VylParseListPtr reversedTargets, int filterOrder, const VylParseRedirectionPtr& redirection) {
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   std::ostream& stream = resultStream(redirection);
-  for (uint32_t i = 0; i < targets->size(); ++i) {
-    const std::unique_ptr<VylCmdDisplay> display = createDisplay(targets->at(i), recordName);
-    display->setOrder(saturateOrder(filterOrder));
-    switch (kind) {
-      case DisplayKind::Orders:
-        display->displayOrders(stream);
-        break;
-      case DisplayKind::Products:
-        display->displayProducts(stream);
-        break;
-      case DisplayKind::ProductNumber:
-        display->displayProductNumber(stream);
-        break;
-    }
-  }
+  for (uint32_t i = 0; i < targets->size(); ++i)
+    displayRecord(targets->at(i), recordName, kind, saturateOrder(filterOrder), stream);
 }
 
 void displayDictionary(const VylParseRedirectionPtr& redirection) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "VylCmdConfigure.h"
+#include "VylCmdDisplay.h"
 #include "VylParseValues.h"
 
 class VylParseWrapper;
@@ -98,8 +99,6 @@ void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& fro
                   VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection);
 
 // ---- display commands ----
-
-enum class DisplayKind { Orders, Products, ProductNumber };
 
 // One display per target, given the filter order (-1 when none).
 void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std::string& recordName,

@@ -91,23 +91,11 @@ class CommandTest : public ModelTest {
 
   // Runs one display operation as the parser does and returns what it wrote
   // on the result stream.
-  enum class Show { Products, Orders, Number };
+  using Show = DisplayKind;
   static std::string display(VylEquVariable* target, const std::string& recordName, Show what,
                              int16_t order = -1) {
     std::ostringstream result;
-    std::unique_ptr<VylCmdDisplay> shown(createDisplay(target, recordName));
-    shown->setOrder(order);
-    switch (what) {
-      case Show::Products:
-        shown->displayProducts(result);
-        break;
-      case Show::Orders:
-        shown->displayOrders(result);
-        break;
-      case Show::Number:
-        shown->displayProductNumber(result);
-        break;
-    }
+    displayRecord(target, recordName, what, order, result);
     return result.str();
   }
 

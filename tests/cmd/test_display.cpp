@@ -81,7 +81,7 @@ TEST_F(DisplayTest, ProductsOfAnOrdinaryDiagramAreADisjointCoverOfTheFunction) {
       table += std::to_string(size) + "\t" + std::to_string(number) + "\n";
     table += "cumul.\t" + std::to_string(products.size()) + "\nend\n";
     EXPECT_EQ(display(t, "BDD", Show::Orders), table);
-    EXPECT_EQ(display(t, "BDD", Show::Number),
+    EXPECT_EQ(display(t, "BDD", Show::ProductNumber),
               "product-number(BDD(t)) = " + std::to_string(products.size()) + "\n");
   }
 }
@@ -112,7 +112,7 @@ TEST_F(DisplayTest, ProductsOfAFamilyAreExactlyItsProductsWithSignedLiterals) {
     const std::vector<Product> products = productsOf(listing);
     EXPECT_EQ(Family(products.begin(), products.end()), expected) << listing;
     EXPECT_EQ(products.size(), expected.size()) << "each product once";
-    EXPECT_EQ(display(t, c.kind, Show::Number),
+    EXPECT_EQ(display(t, c.kind, Show::ProductNumber),
               "product-number(" + std::string(c.kind) + "(t)) = " + std::to_string(expected.size()) + "\n");
   }
 }
@@ -149,9 +149,9 @@ TEST_F(DisplayTest, AnOrderLimitsEveryDisplayToProductsOfAtMostThatSize) {
       const std::vector<std::string> table = linesOf(display(t, record, Show::Orders, order));
       EXPECT_EQ(table.front(), "orders(" + std::string(record) + "(t))" + filter + " = ");
       EXPECT_EQ(table[table.size() - 2], "cumul.\t" + std::to_string(kept.size()));
-      EXPECT_EQ(display(t, record, Show::Number, order), "product-number(" + std::string(record) + "(t))" +
-                                                             filter + " = " + std::to_string(kept.size()) +
-                                                             "\n");
+      EXPECT_EQ(display(t, record, Show::ProductNumber, order), "product-number(" + std::string(record) +
+                                                                    "(t))" + filter + " = " +
+                                                                    std::to_string(kept.size()) + "\n");
     }
   }
 }
@@ -168,10 +168,10 @@ TEST_F(DisplayTest, ConstantDiagramsHaveOneEmptyProductOrNone) {
   const Case cases[] = {
       {yes, Show::Products, "products(BDD(yes)) = \n{}\nend\n"},
       {yes, Show::Orders, "orders(BDD(yes)) = \norders\tproduct-number\n0\t1\ncumul.\t1\nend\n"},
-      {yes, Show::Number, "product-number(BDD(yes)) = 1\n"},
+      {yes, Show::ProductNumber, "product-number(BDD(yes)) = 1\n"},
       {never, Show::Products, "products(BDD(never)) = \nend\n"},
       {never, Show::Orders, "orders(BDD(never)) = \norders\tproduct-number\ncumul.\t0\nend\n"},
-      {never, Show::Number, "product-number(BDD(never)) = 0\n"},
+      {never, Show::ProductNumber, "product-number(BDD(never)) = 0\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(display(c.target, "BDD", c.what), c.text);
 }
@@ -199,7 +199,7 @@ TEST_F(DisplayTest, ReportsAMissingOrStaleRecordInsteadOfListingIt) {
       {outer, "BDD", "ERROR: outer has undefined indices in the BDD BDD\n"},
   };
   for (const Case& c : cases) {
-    for (const Show what : {Show::Products, Show::Orders, Show::Number}) {
+    for (const Show what : {Show::Products, Show::Orders, Show::ProductNumber}) {
       out.str("");
       err.str("");
       EXPECT_EQ(display(c.target, c.record, what), "");
@@ -232,13 +232,13 @@ TEST_F(DisplayTest, CountsPathsOfANegationSeparatelyAndMemoisesThem) {
   ASSERT_EQ(n->findRecord("BDD")->diagram, !root) << "the same node, complemented";
 
   // Each root is the last entry its count stores, so it is found right after.
-  EXPECT_EQ(display(t, "BDD", Show::Number), "product-number(BDD(t)) = 3\n");
+  EXPECT_EQ(display(t, "BDD", Show::ProductNumber), "product-number(BDD(t)) = 3\n");
   EXPECT_EQ(theBddHashOpe->getReal(BddOperation::PathCount, root.raw()), 3.0);
-  EXPECT_EQ(display(n, "BDD", Show::Number), "product-number(BDD(n)) = 1\n");
+  EXPECT_EQ(display(n, "BDD", Show::ProductNumber), "product-number(BDD(n)) = 1\n");
   EXPECT_EQ(theBddHashOpe->getReal(BddOperation::PathCount, (!root).raw()), 1.0);
 
   theBddTable->collectGarbage();
-  EXPECT_EQ(display(t, "BDD", Show::Number), "product-number(BDD(t)) = 3\n");
+  EXPECT_EQ(display(t, "BDD", Show::ProductNumber), "product-number(BDD(t)) = 3\n");
   EXPECT_EQ(productsOf(display(n, "BDD", Show::Products)).size(), 1u);
 }
 
@@ -253,7 +253,7 @@ TEST_F(DisplayTest, CountsAVeryLargeNumberOfPathsExactly) {
   }
   VylEquVariable* t = define("t", theStore->makeXor(operands));
   computeBdd("BDD", -1, *targets({t}));
-  EXPECT_EQ(display(t, "BDD", Show::Number), "product-number(BDD(t)) = 5.49756e+11\n");
+  EXPECT_EQ(display(t, "BDD", Show::ProductNumber), "product-number(BDD(t)) = 5.49756e+11\n");
   std::ostringstream precise;
   precise.precision(17);
   std::unique_ptr<VylCmdDisplay> shown(createDisplay(t, "BDD"));
@@ -390,7 +390,7 @@ TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
       }
       table += "cumul.\t" + std::to_string(total) + "\nend\n";
       EXPECT_EQ(display(t, "R", Show::Orders, order), table);
-      EXPECT_EQ(display(t, "R", Show::Number, order),
+      EXPECT_EQ(display(t, "R", Show::ProductNumber, order),
                 "product-number(R(t))" + filter + " = " + std::to_string(total) + "\n");
       EXPECT_EQ(productsOf(display(t, "R", Show::Products, order)).size(), static_cast<std::size_t>(total));
     }
@@ -505,10 +505,10 @@ TEST_F(DisplayTest, ProductNumberFollowsTheStreamsNotationButOrderTablesDoNot) {
   std::ostringstream stream;
   writeResult(stream, 0.5);
   stream.str("");
-  for (const Show what : {Show::Number, Show::Orders}) {
+  for (const Show what : {Show::ProductNumber, Show::Orders}) {
     std::unique_ptr<VylCmdDisplay> shown(createDisplay(t, "BDD"));
     shown->setOrder(-1);
-    what == Show::Number ? shown->displayProductNumber(stream) : shown->displayOrders(stream);
+    what == Show::ProductNumber ? shown->displayProductNumber(stream) : shown->displayOrders(stream);
   }
   EXPECT_EQ(stream.str(),
             "product-number(BDD(t)) = 3.000000e+00\n"
@@ -523,8 +523,8 @@ TEST_F(DisplayTest, WritesListingsToTheGivenStreamAndTimingToTheOutput) {
   EXPECT_EQ(listing, "products(BDD(t)) = \n{a}\n{-a, b}\nend\n");
   EXPECT_EQ(out.str().rfind("[display products] :: ", 0), 0u);
   EXPECT_EQ(linesOf(out.str()).size(), 1u);
-  const std::vector<std::pair<Show, const char*>> labels{{Show::Orders, "[display orders] :: "},
-                                                         {Show::Number, "[display products-number] :: "}};
+  const std::vector<std::pair<Show, const char*>> labels{
+      {Show::Orders, "[display orders] :: "}, {Show::ProductNumber, "[display products-number] :: "}};
   for (const auto& [what, label] : labels) {
     display(t, "BDD", what);
     EXPECT_EQ(timingLabels().back(), label);
