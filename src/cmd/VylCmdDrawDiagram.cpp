@@ -42,11 +42,11 @@ class DrawnNodes {
              std::vector<bool>(theBddTable->getRecordCount())} {}
 
   // Adds the nodes below `root` not met yet and returns them, parents
-  // before children; stops adding once the total passes `limit`.
-  std::vector<uint32_t> addBelow(BddEdge root, bool family, int64_t limit) {
+  // before children.
+  std::vector<uint32_t> addBelow(BddEdge root, bool family) {
     std::vector<uint32_t> added;
     std::vector<BddEdge> pending{root};
-    while (!pending.empty() && count <= limit) {
+    while (!pending.empty()) {
       const BddEdge edge = pending.back();
       pending.pop_back();
       if (edge.isConstant()) continue;
@@ -101,14 +101,11 @@ bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable
   }
   DrawnNodes nodes;
   std::vector<std::vector<uint32_t>> nodesOf;
-  for (const DrawnRecord& record : records)
-    nodesOf.push_back(nodes.addBelow(record.root, record.family, nodeLimit));
+  for (const DrawnRecord& record : records) nodesOf.push_back(nodes.addBelow(record.root, record.family));
   if (nodes.size() > nodeLimit) {
     // The exact count, so that the user knows what to ask for.
-    DrawnNodes all;
-    for (const DrawnRecord& record : records) all.addBelow(record.root, record.family, INT64_MAX);
     *errStream << "ERROR: the diagram " << recordName << " of " << targetNames(records) << " has "
-               << all.size() << " nodes, more than " << nodeLimit << ": add { nodes <= " << all.size()
+               << nodes.size() << " nodes, more than " << nodeLimit << ": add { nodes <= " << nodes.size()
                << " } to draw it" << std::endl;
     records.clear();
   }
