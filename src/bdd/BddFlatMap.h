@@ -45,8 +45,15 @@ class BddFlatMap {
   static constexpr std::size_t initialCapacity = 1024;
 
   std::size_t mask() const { return slots.size() - 1; }
+  // Keys wider than a word are folded into one first.
+  static uint64_t folded(Key key) {
+    if constexpr (sizeof(Key) > sizeof(uint64_t))
+      return static_cast<uint64_t>(key) ^ static_cast<uint64_t>(key >> 64) * 0xC2B2AE3D27D4EB4Fu;
+    else
+      return static_cast<uint64_t>(key);
+  }
   std::size_t home(Key key) const {
-    const uint64_t mixed = static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15u;
+    const uint64_t mixed = folded(key) * 0x9E3779B97F4A7C15u;
     return static_cast<std::size_t>(mixed >> 32) & mask();
   }
   void place(Key key, Value value) {

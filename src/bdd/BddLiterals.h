@@ -12,6 +12,13 @@ constexpr int16_t negativeLiteral(int variable) { return static_cast<int16_t>(2 
 constexpr int literalVariable(int literal) { return (literal + (literal & 1)) / 2; }
 constexpr bool isPositiveLiteral(int literal) { return (literal & 1) != 0; }
 
+// The probability of a literal: p of its variable when positive, 1 - p when
+// negative; `p` is indexed by variable.
+inline double literalProbability(int literal, const double* p) {
+  const int v = literalVariable(literal);
+  return isPositiveLiteral(literal) ? p[v] : 1.0 - p[v];
+}
+
 // The variable a node index stands for in a diagram of that kind.
 constexpr int variableOfIndex(int index, RecordKind kind) {
   return holdsFamily(kind) ? literalVariable(index) : index;

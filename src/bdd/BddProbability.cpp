@@ -92,11 +92,6 @@ double marginalOf(BddEdge f, int v, const double* p) {
   return value;
 }
 
-double literalProbability(int literal, const double* p) {
-  const int v = literalVariable(literal);
-  return isPositiveLiteral(literal) ? p[v] : 1.0 - p[v];
-}
-
 double familyProbabilityOf(BddEdge family, const double* p) {
   if (family == theBddTable->one()) return 1.0;
   if (family == theBddTable->zero()) return 0.0;

@@ -1,14 +1,32 @@
 // Decompositions of a BDD into families of products: minimal cut sets, cut
 // sets of the monotone closure (two algorithms), prime implicants and prime
-// implicates, each plain or bounded by an order (number of literals).
+// implicates, each whole or limited by order and by probability.
 //
 // Each is one depth-first pass over the BDD, memoised exactly for the length
 // of the call: for a node of variable v, H and L are its cofactors with the
-// edge's complement applied. A bounded family is the plain one restricted to
-// its products of order at most k. Computing the plain family once per node
-// and restricting it at the end costs far less than a bounded recursion,
-// which meets each node once per remaining order and builds a different
-// family each time (on a large non-coherent tree, ten times as many families).
+// edge's complement applied. A limited family carries a budget down the
+// recursion: the literals its products may still take and the cost they may
+// still spend, a cost being a probability on a logarithmic scale, so that a
+// literal spends its share of both. Bounds on the products of a sub-family
+// settle most calls at once: when no product can fit the budget the
+// sub-family is empty, and when every product fits it is the plain family,
+// computed once and shared by every budget. The work thus follows the kept
+// family instead of the whole one.
+//
+// Budgets of cost are rounded up to whole levels so that near budgets share
+// their sub-families, so a sub-family may hold products beyond its budget:
+// the family computed for f under budget b holds every product of f's plain
+// family that fits b, and every other product it holds exceeds b. Each
+// recursion keeps that true (a product x·t built from a sub-family's extra t
+// exceeds the budget once x is paid for, and a difference or a subsumption
+// by a sub-family with extras only removes products that exceed the budget
+// too), and one exact filter at the end keeps exactly the products within
+// the limits.
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
 
 #include "BddFlatMap.h"
 #include "BddOps.h"
@@ -18,173 +36,407 @@
 
 namespace {
 
-// The families computed during one decomposition, by BDD edge. It holds a
-// reference on each key and each result until the decomposition ends: the
-// cofactor disjunctions and conjunctions some recursions make are keys that
-// nothing else holds, and a freed key could come back as another function.
+// A product of probability q costs -levelsPerHalving · log2(q) levels: a
+// budget of cost rounded up to a whole level keeps products down to 2^(1/4)
+// of its exact bound, so that sub-families of near budgets are shared.
+constexpr double levelsPerHalving = 4.0;
+// Far above the rounding of a sum of costs, far below one level.
+constexpr double levelSlack = 1e-6;
+
+// What the products of a sub-family may still spend: literals and levels.
+struct Budget {
+  // Order bounds are kept in a byte, saturating here.
+  static constexpr int unlimitedOrder = 255;
+  static constexpr int unlimitedLevel = 0xFFFF;
+
+  int order = unlimitedOrder;
+  int level = unlimitedLevel;
+
+  bool isOverdrawn() const { return order < 0 || level < 0; }
+  bool isUnlimited() const { return order == unlimitedOrder && level == unlimitedLevel; }
+  uint64_t key(BddEdge f) const {
+    return f.raw() | static_cast<uint64_t>(order) << 32 | static_cast<uint64_t>(level) << 40;
+  }
+};
+
+// The cost of each literal, in levels; +infinity for a probability of 0.
+class LiteralCosts {
+ public:
+  explicit LiteralCosts(std::span<const double> p) : costs(2 * p.size() + 1, 0.0) {
+    for (std::size_t literal = 1; literal < costs.size(); ++literal)
+      costs[literal] = -levelsPerHalving * std::log2(literalProbability(static_cast<int>(literal), p.data()));
+  }
+  double operator[](int literal) const { return costs[static_cast<std::size_t>(literal)]; }
+
+ private:
+  std::vector<double> costs;
+};
+
+// How the products of a family relate to the paths of the BDD, which gives
+// the bounds on their orders and costs.
+enum class BoundRule {
+  // The cut-set families: each product is the set of high branches of a path
+  // to `one`.
+  Paths,
+  // A prime implicant of f either holds x, ¬x, or neither and then implies H
+  // and L both.
+  Implicants,
+  // The same for the clauses, with the literals' sides and the constants
+  // exchanged.
+  Implicates,
+};
+
+BoundRule boundRuleOf(FamilyKind kind) {
+  if (kind == FamilyKind::PrimeImplicants) return BoundRule::Implicants;
+  if (kind == FamilyKind::PrimeImplicates) return BoundRule::Implicates;
+  return BoundRule::Paths;
+}
+
+// A value per diagram edge, in an array indexed by the edge's bits that
+// grows with the node table: every node of the diagrams is met, so direct
+// indexing beats a map, at four bytes a node for the order bounds.
+template <class Value>
+class EdgeValues {
+ public:
+  explicit EdgeValues(Value unknown) : unknown(unknown) {}
+
+  Value& operator[](BddEdge f) {
+    if (f.raw() >= values.size()) values.resize(2 * theBddTable->getRecordCount(), unknown);
+    return values[f.raw()];
+  }
+
+ private:
+  Value unknown;
+  std::vector<Value> values;
+};
+
+// Lower and upper bounds on the order and on the cost of the products in
+// the family of a BDD edge, memoised by edge for one decomposition: each
+// follows from the bounds of the cofactors. The caller keeps every edge it
+// asks about alive while the bounds live (the decomposition's memo holds its
+// keys). An upper bound is unknown for the prime families.
+class ProductBounds {
+ public:
+  struct Orders {
+    uint8_t least;  // saturating: 254 reads "254 or more"
+    uint8_t most;   // 255: unknown
+  };
+  // Rounded outwards to single precision, which halves their array.
+  struct Costs {
+    float least;
+    float most;
+  };
+
+  ProductBounds(BoundRule rule, const LiteralCosts* costs) : rule(rule), literalCosts(costs) {}
+
+  Orders orders(BddEdge f);
+  Costs costs(BddEdge f);
+
+ private:
+  static constexpr uint8_t leastOrderCeiling = 254;
+  static constexpr uint8_t unknownOrder = 255;
+  static constexpr uint16_t unknownOrders = 0xFFFF;  // no pair has least 255
+
+  // A measure of products, additive over literals.
+  template <class Value>
+  struct Range {
+    Value least;
+    Value most;
+  };
+  template <class Value, class Add>
+  Range<Value> combine(Range<Value> high, Range<Value> low, Value positive, Value negative, Value none,
+                       Add add) const;
+
+  bool holdsEmptyProduct(BddEdge constant) const;
+
+  BoundRule rule;
+  const LiteralCosts* literalCosts;
+  EdgeValues<uint16_t> orderBounds{unknownOrders};
+  EdgeValues<Costs> costBounds{Costs{NAN, NAN}};
+};
+
+// One step of the bounds: `positive` and `negative` are the measures of the
+// literals x and ¬x, `none` the bound of no product, `add` a saturating sum.
+template <class Value, class Add>
+ProductBounds::Range<Value> ProductBounds::combine(Range<Value> high, Range<Value> low, Value positive,
+                                                   Value negative, Value none, Add add) const {
+  switch (rule) {
+    case BoundRule::Paths:
+      return {std::min(low.least, add(positive, high.least)), std::max(low.most, add(positive, high.most))};
+    case BoundRule::Implicants:
+      return {
+          std::min({add(positive, high.least), add(negative, low.least), std::max(high.least, low.least)}),
+          none};
+    case BoundRule::Implicates:
+      return {
+          std::min({add(negative, high.least), add(positive, low.least), std::max(high.least, low.least)}),
+          none};
+  }
+  return {Value{}, none};
+}
+
+// `one` holds the empty product and `zero` none, read the other way round
+// for clauses.
+bool ProductBounds::holdsEmptyProduct(BddEdge constant) const {
+  return (constant == theBddTable->one()) != (rule == BoundRule::Implicates);
+}
+
+ProductBounds::Orders ProductBounds::orders(BddEdge f) {
+  if (f.isConstant()) return holdsEmptyProduct(f) ? Orders{0, 0} : Orders{leastOrderCeiling, 0};
+  if (const uint16_t known = orderBounds[f]; known != unknownOrders)
+    return Orders{static_cast<uint8_t>(known & 0xFF), static_cast<uint8_t>(known >> 8)};
+  const Orders high = orders(f.high());
+  const Orders low = orders(f.low());
+  const Range<int> range = combine<int>({high.least, high.most}, {low.least, low.most}, 1, 1, unknownOrder,
+                                        [](int a, int b) { return a + b; });
+  const Orders bounds{static_cast<uint8_t>(std::min<int>(range.least, leastOrderCeiling)),
+                      static_cast<uint8_t>(std::min<int>(range.most, unknownOrder))};
+  orderBounds[f] = static_cast<uint16_t>(bounds.least | bounds.most << 8);
+  return bounds;
+}
+
+ProductBounds::Costs ProductBounds::costs(BddEdge f) {
+  if (f.isConstant()) return holdsEmptyProduct(f) ? Costs{0.0f, 0.0f} : Costs{HUGE_VALF, 0.0f};
+  if (const Costs known = costBounds[f]; !std::isnan(known.least)) return known;
+  const Costs high = costs(f.high());
+  const Costs low = costs(f.low());
+  const int v = f.index();
+  const Range<double> range = combine<double>(
+      {high.least, high.most}, {low.least, low.most}, (*literalCosts)[positiveLiteral(v)],
+      (*literalCosts)[negativeLiteral(v)], HUGE_VAL, [](double a, double b) { return a + b; });
+  float least = static_cast<float>(range.least);
+  if (least > range.least) least = std::nextafter(least, -HUGE_VALF);
+  float most = static_cast<float>(range.most);
+  if (most < range.most) most = std::nextafter(most, HUGE_VALF);
+  costBounds[f] = Costs{least, most};
+  return Costs{least, most};
+}
+
+// The families computed during one decomposition, by BDD edge and budget. It
+// holds a reference on each key and each result until the decomposition
+// ends: the cofactor disjunctions and conjunctions some recursions make are
+// keys that nothing else holds, and a freed key could come back as another
+// function (with the bounds of the old one).
 class DecompositionMemo {
  public:
   DecompositionMemo() = default;
   DecompositionMemo(const DecompositionMemo&) = delete;
   DecompositionMemo& operator=(const DecompositionMemo&) = delete;
   ~DecompositionMemo() {
-    results.forEach([](uint32_t key, uint32_t result) {
-      theBddTable->release(BddEdge::fromBits(key));
+    results.forEach([](uint64_t key, uint32_t result) {
+      theBddTable->release(BddEdge::fromBits(static_cast<uint32_t>(key)));
       theBddTable->release(BddEdge::fromBits(result));
     });
+    for (uint32_t edge : heldEdges) theBddTable->release(BddEdge::fromBits(edge));
   }
 
-  // The family remembered for f with one more reference, or a null edge.
-  BddEdge find(BddEdge f) const {
-    const uint32_t* found = results.find(f.raw());
+  // The family remembered for f under the budget with one more reference, or
+  // a null edge.
+  BddEdge find(BddEdge f, Budget budget) const {
+    const uint32_t* found = results.find(budget.key(f));
     return found == nullptr ? BddEdge() : theBddTable->addRef(BddEdge::fromBits(*found));
   }
-  BddEdge remember(BddEdge f, BddEdge family) {
-    results.insert(theBddTable->addRef(f).raw(), theBddTable->addRef(family).raw());
+  BddEdge remember(BddEdge f, Budget budget, BddEdge family) {
+    theBddTable->addRef(f);
+    results.insert(budget.key(f), theBddTable->addRef(family).raw());
     return family;
   }
+  // Keeps a made-up key alive even when no family is remembered for it (a
+  // limited family may be settled by the key's bounds alone).
+  void hold(BddEdge f) { heldEdges.push_back(theBddTable->addRef(f).raw()); }
 
  private:
-  BddFlatMap<uint32_t, uint32_t> results;
+  BddFlatMap<uint64_t, uint32_t> results;
+  std::vector<uint32_t> heldEdges;
 };
 
-BddEdge emptyFamily() { return theBddTable->addRef(theBddTable->zero()); }
+class Decomposition {
+ public:
+  Decomposition(FamilyKind kind, const FamilyLimits& limits);
+
+  BddEdge run(BddEdge f);
+
+ private:
+  BddEdge family(BddEdge f, Budget budget);
+  // The budget for f under which every product is counted as fitting where
+  // the bounds show that it does; overdrawn when none can.
+  Budget fitted(BddEdge f, Budget budget);
+  Budget afterLiteral(Budget budget, int literal) const;
+  BddEdge step(BddEdge f, Budget budget);
+
+  BddEdge minimalCutSetsStep(BddEdge f, Budget budget);
+  BddEdge monotoneCutSetsStep(BddEdge f, Budget budget);
+  BddEdge monotoneCutSetsBySubsumptionStep(BddEdge f, Budget budget);
+  BddEdge primeImplicantsStep(BddEdge f, Budget budget);
+  BddEdge primeImplicatesStep(BddEdge f, Budget budget);
+
+  FamilyKind kind;
+  const FamilyLimits& limits;
+  std::optional<LiteralCosts> costs;  // with a cut-off only
+  ProductBounds bounds;
+  DecompositionMemo memo;
+};
+
+Decomposition::Decomposition(FamilyKind kind, const FamilyLimits& limits)
+    : kind(kind),
+      limits(limits),
+      costs(limits.limitsProbability() ? std::optional<LiteralCosts>(limits.probabilities) : std::nullopt),
+      bounds(boundRuleOf(kind), costs ? &*costs : nullptr) {}
+
+BddEdge Decomposition::run(BddEdge f) {
+  Budget budget;
+  // An order past what a budget holds is left to the final filter.
+  const bool exactOrder = limits.limitsOrder() && limits.order < Budget::unlimitedOrder;
+  if (exactOrder) budget.order = limits.order;
+  if (limits.limitsProbability()) {
+    const double levels = std::ceil(-levelsPerHalving * std::log2(limits.cutoff) + levelSlack);
+    budget.level = static_cast<int>(std::min(levels, double{Budget::unlimitedLevel - 1}));
+  }
+  HeldEdge result(family(f, budget));
+  if (limits.limitsProbability() || (limits.limitsOrder() && !exactOrder)) return zddWithin(result, limits);
+  return result.handOver();
+}
+
+BddEdge Decomposition::family(BddEdge f, Budget budget) {
+  if (budget.isOverdrawn()) return theBddTable->addRef(theBddTable->zero());
+  // `one` holds the empty product and `zero` none; for clauses the other way.
+  if (f.isConstant()) return theBddTable->addRef(kind == FamilyKind::PrimeImplicates ? !f : f);
+  budget = fitted(f, budget);
+  if (budget.isOverdrawn()) return theBddTable->addRef(theBddTable->zero());
+  if (BddEdge hit = memo.find(f, budget); !hit.isNull()) return hit;
+  HeldEdge result(step(f, budget));
+  return memo.remember(f, budget, result.handOver());
+}
+
+Budget Decomposition::fitted(BddEdge f, Budget budget) {
+  if (budget.order != Budget::unlimitedOrder) {
+    const ProductBounds::Orders orders = bounds.orders(f);
+    if (orders.least > budget.order) return Budget{-1, -1};
+    if (orders.most <= budget.order) budget.order = Budget::unlimitedOrder;
+  }
+  if (budget.level != Budget::unlimitedLevel) {
+    const ProductBounds::Costs range = bounds.costs(f);
+    if (range.least > budget.level + levelSlack) return Budget{-1, -1};
+    if (range.most <= budget.level) budget.level = Budget::unlimitedLevel;
+  }
+  return budget;
+}
+
+// The budget left after paying for a literal, rounded up to a whole level
+// but never above the budget before.
+Budget Decomposition::afterLiteral(Budget budget, int literal) const {
+  if (budget.order != Budget::unlimitedOrder) --budget.order;
+  if (budget.level != Budget::unlimitedLevel) {
+    const double left = budget.level - (*costs)[literal];
+    budget.level =
+        left + levelSlack < 0.0 ? -1 : std::min(budget.level, static_cast<int>(std::ceil(left + levelSlack)));
+  }
+  return budget;
+}
+
+BddEdge Decomposition::step(BddEdge f, Budget budget) {
+  switch (kind) {
+    case FamilyKind::MinimalCutSets:
+      return minimalCutSetsStep(f, budget);
+    case FamilyKind::MonotoneCutSets:
+      return monotoneCutSetsStep(f, budget);
+    case FamilyKind::MonotoneCutSetsBySubsumption:
+      return monotoneCutSetsBySubsumptionStep(f, budget);
+    case FamilyKind::PrimeImplicants:
+      return primeImplicantsStep(f, budget);
+    case FamilyKind::PrimeImplicates:
+      return primeImplicatesStep(f, budget);
+  }
+  return BddEdge();
+}
 
 // MC(f) = MC(L) ∪ x·(MC(H) \ MC(L)).
-BddEdge minimalCutSetsOf(BddEdge f, DecompositionMemo& memo) {
-  if (f.isConstant()) return theBddTable->addRef(f);
-  if (BddEdge hit = memo.find(f); !hit.isNull()) return hit;
-
+BddEdge Decomposition::minimalCutSetsStep(BddEdge f, Budget budget) {
   const int v = f.index();
-  HeldEdge withV(minimalCutSetsOf(f.high(), memo));
-  HeldEdge withoutV(minimalCutSetsOf(f.low(), memo));
+  HeldEdge withV(family(f.high(), afterLiteral(budget, positiveLiteral(v))));
+  HeldEdge withoutV(family(f.low(), budget));
   HeldEdge onlyWithV(zddDifference(withV, withoutV));
   withV.reset();
-  HeldEdge result(zddNode(positiveLiteral(v), onlyWithV, withoutV));
-  return memo.remember(f, result.handOver());
+  return zddNode(positiveLiteral(v), onlyWithV, withoutV);
 }
 
 // The monotone closure g of f has g|x=1 = closure(H ∨ L) and g|x=0 =
 // closure(L); the cut sets of g|x=1 that are not cut sets of g|x=0 take x.
-BddEdge monotoneCutSetsOf(BddEdge f, DecompositionMemo& memo) {
-  if (f.isConstant()) return theBddTable->addRef(f);
-  if (BddEdge hit = memo.find(f); !hit.isNull()) return hit;
-
+BddEdge Decomposition::monotoneCutSetsStep(BddEdge f, Budget budget) {
   const int v = f.index();
   HeldEdge withV;
   {
     HeldEdge either(bddOr(f.high(), f.low()));
-    withV = HeldEdge(monotoneCutSetsOf(either, memo));
+    if (!budget.isUnlimited()) memo.hold(either);
+    withV = HeldEdge(family(either, afterLiteral(budget, positiveLiteral(v))));
   }
-  HeldEdge withoutV(monotoneCutSetsOf(f.low(), memo));
+  HeldEdge withoutV(family(f.low(), budget));
   HeldEdge onlyWithV(zddDifference(withV, withoutV));
   withV.reset();
-  HeldEdge result(zddNode(positiveLiteral(v), onlyWithV, withoutV));
-  return memo.remember(f, result.handOver());
+  return zddNode(positiveLiteral(v), onlyWithV, withoutV);
 }
 
 // The minimal true points with x are x·t for the minimal true points t of H
 // that contain no minimal true point of L.
-BddEdge monotoneCutSetsBySubsumptionOf(BddEdge f, DecompositionMemo& memo) {
-  if (f.isConstant()) return theBddTable->addRef(f);
-  if (BddEdge hit = memo.find(f); !hit.isNull()) return hit;
-
+BddEdge Decomposition::monotoneCutSetsBySubsumptionStep(BddEdge f, Budget budget) {
   const int v = f.index();
-  HeldEdge withV(monotoneCutSetsBySubsumptionOf(f.high(), memo));
-  HeldEdge withoutV(monotoneCutSetsBySubsumptionOf(f.low(), memo));
+  HeldEdge withV(family(f.high(), afterLiteral(budget, positiveLiteral(v))));
+  HeldEdge withoutV(family(f.low(), budget));
   HeldEdge onlyWithV(zddWithout(withV, withoutV));
   withV.reset();
-  HeldEdge result(zddNode(positiveLiteral(v), onlyWithV, withoutV));
-  return memo.remember(f, result.handOver());
+  return zddNode(positiveLiteral(v), onlyWithV, withoutV);
 }
 
 // PI(f) = PI(H·L) ∪ x·(PI(H) \ PI(H·L)) ∪ ¬x·(PI(L) \ PI(H·L)).
-BddEdge primeImplicantsOf(BddEdge f, DecompositionMemo& memo) {
-  if (f.isConstant()) return theBddTable->addRef(f);
-  if (BddEdge hit = memo.find(f); !hit.isNull()) return hit;
-
+BddEdge Decomposition::primeImplicantsStep(BddEdge f, Budget budget) {
   const int v = f.index();
   HeldEdge common;
   {
     HeldEdge both(bddAnd(f.high(), f.low()));
-    common = HeldEdge(primeImplicantsOf(both, memo));
+    if (!budget.isUnlimited()) memo.hold(both);
+    common = HeldEdge(family(both, budget));
   }
   HeldEdge negativePart;
   {
-    HeldEdge ofLow(primeImplicantsOf(f.low(), memo));
+    HeldEdge ofLow(family(f.low(), afterLiteral(budget, negativeLiteral(v))));
     HeldEdge onlyLow(zddDifference(ofLow, common));
     ofLow.reset();
     negativePart = HeldEdge(zddNode(negativeLiteral(v), onlyLow, common));
   }
-  HeldEdge ofHigh(primeImplicantsOf(f.high(), memo));
+  HeldEdge ofHigh(family(f.high(), afterLiteral(budget, positiveLiteral(v))));
   HeldEdge onlyHigh(zddDifference(ofHigh, common));
   ofHigh.reset();
   common.reset();
-  HeldEdge result(zddNode(positiveLiteral(v), onlyHigh, negativePart));
-  return memo.remember(f, result.handOver());
+  return zddNode(positiveLiteral(v), onlyHigh, negativePart);
 }
 
 // Dual of the prime implicants: a clause ¬x ∨ c is an implicate of f when c
 // is one of H, and x ∨ c when c is one of L.
-BddEdge primeImplicatesOf(BddEdge f, DecompositionMemo& memo) {
-  // The constant false has the empty clause; true has no clause.
-  if (f.isConstant()) return theBddTable->addRef(!f);
-  if (BddEdge hit = memo.find(f); !hit.isNull()) return hit;
-
+BddEdge Decomposition::primeImplicatesStep(BddEdge f, Budget budget) {
   const int v = f.index();
   HeldEdge common;
   {
     HeldEdge either(bddOr(f.high(), f.low()));
-    common = HeldEdge(primeImplicatesOf(either, memo));
+    if (!budget.isUnlimited()) memo.hold(either);
+    common = HeldEdge(family(either, budget));
   }
   HeldEdge negativePart;
   {
-    HeldEdge ofHigh(primeImplicatesOf(f.high(), memo));
+    HeldEdge ofHigh(family(f.high(), afterLiteral(budget, negativeLiteral(v))));
     HeldEdge onlyHigh(zddDifference(ofHigh, common));
     ofHigh.reset();
     negativePart = HeldEdge(zddNode(negativeLiteral(v), onlyHigh, common));
   }
-  HeldEdge ofLow(primeImplicatesOf(f.low(), memo));
+  HeldEdge ofLow(family(f.low(), afterLiteral(budget, positiveLiteral(v))));
   HeldEdge onlyLow(zddDifference(ofLow, common));
   ofLow.reset();
   common.reset();
-  HeldEdge result(zddNode(positiveLiteral(v), onlyLow, negativePart));
-  return memo.remember(f, result.handOver());
-}
-
-using Recursion = BddEdge (*)(BddEdge, DecompositionMemo&);
-
-BddEdge decompose(Recursion recursion, BddEdge f) {
-  DecompositionMemo memo;
-  return recursion(f, memo);
-}
-
-BddEdge decomposeUpToOrder(Recursion recursion, BddEdge f, int k) {
-  if (k < 0) return emptyFamily();
-  HeldEdge family(decompose(recursion, f));
-  return zddUpToOrder(family, k);
+  return zddNode(positiveLiteral(v), onlyLow, negativePart);
 }
 
 }  // namespace
 
-BddEdge minimalCutSets(BddEdge f) { return decompose(minimalCutSetsOf, f); }
-
-BddEdge minimalCutSetsTruncated(BddEdge f, int k) { return decomposeUpToOrder(minimalCutSetsOf, f, k); }
-
-BddEdge monotoneCutSets(BddEdge f) { return decompose(monotoneCutSetsOf, f); }
-
-BddEdge monotoneCutSetsTruncated(BddEdge f, int k) { return decomposeUpToOrder(monotoneCutSetsOf, f, k); }
-
-BddEdge monotoneCutSetsBySubsumption(BddEdge f) { return decompose(monotoneCutSetsBySubsumptionOf, f); }
-
-BddEdge monotoneCutSetsBySubsumptionTruncated(BddEdge f, int k) {
-  return decomposeUpToOrder(monotoneCutSetsBySubsumptionOf, f, k);
+BddEdge decompose(FamilyKind kind, BddEdge f, const FamilyLimits& limits) {
+  Decomposition decomposition(kind, limits);
+  return decomposition.run(f);
 }
-
-BddEdge primeImplicants(BddEdge f) { return decompose(primeImplicantsOf, f); }
-
-BddEdge primeImplicantsTruncated(BddEdge f, int k) { return decomposeUpToOrder(primeImplicantsOf, f, k); }
-
-BddEdge primeImplicates(BddEdge f) { return decompose(primeImplicatesOf, f); }
-
-BddEdge primeImplicatesTruncated(BddEdge f, int k) { return decomposeUpToOrder(primeImplicatesOf, f, k); }

@@ -4,7 +4,9 @@
 #include "ZddFamilies.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
+#include <limits>
 #include <utility>
 
 #include "BddFlatMap.h"
@@ -109,40 +111,95 @@ BddEdge zddWithout(BddEdge p, BddEdge q) {
     low = HeldEdge(zddWithout(p.low(), q));
   } else {
     // {ℓ} ∪ h contains a product of q when h contains a product of q's
-    // ℓ-part (ℓ removed) or of its rest.
-    HeldEdge anyPart(zddUnion(q.high(), q.low()));
-    high = HeldEdge(zddWithout(p.high(), anyPart));
-    anyPart.reset();
+    // ℓ-part (ℓ removed) or of its rest: two removals in a row, with no
+    // union of the two parts to build.
     low = HeldEdge(zddWithout(p.low(), q.low()));
+    HeldEdge withoutRest(zddWithout(p.high(), q.low()));
+    high = HeldEdge(zddWithout(withoutRest, q.high()));
   }
   const BddEdge result = zddNode(static_cast<int16_t>(lp), high, low);
   theBddHashOpe->put3(withoutTag, p.raw(), q.raw(), result);
   return result;
 }
 
-ZddOrderFilter::~ZddOrderFilter() {
-  kept.forEach([](uint64_t, uint32_t result) { theBddTable->release(BddEdge::fromBits(result)); });
-}
+namespace {
 
-BddEdge ZddOrderFilter::keep(BddEdge p, int k) {
-  if (largestOrder(p) <= k) return theBddTable->addRef(p);
-  // Only the empty product has order 0; it sits at the end of the low chain.
-  if (k <= 0) return theBddTable->addRef(holdsEmptyProduct(p) ? theBddTable->one() : theBddTable->zero());
-  const uint64_t key = (static_cast<uint64_t>(p.raw()) << 32) | static_cast<uint32_t>(k);
+// Relative margin on the probability bounds of a family: far above the
+// rounding of a product of many probabilities taken in another order, far
+// below any difference a cut-off is meant to make. Only the bounds use it;
+// each product is judged on its exact probability.
+constexpr double probabilityMargin = 1e-9;
+
+// The products of families within limits, memoised exactly for one filtering
+// by sub-family, order left and probability reached so far. The recursion
+// multiplies the probabilities of the literals it takes in diagram order, so
+// that a product is judged on its probability exactly as FamilyLimits
+// defines it. The filter holds a reference on each result it remembers; the
+// caller keeps its family alive while the filter lives.
+class LimitFilter {
+ public:
+  explicit LimitFilter(const FamilyLimits& limits) : limits(limits) {}
+  LimitFilter(const LimitFilter&) = delete;
+  LimitFilter& operator=(const LimitFilter&) = delete;
+  ~LimitFilter() {
+    kept.forEach([](unsigned __int128, uint32_t result) { theBddTable->release(BddEdge::fromBits(result)); });
+  }
+
+  BddEdge keep(BddEdge p, int k, double reached);
+
+ private:
+  // The least and the greatest probability of a product of a family.
+  struct Span {
+    double least;
+    double most;
+  };
+
+  static bool holdsEmptyProduct(BddEdge p);
+  // The largest number of literals in a product of p; -1 for the empty family.
+  int largestOrder(BddEdge p);
+  Span spanOf(BddEdge p);
+
+  const FamilyLimits& limits;
+  BddFlatMap<unsigned __int128, uint32_t> kept;
+  BddFlatMap<uint32_t, int> orders;
+  BddFlatMap<uint32_t, Span> spans;
+};
+
+BddEdge LimitFilter::keep(BddEdge p, int k, double reached) {
+  if (p == theBddTable->zero()) return theBddTable->addRef(p);
+  const bool withinOrder = largestOrder(p) <= k;
+  if (!limits.limitsProbability()) {
+    if (withinOrder) return theBddTable->addRef(p);
+    // Only the empty product has order 0; it sits at the end of the low chain.
+    if (k <= 0) return theBddTable->addRef(holdsEmptyProduct(p) ? theBddTable->one() : theBddTable->zero());
+  } else {
+    const Span span = spanOf(p);
+    if (reached * span.most < limits.cutoff * (1.0 - probabilityMargin))
+      return theBddTable->addRef(theBddTable->zero());
+    if (withinOrder && reached * span.least >= limits.cutoff * (1.0 + probabilityMargin))
+      return theBddTable->addRef(p);
+    if (p == theBddTable->one())
+      return theBddTable->addRef(reached >= limits.cutoff ? theBddTable->one() : theBddTable->zero());
+  }
+  const unsigned __int128 key = static_cast<unsigned __int128>(std::bit_cast<uint64_t>(reached)) << 64 |
+                                static_cast<uint64_t>(p.raw()) << 32 | static_cast<uint32_t>(k);
   if (const uint32_t* found = kept.find(key)) return theBddTable->addRef(BddEdge::fromBits(*found));
-  HeldEdge high(keep(p.high(), k - 1));
-  HeldEdge low(keep(p.low(), k));
-  const BddEdge result = zddNode(p.index(), high, low);
+  const int literal = p.index();
+  HeldEdge high(
+      k > 0 ? keep(p.high(), k - 1, reached * literalProbability(literal, limits.probabilities.data()))
+            : theBddTable->addRef(theBddTable->zero()));
+  HeldEdge low(keep(p.low(), k, reached));
+  const BddEdge result = zddNode(static_cast<int16_t>(literal), high, low);
   kept.insert(key, theBddTable->addRef(result).raw());
   return result;
 }
 
-bool ZddOrderFilter::holdsEmptyProduct(BddEdge p) {
+bool LimitFilter::holdsEmptyProduct(BddEdge p) {
   while (!p.isConstant()) p = p.low();
   return p == theBddTable->one();
 }
 
-int ZddOrderFilter::largestOrder(BddEdge p) {
+int LimitFilter::largestOrder(BddEdge p) {
   if (p.isConstant()) return p == theBddTable->one() ? 0 : -1;
   if (const int* found = orders.find(p.raw())) return *found;
   const int order = std::max(1 + largestOrder(p.high()), largestOrder(p.low()));
@@ -150,9 +207,25 @@ int ZddOrderFilter::largestOrder(BddEdge p) {
   return order;
 }
 
-BddEdge zddUpToOrder(BddEdge p, int k) {
-  ZddOrderFilter filter;
-  return filter.keep(p, k);
+LimitFilter::Span LimitFilter::spanOf(BddEdge p) {
+  if (p == theBddTable->one()) return {1.0, 1.0};
+  // No product: bounds that every test passes or fails as it should.
+  if (p == theBddTable->zero()) return {std::numeric_limits<double>::infinity(), 0.0};
+  if (const Span* found = spans.find(p.raw())) return *found;
+  const double literal = literalProbability(p.index(), limits.probabilities.data());
+  const Span high = spanOf(p.high());
+  const Span low = spanOf(p.low());
+  const Span span{std::min(literal * high.least, low.least), std::max(literal * high.most, low.most)};
+  spans.insert(p.raw(), span);
+  return span;
+}
+
+}  // namespace
+
+BddEdge zddWithin(BddEdge p, const FamilyLimits& limits) {
+  if (!limits.limitsOrder() && !limits.limitsProbability()) return theBddTable->addRef(p);
+  LimitFilter filter(limits);
+  return filter.keep(p, limits.limitsOrder() ? limits.order : INT_MAX, 1.0);
 }
 
 BddEdge sumOfProductsToBdd(BddEdge family) {

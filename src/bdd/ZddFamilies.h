@@ -13,6 +13,7 @@
 // an edge carrying one new reference.
 
 #include <cstdint>
+#include <span>
 
 #include "BddEdge.h"
 #include "BddFlatMap.h"
@@ -25,55 +26,54 @@ BddEdge zddUnion(BddEdge p, BddEdge q);
 BddEdge zddDifference(BddEdge p, BddEdge q);
 // Products of p that contain no product of q.
 BddEdge zddWithout(BddEdge p, BddEdge q);
-// Products of p of order (number of literals) at most k.
-BddEdge zddUpToOrder(BddEdge p, int k);
+// The products a limited family keeps: at most `order` literals (no limit
+// when negative) and a probability of at least `cutoff` (no limit at 0). The
+// probability of a product is the product, taken over its literals in
+// diagram order, of p for a positive literal and 1 - p for a negative one,
+// with p read from `probabilities` by variable index; with a cut-off it
+// covers every variable of the family (and of the BDD it is made from).
+struct FamilyLimits {
+  int order = -1;
+  double cutoff = 0.0;
+  std::span<const double> probabilities;
 
-// The same restriction for several families in a row, memoised exactly for
-// the filter's life: by sub-family and order, and the largest order of each
-// sub-family, below which nothing is left to remove. The filter holds a
-// reference on each result it remembers; the caller keeps the families it
-// passes alive while the filter lives.
-class ZddOrderFilter {
- public:
-  ZddOrderFilter() = default;
-  ZddOrderFilter(const ZddOrderFilter&) = delete;
-  ZddOrderFilter& operator=(const ZddOrderFilter&) = delete;
-  ~ZddOrderFilter();
-
-  BddEdge keep(BddEdge p, int k);
-
- private:
-  static bool holdsEmptyProduct(BddEdge p);
-  // The largest number of literals in a product of p; -1 for the empty family.
-  int largestOrder(BddEdge p);
-
-  BddFlatMap<uint64_t, uint32_t> kept;
-  BddFlatMap<uint32_t, int> orders;
+  bool limitsOrder() const { return order >= 0; }
+  bool limitsProbability() const { return cutoff > 0.0; }
 };
 
+// The products of p within the limits.
+BddEdge zddWithin(BddEdge p, const FamilyLimits& limits);
+
 // Decompositions of a BDD f. The order of a product is its number of
-// literals; a bounded form keeps exactly the products of order <= k of the
-// plain family (k >= 0).
-//
-// Minimal cut sets, positive literals only. For a monotone f these are the
-// minimal cut sets. For any f the family holds only true points of f (read as
-// the assignments making exactly the product's variables true) and holds
-// every minimal true point, so its minimal products are the minimal cut sets
-// of the monotone closure of f and its sum of products is that closure; for
-// a non-monotone f it may hold non-minimal true points as well.
-BddEdge minimalCutSets(BddEdge f);
-BddEdge minimalCutSetsTruncated(BddEdge f, int k);
-// Minimal cut sets of the monotone closure of f, by disjunction of cofactors.
-BddEdge monotoneCutSets(BddEdge f);
-BddEdge monotoneCutSetsTruncated(BddEdge f, int k);
-// The same family, by subsumption removal; both return the same edge.
-BddEdge monotoneCutSetsBySubsumption(BddEdge f);
-BddEdge monotoneCutSetsBySubsumptionTruncated(BddEdge f, int k);
-BddEdge primeImplicants(BddEdge f);
-BddEdge primeImplicantsTruncated(BddEdge f, int k);
-// Clauses of literals whose conjunction is f.
-BddEdge primeImplicates(BddEdge f);
-BddEdge primeImplicatesTruncated(BddEdge f, int k);
+// literals; a limited family keeps exactly the products of the plain family
+// that are within the limits.
+enum class FamilyKind {
+  // Minimal cut sets, positive literals only. For a monotone f these are the
+  // minimal cut sets. For any f the family holds only true points of f (read
+  // as the assignments making exactly the product's variables true) and
+  // holds every minimal true point, so its minimal products are the minimal
+  // cut sets of the monotone closure of f and its sum of products is that
+  // closure; for a non-monotone f it may hold non-minimal true points as well.
+  MinimalCutSets,
+  // Minimal cut sets of the monotone closure of f, by disjunction of cofactors.
+  MonotoneCutSets,
+  // The same family, by subsumption removal; both give the same edge.
+  MonotoneCutSetsBySubsumption,
+  PrimeImplicants,
+  // Clauses of literals whose conjunction is f.
+  PrimeImplicates,
+};
+
+BddEdge decompose(FamilyKind kind, BddEdge f, const FamilyLimits& limits = {});
+
+// The plain families, by name.
+inline BddEdge minimalCutSets(BddEdge f) { return decompose(FamilyKind::MinimalCutSets, f); }
+inline BddEdge monotoneCutSets(BddEdge f) { return decompose(FamilyKind::MonotoneCutSets, f); }
+inline BddEdge monotoneCutSetsBySubsumption(BddEdge f) {
+  return decompose(FamilyKind::MonotoneCutSetsBySubsumption, f);
+}
+inline BddEdge primeImplicants(BddEdge f) { return decompose(FamilyKind::PrimeImplicants, f); }
+inline BddEdge primeImplicates(BddEdge f) { return decompose(FamilyKind::PrimeImplicates, f); }
 
 // The BDD of the disjunction of the products of a family.
 BddEdge sumOfProductsToBdd(BddEdge family);

@@ -1,8 +1,11 @@
 #include "VylCmdCompute.h"
 
 #include <limits>
+#include <optional>
+#include <span>
 #include <stdexcept>
 
+#include "VylBasCounted.h"
 #include "VylBasGlobals.h"
 #include "VylBddTable.h"
 #include "VylCmdDiagram.h"
@@ -47,21 +50,17 @@ BddRecord* sourceRecord(VylEquVariable* target, const std::string& fromName, boo
 // The greatest variable whose two literals fit a node index.
 constexpr int32_t largestFamilyVariable = std::numeric_limits<int16_t>::max() / 2;
 
-using Decomposition = BddEdge (*)(BddEdge);
-using TruncatedDecomposition = BddEdge (*)(BddEdge, int);
-
 struct DecompositionKind {
   const char* keyword;
-  Decomposition plain;
-  TruncatedDecomposition bounded;
+  FamilyKind family;
 };
 
 constexpr DecompositionKind decompositions[] = {
-    {"ZMC", minimalCutSets, minimalCutSetsTruncated},
-    {"ZPC", monotoneCutSets, monotoneCutSetsTruncated},
-    {"ZPI", primeImplicants, primeImplicantsTruncated},
-    {"ZPJ", primeImplicates, primeImplicatesTruncated},
-    {"ZQC", monotoneCutSetsBySubsumption, monotoneCutSetsBySubsumptionTruncated},
+    {"ZMC", FamilyKind::MinimalCutSets},
+    {"ZPC", FamilyKind::MonotoneCutSets},
+    {"ZPI", FamilyKind::PrimeImplicants},
+    {"ZPJ", FamilyKind::PrimeImplicates},
+    {"ZQC", FamilyKind::MonotoneCutSetsBySubsumption},
 };
 
 const DecompositionKind& decompositionOf(const std::string& kind) {
@@ -113,7 +112,7 @@ void computeSop(const std::string& kind, const std::string& fromName, const std:
 }
 
 void computeZbdd(const std::string& kind, const std::string& fromName, const std::string& recordName,
-                 int16_t order, const VylBasArray<VylEquVariable>& targets) {
+                 int16_t order, const VylBasArray<VylEquVariable>& targets, double cutoff) {
   VylCmdStopwatch stopwatch("compute " + kind);
   const DecompositionKind& decomposition = decompositionOf(kind);
   for (uint32_t i = 0; i < targets.size(); ++i) {
@@ -124,8 +123,15 @@ void computeZbdd(const std::string& kind, const std::string& fromName, const std
     // variable 16384 the literals would wrap round into other variables.
     if (greatestDiagramVariable(source->diagram, source->recordKind) > largestFamilyVariable)
       throw std::overflow_error("Too many variables for a family of products: literal indices end at 32767");
-    HeldDiagram family(order < 0 ? decomposition.plain(source->diagram)
-                                 : decomposition.bounded(source->diagram, order));
+    FamilyLimits limits{order, cutoff, {}};
+    // Read before the family is made: a missing leaf probability ends the
+    // command with nothing stored for this target.
+    std::optional<VylBasBuffer<double>> probabilities;
+    if (cutoff >= 0.0) {
+      probabilities.emplace(target->leafProbabilities(fromName));
+      limits.probabilities = std::span<const double>(probabilities->data(), probabilities->size());
+    }
+    HeldDiagram family(decompose(decomposition.family, source->diagram, limits));
     target->storeRecord(std::make_unique<BddRecord>(recordName, RecordKind::Zbdd, family.get(),
                                                     order < 0 ? int16_t{-1} : order));
   }

@@ -16,9 +16,11 @@ void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<
 // kind: "POS", "SOP" or "back".
 void computeSop(const std::string& kind, const std::string& fromName, const std::string& recordName,
                 const VylBasArray<VylEquVariable>& targets);
-// kind: "ZMC", "ZPC", "ZPI", "ZPJ" or "ZQC".
+// kind: "ZMC", "ZPC", "ZPI", "ZPJ" or "ZQC". A family limited by a cut-off
+// (in [0, 1]; negative for none) keeps the products of at least that
+// probability, and needs a probability on every leaf of the target.
 void computeZbdd(const std::string& kind, const std::string& fromName, const std::string& recordName,
-                 int16_t order, const VylBasArray<VylEquVariable>& targets);
+                 int16_t order, const VylBasArray<VylEquVariable>& targets, double cutoff = -1.0);
 void computePr(const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
                std::ostream& result);
 

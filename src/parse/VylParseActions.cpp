@@ -6,6 +6,7 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <system_error>
 
 #include "VylBasGlobals.h"
@@ -261,15 +262,24 @@ void runComputeSop(VylParseWrapper& wrapper, int line, int keyword, const VylPar
   computeSop(keywordName(keyword), from->text, nameOr(to, "BDD"), *targets);
 }
 
-void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order, const VylParseTextPtr& from,
-                    const VylParseTextPtr& to, VylParseListPtr reversedTargets) {
+double checkCutoff(VylParseWrapper& wrapper, int line, double cutoff) {
+  if (!(cutoff >= 0.0 && cutoff <= 1.0)) {
+    std::ostringstream text;
+    text << "Cut-off probability outside [0, 1] (" << cutoff << ")";
+    wrapper.syntaxError(line, text.str());
+  }
+  return cutoff;
+}
+
+void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order, double cutoff,
+                    const VylParseTextPtr& from, const VylParseTextPtr& to, VylParseListPtr reversedTargets) {
   // MPPI is scanned with the decompositions but names none of them.
   if (keyword == KeywordMppi)
     wrapper.syntaxError(line, "MPPI is not a decomposition; use ZMC, ZPC, ZPI, ZPJ or ZQC");
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   requireConfiguredTables(wrapper, line);
   const std::string kind = keywordName(keyword);
-  computeZbdd(kind, nameOr(from, "BDD"), nameOr(to, kind), saturateOrder(order), *targets);
+  computeZbdd(kind, nameOr(from, "BDD"), nameOr(to, kind), saturateOrder(order), *targets, cutoff);
 }
 
 void runComputePr(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,

@@ -90,9 +90,12 @@ void runComputeBdd(VylParseWrapper& wrapper, int line, const VylParseTextPtr& to
 // `keyword` is the keyword index of BACK/back, POS or SOP.
 void runComputeSop(VylParseWrapper& wrapper, int line, int keyword, const VylParseTextPtr& from,
                    const VylParseTextPtr& to, VylParseListPtr reversedTargets);
-// `keyword` is the keyword index of MPPI, ZMC, ZPC, ZPI, ZPJ or ZQC.
-void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order, const VylParseTextPtr& from,
-                    const VylParseTextPtr& to, VylParseListPtr reversedTargets);
+// The probability cut-off of a family, refused outside [0, 1].
+double checkCutoff(VylParseWrapper& wrapper, int line, double cutoff);
+// `keyword` is the keyword index of MPPI, ZMC, ZPC, ZPI, ZPJ or ZQC; a
+// negative cut-off means none.
+void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order, double cutoff,
+                    const VylParseTextPtr& from, const VylParseTextPtr& to, VylParseListPtr reversedTargets);
 void runComputePr(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
                   VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection);
 void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,

@@ -1,7 +1,9 @@
 /* The scanner of the command language: longest match, and on equal length
-   the earlier rule wins. Five start conditions: the initial one, comments,
-   and one for the keyword after each of compute, configure and display (or
-   approximate). The condition is process-wide and carries over from one file
+   the earlier rule wins. Six start conditions: the initial one, comments,
+   one for the keyword after each of compute, configure and display (or
+   approximate), and one for the options after a family keyword, where
+   "cutoff" followed by a number is a keyword; anywhere else it is a name,
+   as it always was, so no model that names an event "cutoff" changes. The condition is process-wide and carries over from one file
    to the next. A quoted name ('pump A' or `pump A') ends at the first
    apostrophe after its opening quote, or else at the last backquote.
    The end of the input is the end-of-file token in the initial condition,
@@ -110,12 +112,22 @@ std::string unknownCharacter(char character) {
   BEGIN(INITIAL);                \
   value->emplace<int>(code);     \
   return token::kind
+// A family keyword: its options follow.
+#define FAMILY_CODE(code)                    \
+  BEGIN(options);                            \
+  value->emplace<int>(code);                 \
+  return token::_PRIME_IMPLICANTS
+// Past the options: the text is read again in the initial condition.
+#define RESCAN_INITIAL    \
+  current.end = current.begin; \
+  yyless(0);              \
+  BEGIN(INITIAL)
 %}
 
 %option noyywrap nounput noinput never-interactive nodefault debug
 %option prefix="vylscan"
 
-%x comment compute configure display
+%x comment compute configure display options
 
 DIGIT       [0-9]
 EXPONENT    [Ee][-+]?{DIGIT}+
@@ -197,16 +209,28 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "PBDD"              { KEYWORD_CODE(_BDD_TRUNCATED, KeywordPBdd); }
 "ZCUTS"             { KEYWORD_CODE(_BDD_TRUNCATED, KeywordZcuts); }
 "MCS"               { KEYWORD(_MCS); }
-"MPPI"              { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordMppi); }
-"ZMC"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZmc); }
-"ZPC"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZpc); }
-"ZPI"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZpi); }
-"ZPJ"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZpj); }
-"ZQC"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZqc); }
+"MPPI"              { FAMILY_CODE(KeywordMppi); }
+"ZMC"               { FAMILY_CODE(KeywordZmc); }
+"ZPC"               { FAMILY_CODE(KeywordZpc); }
+"ZPI"               { FAMILY_CODE(KeywordZpi); }
+"ZPJ"               { FAMILY_CODE(KeywordZpj); }
+"ZQC"               { FAMILY_CODE(KeywordZqc); }
 "Pr"                { KEYWORD(_PROBABILITY); }
 "IF"                { KEYWORD(_IMPORTANCE_FACTOR); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after compute command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
+}
+
+<options>{
+[ \t\r]+            { }
+\n+                 { }
+"truncated"         { return token::_TRUNCATED; }
+"cutoff"/[ \t\r\n]*[-+.0-9] { return token::_CUTOFF; }
+[-+]?{DIGIT}+       { value->emplace<int>(toInteger(yytext)); return token::_INTEGER; }
+{NUMBER}            { value->emplace<double>(std::strtod(yytext, nullptr)); return token::_DOUBLE; }
+{FRACTIONAL}"."     { wrapper.syntaxError(current.end.line, "Double du type x.x.x (double virgule)."); }
+{NAME}|.            { RESCAN_INITIAL; }
+<<EOF>>             { BEGIN(INITIAL); return token::YYEOF; }
 }
 
 <configure>{

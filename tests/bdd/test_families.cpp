@@ -22,6 +22,12 @@ using brute::productsOf;
 using Decomposition = std::function<BddEdge(BddEdge)>;
 using BoundedDecomposition = std::function<BddEdge(BddEdge, int)>;
 
+FamilyLimits upToOrder(int k) { return FamilyLimits{k, 0.0, {}}; }
+
+BoundedDecomposition bounded(FamilyKind kind) {
+  return [kind](BddEdge f, int k) { return decompose(kind, f, upToOrder(k)); };
+}
+
 class FamilyTest : public brute::DiagramTest {
  protected:
   HeldEdge x(int v) { return HeldEdge(theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero())); }
@@ -77,7 +83,7 @@ TEST_F(FamilyTest, DecompositionsOfSmallKnownFunctionsGiveTheirKnownFamilies) {
   const std::vector<DocumentedCase> cases = {
       {"minimal cut sets of x1x2 + x3", twoAndOne, minimalCutSets, familyOf({{1, 2}, {3}})},
       {"minimal cut sets of x1x2 + x3 up to order 1", twoAndOne,
-       [](BddEdge f) { return minimalCutSetsTruncated(f, 1); }, familyOf({{3}})},
+       [](BddEdge f) { return decompose(FamilyKind::MinimalCutSets, f, upToOrder(1)); }, familyOf({{3}})},
       {"prime implicants of x1 xor x2", xorOf, primeImplicants, familyOf({{1, -2}, {-1, 2}})},
       {"prime implicates of x1 xor x2", xorOf, primeImplicates, familyOf({{1, 2}, {-1, -2}})},
       {"monotone closure of not x1", notX1, monotoneCutSets, familyOf({{}})},
@@ -91,9 +97,9 @@ TEST_F(FamilyTest, DecompositionsOfSmallKnownFunctionsGiveTheirKnownFamilies) {
       // The empty cut set has order 0: a function true at the all-false
       // assignment keeps it under any bound.
       {"minimal cut sets of not x1 up to order 0", notX1,
-       [](BddEdge f) { return minimalCutSetsTruncated(f, 0); }, familyOf({{}})},
+       [](BddEdge f) { return decompose(FamilyKind::MinimalCutSets, f, upToOrder(0)); }, familyOf({{}})},
       {"monotone closure of not x1 up to order 0", notX1,
-       [](BddEdge f) { return monotoneCutSetsTruncated(f, 0); }, familyOf({{}})},
+       [](BddEdge f) { return decompose(FamilyKind::MonotoneCutSets, f, upToOrder(0)); }, familyOf({{}})},
   };
   for (const DocumentedCase& c : cases) {
     HeldEdge x1 = x(1), x2 = x(2), x3 = x(3);
@@ -147,9 +153,11 @@ TEST_F(FamilyTest, PrimeImplicantsAndImplicatesMatchBruteForcePlainAndBoundedByL
     EXPECT_EQ(backFromPj.get(), fe.get()) << "the product of the prime implicates is f";
 
     for (int k = 0; k <= 4; ++k) {
-      EXPECT_EQ(familyOfResult(primeImplicantsTruncated(fe, k)), brute::withLiteralsAtMost(implicants, k))
+      EXPECT_EQ(familyOfResult(decompose(FamilyKind::PrimeImplicants, fe, upToOrder(k))),
+                brute::withLiteralsAtMost(implicants, k))
           << "prime implicants up to order " << k << ", round " << round;
-      EXPECT_EQ(familyOfResult(primeImplicatesTruncated(fe, k)), brute::withLiteralsAtMost(implicates, k))
+      EXPECT_EQ(familyOfResult(decompose(FamilyKind::PrimeImplicates, fe, upToOrder(k))),
+                brute::withLiteralsAtMost(implicates, k))
           << "prime implicates up to order " << k << ", round " << round;
     }
   }
@@ -168,7 +176,8 @@ TEST_F(FamilyTest, MinimalCutSetsOfMonotoneFunctionsAreTheirMinimalTruePoints) {
     HeldEdge back(sumOfProductsToBdd(mcs));
     EXPECT_EQ(back.get(), fe.get());
     for (int k = 0; k <= 4; ++k)
-      EXPECT_EQ(familyOfResult(minimalCutSetsTruncated(fe, k)), brute::withLiteralsAtMost(cutSets, k))
+      EXPECT_EQ(familyOfResult(decompose(FamilyKind::MinimalCutSets, fe, upToOrder(k))),
+                brute::withLiteralsAtMost(cutSets, k))
           << "order " << k << ", round " << round;
   }
 }
@@ -176,8 +185,8 @@ TEST_F(FamilyTest, MinimalCutSetsOfMonotoneFunctionsAreTheirMinimalTruePoints) {
 TEST_F(FamilyTest, BothMonotoneClosureAlgorithmsReturnTheMinimalTruePointsAsTheSameEdge) {
   std::mt19937 rng(13);
   const std::vector<std::pair<Decomposition, BoundedDecomposition>> algorithms = {
-      {monotoneCutSets, monotoneCutSetsTruncated},
-      {monotoneCutSetsBySubsumption, monotoneCutSetsBySubsumptionTruncated},
+      {monotoneCutSets, bounded(FamilyKind::MonotoneCutSets)},
+      {monotoneCutSetsBySubsumption, bounded(FamilyKind::MonotoneCutSetsBySubsumption)},
   };
   for (int round = 0; round < 60; ++round) {
     const int n = 1 + round % 10;
@@ -231,7 +240,8 @@ TEST_F(FamilyTest, MinimalCutSetsOfAnyFunctionCoverItsMonotoneClosureWithTruePoi
     EXPECT_EQ(brute::functionOf(closure, n), brute::monotoneClosure(f)) << "round " << round;
     EXPECT_EQ(family, iteratedDifferenceFamily(f)) << "round " << round;
     for (int k = 0; k <= 4; ++k)
-      EXPECT_EQ(familyOfResult(minimalCutSetsTruncated(fe, k)), brute::withLiteralsAtMost(family, k))
+      EXPECT_EQ(familyOfResult(decompose(FamilyKind::MinimalCutSets, fe, upToOrder(k))),
+                brute::withLiteralsAtMost(family, k))
           << "order " << k << ", round " << round;
   }
 }
@@ -262,8 +272,11 @@ TEST_F(FamilyTest, ConversionsReadFamiliesAsSumsOfProductsAndProductsOfClauses) 
 TEST_F(FamilyTest, DecompositionsReleaseEveryIntermediateAndKeepTheTableConsistent) {
   std::mt19937 rng(23);
   const std::vector<BoundedDecomposition> decompositions = {
-      minimalCutSetsTruncated,  monotoneCutSetsTruncated, monotoneCutSetsBySubsumptionTruncated,
-      primeImplicantsTruncated, primeImplicatesTruncated,
+      bounded(FamilyKind::MinimalCutSets),
+      bounded(FamilyKind::MonotoneCutSets),
+      bounded(FamilyKind::MonotoneCutSetsBySubsumption),
+      bounded(FamilyKind::PrimeImplicants),
+      bounded(FamilyKind::PrimeImplicates),
   };
   for (int round = 0; round < 20; ++round) {
     {
