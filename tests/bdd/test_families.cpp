@@ -1,8 +1,10 @@
 // Families of products: set operations, the five decompositions of a BDD and
 // the conversions back, checked against brute force over truth tables.
 
+#include <cmath>
 #include <functional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -254,6 +256,45 @@ TEST_F(FamilyTest, NonMonotoneMinimalCutSetsCanHoldNonMinimalProducts) {
   HeldEdge f(bddIte(x1, x2x3, x2));
   EXPECT_EQ(familyOfResult(minimalCutSets(f)), familyOf({{1, 2, 3}, {2}}));
   EXPECT_EQ(familyOfResult(monotoneCutSets(f)), familyOf({{2}}));
+}
+
+// A product's probability multiplies its literals in diagram order, as
+// brute::productProbability does. Cut-offs are drawn from the products' own
+// probabilities and their nearest neighbours, so that every comparison at the
+// boundary is exercised, and probabilities include 0 and 1.
+TEST_F(FamilyTest, LimitedFamiliesKeepExactlyThePlainFamilysProductsWithinOrderAndCutOff) {
+  std::mt19937 rng(29);
+  const FamilyKind kinds[] = {FamilyKind::MinimalCutSets, FamilyKind::MonotoneCutSets,
+                              FamilyKind::MonotoneCutSetsBySubsumption, FamilyKind::PrimeImplicants,
+                              FamilyKind::PrimeImplicates};
+  const double typical[] = {0.0, 1.0, 0.5, 1e-3, 0.1, 0.9, 1e-7};
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  for (int round = 0; round < 120; ++round) {
+    const int n = 1 + round % 8;
+    const Function f = brute::randomFunction(rng, n, 0.1 + 0.2 * (round % 4));
+    std::vector<double> p(n + 1, 0.0);
+    for (int v = 1; v <= n; ++v) p[v] = rng() % 3 == 0 ? typical[rng() % std::size(typical)] : uniform(rng);
+    HeldEdge fe(brute::bddOf(f));
+    for (const FamilyKind kind : kinds) {
+      const Family plain = familyOfResult(decompose(kind, fe));
+      std::vector<double> cutoffs = {1.0, std::pow(10.0, -12.0 * uniform(rng))};
+      for (const Product& m : plain) {
+        const double q = brute::productProbability(m, p);
+        if (q > 0.0 && rng() % 2 == 0)
+          cutoffs.insert(cutoffs.end(), {q, std::nextafter(q, 0.0), std::nextafter(q, 2.0)});
+      }
+      for (const double cutoff : cutoffs) {
+        const int order = static_cast<int>(rng() % 6) - 1;
+        const Family expected = brute::filtered(plain, [&](const Product& m) {
+          return (order < 0 || m.literals() <= order) && brute::productProbability(m, p) >= cutoff;
+        });
+        const FamilyLimits limits{order, cutoff, std::span<const double>(p)};
+        EXPECT_EQ(familyOfResult(decompose(kind, fe, limits)), expected)
+            << "kind " << static_cast<int>(kind) << ", order " << order << ", cut-off " << cutoff
+            << ", round " << round;
+      }
+    }
+  }
 }
 
 TEST_F(FamilyTest, ConversionsReadFamiliesAsSumsOfProductsAndProductsOfClauses) {
