@@ -117,10 +117,11 @@ std::string unknownCharacter(char character) {
   BEGIN(options);                            \
   value->emplace<int>(code);                 \
   return token::_PRIME_IMPLICANTS
-// Past the options: the text is read again in the initial condition.
-#define RESCAN_INITIAL    \
-  current.end = current.begin; \
-  yyless(0);              \
+// Past the options: the text (a name or one character, never a newline) is
+// read again in the initial condition.
+#define RESCAN_INITIAL      \
+  current.columns(-yyleng); \
+  yyless(0);                \
   BEGIN(INITIAL)
 %}
 

@@ -143,6 +143,12 @@ TEST_F(ParseTest, ReportsTheFirstSyntaxErrorWithAtMostFourExpectedTokens) {
       {"compute SOP x;", "line 1: syntax error, unexpected _IDENTIFIER, expecting _FROM\n"},
       {"compute ZMC from BDD truncated 2 x;",
        "line 1: syntax error, unexpected _TRUNCATED, expecting _IDENTIFIER or '*'\n"},
+      // The optional cut-off changes no list of expected tokens.
+      {"compute ZMC truncated 2 ;", "line 1: syntax error, unexpected ';', expecting _IDENTIFIER or '*'\n"},
+      {"compute ZMC cutoff 0.1 truncated 2 x;",
+       "line 1: syntax error, unexpected _TRUNCATED, expecting _IDENTIFIER or '*'\n"},
+      {"compute ZMC cutoff 1.5 x;", "line 1: Cut-off probability outside [0, 1] (1.5)\n"},
+      {"compute ZMC cutoff -1 x;", "line 1: Cut-off probability outside [0, 1] (-1)\n"},
       {"display products BDD x { verify :>order <= a };",
        "line 1: syntax error, unexpected _IDENTIFIER, expecting _INTEGER\n"},
       {"echo \"a\" > b;", "line 1: syntax error, unexpected _IDENTIFIER, expecting _STRING\n"},

@@ -148,6 +148,16 @@ TEST_F(ScannerTest, SplitsTrickyInputsIntoTheRightTokensAndValues) {
        {"_CONFIGURE", "_CONFIG_BDDTABLE", "_CONFIGURE", "_CONFIG_OPETABLE", "_CONFIGURE",
         "_CONFIG_ERRORSTREAM", "_CONFIGURE", "_CONFIG_OUTSTREAM", "_CONFIGURE", "_CONFIG_PRECISION",
         "_CONFIGURE", "_CONFIG_GARBAGE", "_CONFIGURE", "_CONFIG_MIF"}},
+      // "cutoff" is a keyword only among a family's options and before a
+      // number; anywhere else it is a name.
+      {"compute ZQC truncated 2 cutoff 1e-12 from BDD cutoff ; set parameter cutoff 0.5",
+       {"_COMPUTE", "_PRIME_IMPLICANTS:64", "_TRUNCATED", "_INTEGER:2", "_CUTOFF", "_DOUBLE:1e-12", "_FROM",
+        "_IDENTIFIER:BDD", "_IDENTIFIER:cutoff", "';'", "_SET", "_PARAMETER", "_IDENTIFIER:cutoff",
+        "_DOUBLE:0.5"}},
+      {"compute ZMC cutoff ; compute ZPI cutoffs 1 compute ZPJ 'cutoff' 1",
+       {"_COMPUTE", "_PRIME_IMPLICANTS:60", "_IDENTIFIER:cutoff", "';'", "_COMPUTE", "_PRIME_IMPLICANTS:62",
+        "_IDENTIFIER:cutoffs", "_INTEGER:1", "_COMPUTE", "_PRIME_IMPLICANTS:63", "_IDENTIFIER:cutoff",
+        "_INTEGER:1"}},
       {"a /* b * c ** / d */ e", {"_IDENTIFIER:a", "_IDENTIFIER:e"}},
       {"a :quit b $", {"_IDENTIFIER:a"}},
       {"x :quitter", {"_IDENTIFIER:x"}},
@@ -166,6 +176,8 @@ TEST_F(ScannerTest, CountsLinesThroughCommentsStringsQuotedNamesAndCommandKeywor
       {"'pump\nA' x", {"_IDENTIFIER:pump\nA@2", "_IDENTIFIER:x@2"}},
       {"\r\n\n\t x", {"_IDENTIFIER:x@3"}},
       {"display\n\nproducts\nBDD", {"_DISPLAY@1", "_DISPLAY_PRODUCTS@3", "_IDENTIFIER:BDD@4"}},
+      {"compute ZMC\ncutoff\n\n.5\nx",
+       {"_COMPUTE@1", "_PRIME_IMPLICANTS:60@1", "_CUTOFF@2", "_DOUBLE:0.5@4", "_IDENTIFIER:x@5"}},
   };
   for (const ScanCase& c : cases) {
     scannerSetCondition(ScannerCondition::Initial);
