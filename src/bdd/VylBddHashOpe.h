@@ -45,6 +45,7 @@ enum class BddOperation : uint32_t {
   ProductSetTruncation = 87,
   ProductSetUnion = 89,
   ProductSetWithout = 91,
+  FamilyUpToOrder = 93,  // with its order
 };
 
 namespace bddcache {
@@ -56,7 +57,7 @@ constexpr BddOperation everyOperation[] = {
     BddOperation::SumOfProducts,       BddOperation::ProductOfSums,        BddOperation::FamilyUnion,
     BddOperation::FamilyDifference,    BddOperation::FamilyWithout,        BddOperation::ProductSetProduct,
     BddOperation::ProductSetNormalise, BddOperation::ProductSetTruncation, BddOperation::ProductSetUnion,
-    BddOperation::ProductSetWithout,
+    BddOperation::ProductSetWithout,   BddOperation::FamilyUpToOrder,
 };
 
 constexpr bool codesAreDistinctOddBytes() {

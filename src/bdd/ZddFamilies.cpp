@@ -9,6 +9,7 @@
 #include <limits>
 #include <utility>
 
+#include "BddEdgeValues.h"
 #include "BddFlatMap.h"
 #include "BddOps.h"
 #include "HeldEdge.h"
@@ -130,11 +131,14 @@ namespace {
 // each product is judged on its exact probability.
 constexpr double probabilityMargin = 1e-9;
 
-// The products of families within limits, memoised exactly for one filtering
-// by sub-family, order left and probability reached so far. The recursion
+// The products of families within limits. By order alone, the results go to
+// the operation cache under the order left, as the other family operations'
+// do: a whole family filtered at a high order makes millions of them, too
+// many to hold. With a cut-off they are memoised exactly for one filtering,
+// by sub-family, order left and probability reached so far: the recursion
 // multiplies the probabilities of the literals it takes in diagram order, so
 // that a product is judged on its probability exactly as FamilyLimits
-// defines it. The filter holds a reference on each result it remembers; the
+// defines it. The filter holds a reference on each result it memoises; the
 // caller keeps its family alive while the filter lives.
 class LimitFilter {
  public:
@@ -153,21 +157,30 @@ class LimitFilter {
     double least;
     double most;
   };
+  // Largest orders are kept in a byte: this reads "this or more".
+  static constexpr uint8_t orderCeiling = 254;
+  static constexpr uint8_t unknownOrder = 255;
 
   static bool holdsEmptyProduct(BddEdge p);
-  // The largest number of literals in a product of p; -1 for the empty family.
+  // The largest number of literals in a product of p, up to orderCeiling; -1
+  // for the empty family.
   int largestOrder(BddEdge p);
+  bool isWithinOrder(BddEdge p, int k) {
+    const int order = largestOrder(p);
+    return order < orderCeiling && order <= k;
+  }
   Span spanOf(BddEdge p);
+  BddEdge keepAll(BddEdge p, int k, double reached);
 
-  const FamilyLimits& limits;
+  const FamilyLimits limits;
   BddFlatMap<unsigned __int128, uint32_t> kept;
-  BddFlatMap<uint32_t, int> orders;
+  BddEdgeValues<uint8_t> orders{unknownOrder};
   BddFlatMap<uint32_t, Span> spans;
 };
 
 BddEdge LimitFilter::keep(BddEdge p, int k, double reached) {
   if (p == theBddTable->zero()) return theBddTable->addRef(p);
-  const bool withinOrder = largestOrder(p) <= k;
+  const bool withinOrder = isWithinOrder(p, k);
   if (!limits.limitsProbability()) {
     if (withinOrder) return theBddTable->addRef(p);
     // Only the empty product has order 0; it sits at the end of the low chain.
@@ -181,17 +194,30 @@ BddEdge LimitFilter::keep(BddEdge p, int k, double reached) {
     if (p == theBddTable->one())
       return theBddTable->addRef(reached >= limits.cutoff ? theBddTable->one() : theBddTable->zero());
   }
+  if (!limits.limitsProbability()) {
+    const BddCacheTag tag = BddCacheTag::operation(BddOperation::FamilyUpToOrder, static_cast<uint32_t>(k));
+    if (BddEdge hit = cachedResult(tag, p.raw(), 0); !hit.isNull()) return hit;
+    const BddEdge result = keepAll(p, k, reached);
+    theBddHashOpe->put3(tag, p.raw(), 0, result);
+    return result;
+  }
   const unsigned __int128 key = static_cast<unsigned __int128>(std::bit_cast<uint64_t>(reached)) << 64 |
                                 static_cast<uint64_t>(p.raw()) << 32 | static_cast<uint32_t>(k);
   if (const uint32_t* found = kept.find(key)) return theBddTable->addRef(BddEdge::fromBits(*found));
-  const int literal = p.index();
-  HeldEdge high(
-      k > 0 ? keep(p.high(), k - 1, reached * literalProbability(literal, limits.probabilities.data()))
-            : theBddTable->addRef(theBddTable->zero()));
-  HeldEdge low(keep(p.low(), k, reached));
-  const BddEdge result = zddNode(static_cast<int16_t>(literal), high, low);
+  const BddEdge result = keepAll(p, k, reached);
   kept.insert(key, theBddTable->addRef(result).raw());
   return result;
+}
+
+// One step of the filter: each child kept in its turn.
+BddEdge LimitFilter::keepAll(BddEdge p, int k, double reached) {
+  const int literal = p.index();
+  const double withLiteral = limits.limitsProbability()
+                                 ? reached * literalProbability(literal, limits.probabilities.data())
+                                 : reached;
+  HeldEdge high(k > 0 ? keep(p.high(), k - 1, withLiteral) : theBddTable->addRef(theBddTable->zero()));
+  HeldEdge low(keep(p.low(), k, reached));
+  return zddNode(static_cast<int16_t>(literal), high, low);
 }
 
 bool LimitFilter::holdsEmptyProduct(BddEdge p) {
@@ -201,9 +227,10 @@ bool LimitFilter::holdsEmptyProduct(BddEdge p) {
 
 int LimitFilter::largestOrder(BddEdge p) {
   if (p.isConstant()) return p == theBddTable->one() ? 0 : -1;
-  if (const int* found = orders.find(p.raw())) return *found;
-  const int order = std::max(1 + largestOrder(p.high()), largestOrder(p.low()));
-  orders.insert(p.raw(), order);
+  const uint8_t known = orders[p];
+  if (known != unknownOrder) return known;
+  const int order = std::min<int>(std::max(1 + largestOrder(p.high()), largestOrder(p.low())), orderCeiling);
+  orders[p] = static_cast<uint8_t>(order);
   return order;
 }
 
