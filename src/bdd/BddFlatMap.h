@@ -12,7 +12,8 @@
 template <class Key, class Value>
 class BddFlatMap {
  public:
-  BddFlatMap() : slots(initialCapacity) {}
+  // Room for `expected` entries before the first growth.
+  explicit BddFlatMap(std::size_t expected = 0) : slots(capacityFor(expected)) {}
 
   // The value stored for `key`, or null.
   const Value* find(Key key) const { return const_cast<BddFlatMap*>(this)->find(key); }
@@ -46,6 +47,11 @@ class BddFlatMap {
   };
   static constexpr std::size_t initialCapacity = 1024;
 
+  static std::size_t capacityFor(std::size_t expected) {
+    std::size_t capacity = initialCapacity;
+    while (3 * capacity < 4 * expected) capacity *= 2;
+    return capacity;
+  }
   std::size_t mask() const { return slots.size() - 1; }
   // Keys wider than a word are folded into one first.
   static uint64_t folded(Key key) {

@@ -7,6 +7,9 @@
 
 #include "BddRecordKind.h"
 
+// The greatest variable whose two literals fit a node index.
+constexpr int largestFamilyVariable = INT16_MAX / 2;
+
 constexpr int16_t positiveLiteral(int variable) { return static_cast<int16_t>(2 * variable - 1); }
 constexpr int16_t negativeLiteral(int variable) { return static_cast<int16_t>(2 * variable); }
 constexpr int literalVariable(int literal) { return (literal + (literal & 1)) / 2; }

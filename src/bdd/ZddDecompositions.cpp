@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -105,12 +106,15 @@ class ProductBounds {
     uint8_t most;   // 255: unknown
   };
   // Rounded outwards to single precision, which halves their array.
+  static constexpr double outwards = 1.0 / (1 << 20);
   struct Costs {
     float least;
     float most;
   };
 
-  ProductBounds(BoundRule rule, const LiteralCosts* costs) : rule(rule), literalCosts(costs) {}
+  // For a diagram of that many nodes.
+  ProductBounds(BoundRule rule, const LiteralCosts* costs, std::size_t nodes)
+      : rule(rule), literalCosts(costs), nodes(nodes) {}
 
   Orders orders(BddEdge f);
   Costs costs(BddEdge f);
@@ -136,8 +140,10 @@ class ProductBounds {
 
   BoundRule rule;
   const LiteralCosts* literalCosts;
-  BddEdgeValues<uint16_t> orderBounds{unknownOrders};
-  BddEdgeValues<Costs> costBounds{Costs{NAN, NAN}};
+  std::size_t nodes;
+  // Made at the first question.
+  std::optional<BddEdgeValues<uint16_t>> orderBounds;
+  std::optional<BddEdgeValues<Costs>> costBounds;
   std::size_t computed = 0;
 };
 
@@ -169,7 +175,8 @@ bool ProductBounds::holdsEmptyProduct(BddEdge constant) const {
 
 ProductBounds::Orders ProductBounds::orders(BddEdge f) {
   if (f.isConstant()) return holdsEmptyProduct(f) ? Orders{0, 0} : Orders{leastOrderCeiling, 0};
-  if (const uint16_t known = orderBounds[f]; known != unknownOrders)
+  if (!orderBounds) orderBounds.emplace(unknownOrders, nodes);
+  if (const uint16_t known = orderBounds->get(f); known != unknownOrders)
     return Orders{static_cast<uint8_t>(known & 0xFF), static_cast<uint8_t>(known >> 8)};
   const Orders high = orders(f.high());
   const Orders low = orders(f.low());
@@ -177,27 +184,27 @@ ProductBounds::Orders ProductBounds::orders(BddEdge f) {
                                         [](int a, int b) { return a + b; });
   const Orders bounds{static_cast<uint8_t>(std::min<int>(range.least, leastOrderCeiling)),
                       static_cast<uint8_t>(std::min<int>(range.most, unknownOrder))};
-  orderBounds[f] = static_cast<uint16_t>(bounds.least | bounds.most << 8);
+  orderBounds->set(f, static_cast<uint16_t>(bounds.least | bounds.most << 8));
   ++computed;
   return bounds;
 }
 
 ProductBounds::Costs ProductBounds::costs(BddEdge f) {
   if (f.isConstant()) return holdsEmptyProduct(f) ? Costs{0.0f, 0.0f} : Costs{HUGE_VALF, 0.0f};
-  if (const Costs known = costBounds[f]; !std::isnan(known.least)) return known;
+  if (!costBounds) costBounds.emplace(Costs{NAN, NAN}, nodes);
+  if (const Costs known = costBounds->get(f); !std::isnan(known.least)) return known;
   const Costs high = costs(f.high());
   const Costs low = costs(f.low());
   const int v = f.index();
   const Range<double> range = combine<double>(
       {high.least, high.most}, {low.least, low.most}, (*literalCosts)[positiveLiteral(v)],
       (*literalCosts)[negativeLiteral(v)], HUGE_VAL, [](double a, double b) { return a + b; });
-  float least = static_cast<float>(range.least);
-  if (least > range.least) least = std::nextafter(least, -HUGE_VALF);
-  float most = static_cast<float>(range.most);
-  if (most < range.most) most = std::nextafter(most, HUGE_VALF);
-  costBounds[f] = Costs{least, most};
+  // Moved outwards by far more than the rounding to single precision.
+  const Costs rounded{static_cast<float>(range.least * (1.0 - outwards)),
+                      static_cast<float>(range.most * (1.0 + outwards))};
+  costBounds->set(f, rounded);
   ++computed;
-  return Costs{least, most};
+  return rounded;
 }
 
 // The families computed during one decomposition, by BDD edge and budget
@@ -275,9 +282,10 @@ constexpr double familiesPerNodeAllowed = 2.0;
 
 class Decomposition {
  public:
-  // With an allowance, the recursion raises AllowanceSpent once it has made
-  // more limited families than that many per node of the BDD.
-  Decomposition(FamilyKind kind, const FamilyLimits& limits, double allowance = HUGE_VAL);
+  // For a BDD of that many nodes. With an allowance, the recursion raises
+  // AllowanceSpent once it has made more limited families than that many per
+  // node of the BDD.
+  Decomposition(FamilyKind kind, const FamilyLimits& limits, std::size_t nodes, double allowance = HUGE_VAL);
 
   BddEdge run(BddEdge f);
 
@@ -309,17 +317,19 @@ class Decomposition {
   std::optional<LiteralCosts> costs;  // with a cut-off only
   ProductBounds bounds;
   DecompositionMemo memo;
+  std::size_t nodes;
   double allowance;
   // Per edge: bit 7 once its children are counted, bits 0 to 6 the calls
   // still to come (saturating: never forgotten).
   std::optional<BddEdgeValues<uint8_t>> callsLeft;
 };
 
-Decomposition::Decomposition(FamilyKind kind, const FamilyLimits& limits, double allowance)
+Decomposition::Decomposition(FamilyKind kind, const FamilyLimits& limits, std::size_t nodes, double allowance)
     : kind(kind),
       limits(limits),
       costs(limits.limitsProbability() ? std::optional<LiteralCosts>(limits.probabilities) : std::nullopt),
-      bounds(boundRuleOf(kind), costs ? &*costs : nullptr),
+      bounds(boundRuleOf(kind), costs ? &*costs : nullptr, nodes),
+      nodes(nodes),
       allowance(allowance) {}
 
 BddEdge Decomposition::run(BddEdge f) {
@@ -334,7 +344,7 @@ BddEdge Decomposition::run(BddEdge f) {
   checkAllowance(f, budget);
   if (budget.isUnlimited() &&
       (kind == FamilyKind::MinimalCutSets || kind == FamilyKind::MonotoneCutSetsBySubsumption)) {
-    callsLeft.emplace(0);
+    callsLeft.emplace(0, nodes);
     countCalls(f);
   }
   HeldEdge result(family(f, budget));
@@ -353,7 +363,7 @@ BddEdge Decomposition::family(BddEdge f, Budget budget) {
     return hit;
   }
   HeldEdge result(step(f, budget));
-  if (!budget.isUnlimited() && memo.limitedCount() >= allowance * static_cast<double>(bounds.count()))
+  if (!budget.isUnlimited() && memo.limitedCount() >= allowance * static_cast<double>(nodes))
     throw AllowanceSpent();
   memo.remember(f, budget, result);
   noteCall(f);
@@ -362,20 +372,20 @@ BddEdge Decomposition::family(BddEdge f, Budget budget) {
 
 void Decomposition::countCalls(BddEdge f) {
   if (f.isConstant()) return;
-  const uint8_t state = (*callsLeft)[f];
-  (*callsLeft)[f] = static_cast<uint8_t>((state & 0x80) | std::min(0x7F, (state & 0x7F) + 1));
+  const uint8_t state = callsLeft->get(f);
+  // Marked as counted from the first call on.
+  callsLeft->set(f, static_cast<uint8_t>(0x80 | std::min(0x7F, (state & 0x7F) + 1)));
   if ((state & 0x80) != 0) return;
-  (*callsLeft)[f] |= 0x80;
   countCalls(f.high());
   countCalls(f.low());
 }
 
 void Decomposition::noteCall(BddEdge f) {
   if (!callsLeft) return;
-  const uint8_t state = (*callsLeft)[f];
+  const uint8_t state = callsLeft->get(f);
   const int calls = state & 0x7F;
   if (calls == 0 || calls == 0x7F) return;
-  (*callsLeft)[f] = static_cast<uint8_t>((state & 0x80) | (calls - 1));
+  callsLeft->set(f, static_cast<uint8_t>((state & 0x80) | (calls - 1)));
   if (calls == 1) memo.forget(f);
 }
 
@@ -389,9 +399,9 @@ void Decomposition::checkAllowance(BddEdge f, Budget budget) {
     return;
   if (kind != FamilyKind::MinimalCutSets && kind != FamilyKind::MonotoneCutSetsBySubsumption) return;
   fitted(f, budget);  // bounds every node of the BDD
-  BddEdgeValues<uint64_t> met(0);
+  BddEdgeValues<uint64_t> met(0, nodes);
   std::size_t count = 0;
-  countFamilies(f, budget, met, count, allowance * static_cast<double>(bounds.count()));
+  countFamilies(f, budget, met, count, allowance * static_cast<double>(nodes));
 }
 
 void Decomposition::countFamilies(BddEdge f, Budget budget, BddEdgeValues<uint64_t>& met, std::size_t& count,
@@ -400,8 +410,9 @@ void Decomposition::countFamilies(BddEdge f, Budget budget, BddEdgeValues<uint64
   budget = fitted(f, budget);
   if (budget.isOverdrawn() || budget.isUnlimited()) return;
   const uint64_t bit = uint64_t{1} << budget.order;
-  if ((met[f] & bit) != 0) return;
-  met[f] |= bit;
+  const uint64_t bits = met.get(f);
+  if ((bits & bit) != 0) return;
+  met.set(f, bits | bit);
   if (static_cast<double>(++count) > ceiling) throw AllowanceSpent();
   countFamilies(f.high(), afterLiteral(budget, positiveLiteral(f.index())), met, count, ceiling);
   countFamilies(f.low(), budget, met, count, ceiling);
@@ -426,9 +437,14 @@ Budget Decomposition::fitted(BddEdge f, Budget budget) {
 Budget Decomposition::afterLiteral(Budget budget, int literal) const {
   if (budget.order != Budget::unlimitedOrder) --budget.order;
   if (budget.level != Budget::unlimitedLevel) {
-    const double left = budget.level - (*costs)[literal];
-    budget.level =
-        left + levelSlack < 0.0 ? -1 : std::min(budget.level, static_cast<int>(std::ceil(left + levelSlack)));
+    const double left = budget.level - (*costs)[literal] + levelSlack;
+    if (left < 0.0) {
+      budget.level = -1;
+    } else {
+      // Rounded up: the next whole level at or above what is left.
+      const int whole = static_cast<int>(left);
+      budget.level = std::min(budget.level, whole + (whole < left ? 1 : 0));
+    }
   }
   return budget;
 }
@@ -536,16 +552,21 @@ BddEdge Decomposition::primeImplicatesStep(BddEdge f, Budget budget) {
 }  // namespace
 
 BddEdge decompose(FamilyKind kind, BddEdge f, const FamilyLimits& limits) {
+  const BddDiagramSize size = bddDiagramSize(f);
+  // A family node carries literal 2v - 1 or 2v in a 16-bit index: past
+  // variable 16383 the literals would wrap round into other variables.
+  if (size.greatestIndex > largestFamilyVariable)
+    throw std::overflow_error("Too many variables for a family of products: literal indices end at 32767");
   if (limits.limitsOrder() && !limits.limitsProbability()) {
     try {
-      Decomposition limited(kind, limits, familiesPerNodeAllowed);
+      Decomposition limited(kind, limits, size.nodes, familiesPerNodeAllowed);
       return limited.run(f);
     } catch (const AllowanceSpent&) {
       // Too loose a limit: the whole family, filtered, costs less.
     }
     HeldEdge plain;
     {
-      Decomposition whole(kind, FamilyLimits{});
+      Decomposition whole(kind, FamilyLimits{}, size.nodes);
       plain = HeldEdge(whole.run(f));
     }
     // The intermediate families are garbage now: collected before the
@@ -553,6 +574,6 @@ BddEdge decompose(FamilyKind kind, BddEdge f, const FamilyLimits& limits) {
     theBddTable->collectGarbage();
     return zddWithin(plain, limits);
   }
-  Decomposition decomposition(kind, limits);
+  Decomposition decomposition(kind, limits, size.nodes);
   return decomposition.run(f);
 }

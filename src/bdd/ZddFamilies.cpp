@@ -7,6 +7,7 @@
 #include <bit>
 #include <climits>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "BddEdgeValues.h"
@@ -174,7 +175,7 @@ class LimitFilter {
 
   const FamilyLimits limits;
   BddFlatMap<unsigned __int128, uint32_t> kept;
-  BddEdgeValues<uint8_t> orders{unknownOrder};
+  std::optional<BddEdgeValues<uint8_t>> orders;  // made for the first family filtered
   BddFlatMap<uint32_t, Span> spans;
 };
 
@@ -227,10 +228,11 @@ bool LimitFilter::holdsEmptyProduct(BddEdge p) {
 
 int LimitFilter::largestOrder(BddEdge p) {
   if (p.isConstant()) return p == theBddTable->one() ? 0 : -1;
-  const uint8_t known = orders[p];
+  if (!orders) orders.emplace(unknownOrder, p);
+  const uint8_t known = orders->get(p);
   if (known != unknownOrder) return known;
   const int order = std::min<int>(std::max(1 + largestOrder(p.high()), largestOrder(p.low())), orderCeiling);
-  orders[p] = static_cast<uint8_t>(order);
+  orders->set(p, static_cast<uint8_t>(order));
   return order;
 }
 

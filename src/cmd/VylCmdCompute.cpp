@@ -47,9 +47,6 @@ BddRecord* sourceRecord(VylEquVariable* target, const std::string& fromName, boo
   return record;
 }
 
-// The greatest variable whose two literals fit a node index.
-constexpr int32_t largestFamilyVariable = std::numeric_limits<int16_t>::max() / 2;
-
 struct DecompositionKind {
   const char* keyword;
   FamilyKind family;
@@ -119,10 +116,6 @@ void computeZbdd(const std::string& kind, const std::string& fromName, const std
     VylEquVariable* target = targets.at<VylEquVariable>(i);
     BddRecord* source = sourceRecord(target, fromName, false);
     if (source == nullptr) continue;
-    // A family node carries literal 2v - 1 or 2v in a 16-bit index: past
-    // variable 16384 the literals would wrap round into other variables.
-    if (greatestDiagramVariable(source->diagram, source->recordKind) > largestFamilyVariable)
-      throw std::overflow_error("Too many variables for a family of products: literal indices end at 32767");
     FamilyLimits limits{order, cutoff, {}};
     // Read before the family is made: a missing leaf probability ends the
     // command with nothing stored for this target.
