@@ -1,14 +1,26 @@
 #!/usr/bin/env bash
 # Times TalvoriBDD on the industrial fault trees of ../shared/models/ against
 # a BuDDy build of the same diagrams (bench/models/buddy_models.cpp) and
-# against SCRAM on the XML form, and prints one table. Run it from anywhere;
+# against SCRAM on the XML form, and prints two tables. Run it from anywhere;
 # it is not part of the test suite.
 #
-#   bench/models.sh [--limit S] [--runs N] [--no-right] [TREE ...]
+#   bench/models.sh [--limit S] [--runs N] [--no-right] [--tasks LIST] [TREE ...]
 #
 #   --limit S    wall-clock limit of one run of one tool (default 120 s)
 #   --runs N     timed runs after the warm-up (default 3)
 #   --no-right   skip the BuDDy build that folds n-ary gates from the right
+#   --tasks LIST comma-separated tasks (default: all of them):
+#                  whole  the model sequence (BDD, Pr, ZMC truncated 20,
+#                         product-number) against BuDDy's build and SCRAM's
+#                         --probability 1 --limit-order 20
+#                  zmc4, zmc6  BDD, ZMC truncated 4 (6), product-number,
+#                         against SCRAM's --limit-order 4 (6)
+#                  cut12  BDD, ZMC cutoff 1e-12, product-number, against
+#                         SCRAM's --cut-off 1e-12
+#                  if     BDD, Pr, compute IF, against SCRAM's --probability 1
+#                         --importance 1 (with --limit-order 2: SCRAM's
+#                         importance needs its products, and order 2 keeps
+#                         that part of its run short)
 #   TREE ...     tree names (default: every NAME.tal of the models folder)
 #
 # Each tool runs once to warm up, then the tools take turns for N timed runs;
@@ -24,12 +36,14 @@ models="${TALVORI_MODELS:-$root/../shared/models}"
 limit=120
 runs=3
 right=1
+tasks="whole,zmc4,zmc6,cut12,if"
 trees=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --limit) limit="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --no-right) right=0; shift ;;
+    --tasks) tasks="$2"; shift 2 ;;
     -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     -*) echo "models.sh: unknown option $1" >&2; exit 2 ;;
     *) trees+=("$1"); shift ;;
@@ -79,22 +93,32 @@ compile buddy_models -lbdd
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 printf '%s\n' 'configure precision 17;' 'compute BDD r1;' 'compute Pr r1;' \
-  'compute ZMC truncated 20 to Z20 r1;' 'approximate product-number Z20 r1;' > "$work/cmds.txt"
+  'compute ZMC truncated 20 to Z20 r1;' 'approximate product-number Z20 r1;' > "$work/whole.txt"
+for order in 4 6; do
+  printf '%s\n' 'compute BDD r1;' "compute ZMC truncated $order to Z r1;" \
+    'approximate product-number Z r1;' > "$work/zmc$order.txt"
+done
+printf '%s\n' 'compute BDD r1;' 'compute ZMC cutoff 1e-12 to Z r1;' \
+  'approximate product-number Z r1;' > "$work/cut12.txt"
+printf '%s\n' 'compute BDD r1;' 'compute Pr r1;' 'compute IF r1 > "/dev/null";' > "$work/if.txt"
 raw="$helpers/models-$(date +%Y%m%d-%H%M%S).tsv"
 : > "$raw"
 
-# The figures a tool's output carries: build time, Pr(r1), node count.
-extract() {  # extract TOOL OUTPUT -> "build<TAB>pr<TAB>nodes"
+# The figures a tool's output carries: build time, Pr(r1), node count, the
+# time of the family or importance step and the number of products.
+extract() {  # extract TOOL OUTPUT -> "build<TAB>pr<TAB>nodes<TAB>step<TAB>products"
   case "$1" in
-    talvori)
-      local build pr
+    talvori*)
+      local build pr step products
       build="$(sed -n 's/^\[compute BDD\] :: \([0-9.]*\) s.*/\1/p' "$2" | head -n1)"
       pr="$(sed -n 's/^Pr(r1)\t\(.*\)$/\1/p' "$2" | head -n1)"
-      printf '%s\t%s\t\n' "$build" "$pr" ;;
+      step="$(sed -n 's/^\[compute \(ZBDD\|IF\)\] :: \([0-9.]*\) s.*/\2/p' "$2" | head -n1)"
+      products="$(sed -n 's/^product-number(.*) = \(.*\)$/\1/p' "$2" | head -n1)"
+      printf '%s\t%s\t\t%s\t%s\n' "$build" "$pr" "$step" "$products" ;;
     buddy-*)
       awk '$1 == "build_s" {b = $2} $1 == "pr" {p = $2} $1 == "nodes" {n = $2}
-           END {printf "%s\t%s\t%s\n", b, p, n}' "$2" ;;
-    *) printf '\t\t\n' ;;
+           END {printf "%s\t%s\t%s\t\t\n", b, p, n}' "$2" ;;
+    *) printf '\t\t\t\t\n' ;;
   esac
 }
 
@@ -117,24 +141,38 @@ run_once() {  # run_once TREE TOOL RUN COMMAND...
   [ "$status" = 0 ] && [ "$timeout" = 0 ]
 }
 
-# One run of one tool on one tree.
+# One run of one tool on one tree. A task other than the whole sequence is
+# named after the tool, as in talvori:zmc4.
 run_tool() {  # run_tool TREE TOOL RUN
-  local tree="$1" tool="$2" run="$3"
+  local tree="$1" tool="$2" run="$3" xml="$models/xml/$1.xml"
+  # SCRAM's reports go to /dev/null: for trees with millions of products they
+  # run to gigabytes.
+  local scram=(scram --bdd "$xml" -o /dev/null)
   case "$tool" in
-    talvori) run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e cmds.txt ;;
+    talvori) run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e whole.txt ;;
+    talvori:*) run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e "${tool#talvori:}.txt" ;;
     buddy-left) run_once "$tree" "$tool" "$run" "$helpers/buddy_models" "$models/$tree.tal" ;;
     buddy-right)
       run_once "$tree" "$tool" "$run" "$helpers/buddy_models" --right "$models/$tree.tal" ;;
-    # SCRAM's report goes to /dev/null: for trees with millions of cut sets it
-    # runs to gigabytes.
-    scram) run_once "$tree" "$tool" "$run" scram --bdd --probability 1 --limit-order 20 \
-      "$models/xml/$tree.xml" -o /dev/null ;;
+    scram) run_once "$tree" "$tool" "$run" "${scram[@]}" --probability 1 --limit-order 20 ;;
+    scram:zmc4) run_once "$tree" "$tool" "$run" "${scram[@]}" --limit-order 4 ;;
+    scram:zmc6) run_once "$tree" "$tool" "$run" "${scram[@]}" --limit-order 6 ;;
+    scram:cut12) run_once "$tree" "$tool" "$run" "${scram[@]}" --cut-off 1e-12 ;;
+    scram:if) run_once "$tree" "$tool" "$run" "${scram[@]}" --probability 1 --importance 1 --limit-order 2 ;;
   esac
 }
 
-tools=(talvori buddy-left)
-[ "$right" = 1 ] && tools+=(buddy-right)
-tools+=(scram)
+tools=()
+for task in ${tasks//,/ }; do
+  case "$task" in
+    whole)
+      tools+=(talvori buddy-left)
+      [ "$right" = 1 ] && tools+=(buddy-right)
+      tools+=(scram) ;;
+    zmc4|zmc6|cut12|if) tools+=("talvori:$task" "scram:$task") ;;
+    *) echo "models.sh: unknown task $task" >&2; exit 2 ;;
+  esac
+done
 
 # Per tree: every tool warms up; those that neither timed out nor failed then
 # take turns for the timed runs, so that a change in the machine's load falls

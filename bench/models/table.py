@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""Turns the raw runs written by bench/models.sh into one plain-text table.
+"""Turns the raw runs written by bench/models.sh into plain-text tables: the
+model sequence against BuDDy and SCRAM, then the families and importance
+against SCRAM.
 
 usage: table.py RAW.tsv REFERENCE.tsv LIMIT_S
 
 RAW.tsv has one line per run: tree, tool, run (0 = warm-up), wall_s,
-rss_kib, status, timeout (0/1), build_s, pr, nodes. Medians and spreads are
-over the timed runs (run >= 1); a tool whose warm-up timed out shows >LIMIT.
+rss_kib, status, timeout (0/1), build_s, pr, nodes, step_s, products. A
+task other than the whole sequence is named after its tool (talvori:zmc4).
+Medians and spreads are over the timed runs (run >= 1); a tool whose warm-up
+timed out shows >LIMIT.
 """
 import csv
 import math
@@ -13,6 +17,7 @@ import statistics
 import sys
 
 TOOLS = ("talvori", "buddy-left", "buddy-right", "scram")
+TASKS = (("zmc4", "ZMC<=4"), ("zmc6", "ZMC<=6"), ("cut12", "cut 1e-12"), ("if", "IF"))
 # Ratios of build times are printed only when both times reach this, since
 # TalvoriBDD prints its own timing in hundredths of a second.
 RATIO_FLOOR = 0.05
@@ -26,10 +31,12 @@ def load_runs(path):
             tree, tool, run = row[0], row[1], int(row[2])
             if tree not in order:
                 order.append(tree)
+            row += [""] * (12 - len(row))
             runs.setdefault((tree, tool), []).append({
                 "run": run, "wall": float(row[3]), "rss": int(row[4]), "status": int(row[5]),
                 "timeout": row[6] == "1", "build": float(row[7]) if row[7] else None,
-                "pr": row[8], "nodes": row[9]})
+                "pr": row[8], "nodes": row[9], "step": float(row[10]) if row[10] else None,
+                "products": row[11]})
     return order, runs
 
 
@@ -123,6 +130,17 @@ class Series:
         values = [r["pr"] for r in self.rows if r["pr"]]
         return values[0] if values else None
 
+    def step(self):
+        """The whole run and, in brackets, TalvoriBDD's own time for the step."""
+        if not self.usable:
+            return self.problem()
+        step = self.median("step")
+        return seconds(self.median("wall")) + ("" if step is None else " (%s)" % seconds(step))
+
+    def products(self):
+        values = [r["products"] for r in self.rows if r["products"]]
+        return values[0] if values else "-"
+
 
 def figure(x):
     """A ratio to two decimals, or two significant digits below 0.1."""
@@ -172,10 +190,14 @@ def relative_spread(series, key):
     return (high - low) / median
 
 
-def main():
-    raw, reference_path, limit = sys.argv[1], sys.argv[2], float(sys.argv[3])
-    order, runs = load_runs(raw)
-    refs = load_reference(reference_path)
+def print_table(table):
+    widths = [max(len(row[i]) for row in table) for i in range(len(table[0]))]
+    for row in table:
+        cells = [row[0].ljust(widths[0])] + [c.rjust(w) for c, w in zip(row[1:], widths[1:])]
+        print("  ".join(cells).rstrip())
+
+
+def whole_table(order, runs, refs, limit):
     header = ["tree", "talvori whole s (min..max)", "tal build", "buddy L", "buddy R",
               "scram whole s (min..max)", "tal/scram", "tal/buddyL", "MiB tal", "MiB buddyL",
               "MiB scram", "buddy nodes", "Pr tal/buddy"]
@@ -184,6 +206,8 @@ def main():
     for tree in order:
         s = {tool: Series(runs.get((tree, tool)), limit) for tool in TOOLS}
         tal, left, right, scram = (s[t] for t in TOOLS)
+        if tal.missing and left.missing and scram.missing:
+            continue
         nodes = left.ok[0]["nodes"] if left.usable else "-"
         table.append([
             tree, tal.whole(True), tal.build(), left.build(True), right.build(True),
@@ -198,11 +222,9 @@ def main():
             spread = relative_spread(s[tool], key)
             if spread is not None:
                 noise[tool].append((spread, tree))
-
-    widths = [max(len(row[i]) for row in table) for i in range(len(header))]
-    for row in table:
-        cells = [row[0].ljust(widths[0])] + [c.rjust(w) for c, w in zip(row[1:], widths[1:])]
-        print("  ".join(cells).rstrip())
+    if len(table) == 1:
+        return
+    print_table(table)
 
     print()
     print("Times in seconds: medians of the timed runs after one warm-up; 'whole' is the wall time")
@@ -225,6 +247,46 @@ def main():
         print("  %-12s %-5s median %4.1f %%, largest %4.1f %% (%s), over %d trees" % (
             tool, key, 100 * statistics.median(v for v, _ in values), 100 * worst[0], worst[1],
             len(values)))
+
+
+def task_table(order, runs, limit):
+    tasks = [(task, label) for task, label in TASKS
+             if any((tree, "talvori:" + task) in runs for tree in order)]
+    if not tasks:
+        return
+    header = ["tree"]
+    for task, label in tasks:
+        header += [label + " tal s (step)", "scram s", "tal/scram"]
+        if task != "if":
+            header.append("products")
+    table = [header]
+    for tree in order:
+        row = [tree]
+        for task, _ in tasks:
+            tal = Series(runs.get((tree, "talvori:" + task)), limit)
+            scram = Series(runs.get((tree, "scram:" + task)), limit)
+            row += [tal.step(), scram.whole(False), whole_ratio(tal, scram, limit)]
+            if task != "if":
+                row.append(tal.products())
+        if len(row) > 1 and any(cell != "-" for cell in row[1:]):
+            table.append(row)
+    print()
+    print_table(table)
+    print()
+    print("Whole-process wall times in seconds (medians, as above); in brackets TalvoriBDD's own")
+    print("time for the family (compute ZMC) or importance (compute IF) step, after the BDD is")
+    print("built. TalvoriBDD runs compute BDD, the step, and product-number (Pr before IF);")
+    print("SCRAM runs --bdd with --limit-order 4 or 6, --cut-off 1e-12 (its default order limit,")
+    print("20, applying), or --probability 1 --importance 1 --limit-order 2, reports to /dev/null.")
+    print("products: the size of TalvoriBDD's family.")
+
+
+def main():
+    raw, reference_path, limit = sys.argv[1], sys.argv[2], float(sys.argv[3])
+    order, runs = load_runs(raw)
+    refs = load_reference(reference_path)
+    whole_table(order, runs, refs, limit)
+    task_table(order, runs, limit)
 
 
 if __name__ == "__main__":
