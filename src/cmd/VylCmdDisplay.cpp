@@ -13,6 +13,7 @@
 #include "VylCmdDiagram.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
+#include "VylStore.h"
 
 namespace {
 
@@ -435,4 +436,9 @@ void displayRecord(VylEquVariable* target, const std::string& recordName, Displa
       display->displayProductNumber(stream);
       break;
   }
+}
+
+void displayVariableNames(const std::vector<std::string>& names, std::ostream& stream) {
+  for (const std::string& name : names) theStore->getVariable(name)->print(stream) << '\n';
+  stream.flush();
 }

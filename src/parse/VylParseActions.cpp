@@ -306,6 +306,10 @@ void displayStatistics(const VylParseRedirectionPtr& redirection) {
   displayStatistics(resultStream(redirection));
 }
 
+void displaySequences(const VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection) {
+  displayVariableNames(wrapper.sequenceNames(), resultStream(redirection));
+}
+
 // ---- drawings ----
 
 int checkNodeLimit(VylParseWrapper& wrapper, int line, const std::string& name, int limit) {

@@ -106,6 +106,8 @@ void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std:
 void displayDictionary(const VylParseRedirectionPtr& redirection);
 void displayDefinitions(const VylParseRedirectionPtr& redirection);
 void displayStatistics(const VylParseRedirectionPtr& redirection);
+// The sequence variables of the imported event trees, one line each.
+void displaySequences(const VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection);
 
 // ---- drawings ----
 

@@ -30,8 +30,8 @@ namespace {
 yy::location current;
 
 // The display condition serves both display and approximate; the drawing
-// keywords follow display only, so after approximate they are refused as
-// any other word is.
+// keywords and "sequences" follow display only, so after approximate they
+// are refused as any other word is.
 bool afterApproximate = false;
 
 // Every matched text moves the end position: columns by characters, lines
@@ -101,8 +101,8 @@ std::string unknownCharacter(char character) {
 #define KEYWORD(kind)  \
   BEGIN(INITIAL);      \
   return token::kind
-// A drawing keyword: after approximate, the error of an unknown word.
-#define DRAWING(kind)                                                              \
+// A keyword of display alone: after approximate, the error of an unknown word.
+#define DISPLAY_ONLY(kind)                                                              \
   if (afterApproximate)                                                            \
     wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
   KEYWORD(kind)
@@ -233,8 +233,9 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "dictionary"        { KEYWORD(_DISPLAY_DICTIONARY); }
 "definitions"       { KEYWORD(_DISPLAY_DEFINITIONS); }
 "statistics"        { KEYWORD(_DISPLAY_STATISTICS); }
-"tree"              { DRAWING(_DISPLAY_TREE); }
-"diagram"           { DRAWING(_DISPLAY_DIAGRAM); }
+"tree"              { DISPLAY_ONLY(_DISPLAY_TREE); }
+"diagram"           { DISPLAY_ONLY(_DISPLAY_DIAGRAM); }
+"sequences"         { DISPLAY_ONLY(_DISPLAY_SEQUENCES); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after display command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }

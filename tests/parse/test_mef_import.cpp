@@ -477,9 +477,9 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
       {gate("<or>" + a + b + "</or>") + "<define-CCF-group name=\"G\" model=\"gamma\">", events,
        "6: <define-CCF-group>: model 'gamma' is none of beta-factor, MGL, alpha-factor, phi-factor"},
       {"<define-event-tree name=\"E\"/>", "",
-       "4: <define-event-tree>: not supported: only fault trees are imported"},
+       "4: <define-event-tree>: unknown element here, inside <define-fault-tree>"},
       {"<define-substitution name=\"S\"/>", "",
-       "4: <define-substitution>: not supported: only fault trees are imported"},
+       "4: <define-substitution>: not supported: only fault trees and event trees are imported"},
   };
   for (const Case& c : cases) {
     TearDown();

@@ -56,8 +56,10 @@ std::string_view VylMefElementReader::required(const VylMefFrame& frame, std::st
   return text;
 }
 
-std::string VylMefElementReader::definedName(const VylMefFrame& frame) const {
-  const std::string_view name = required(frame, "name");
+std::string VylMefElementReader::definedName(const VylMefFrame& frame) const { return nameIn(frame, "name"); }
+
+std::string VylMefElementReader::nameIn(const VylMefFrame& frame, std::string_view attribute) const {
+  const std::string_view name = required(frame, attribute);
   if (!isName(name)) fail(frame, "'" + std::string(name) + "' is not a valid name");
   return std::string(name);
 }

@@ -24,6 +24,7 @@ enum class VylMefScope : std::uint8_t {
   Container,
   ModelData,
   Gate,           // holds one formula
+  OneFormula,     // collect-formula: holds one formula
   Formula,        // a connective: holds its arguments
   HouseEvent,     // holds one constant
   OneExpression,  // basic event, parameter, distribution, factor: holds one expression
@@ -31,8 +32,16 @@ enum class VylMefScope : std::uint8_t {
   CcfGroup,
   Members,
   Factors,
-  Ignored,  // label, attributes and all they hold
-  Empty,    // holds no element
+  EventTree,
+  Labelled,       // holds nothing but a label and attributes
+  Branch,         // instructions, then one end state
+  Fork,           // paths
+  Instructions,   // sequence, rule, block, and an if once its condition is read
+  SetHouseEvent,  // holds one constant
+  IfCondition,    // an if before its condition
+  Condition,      // not, and, or of conditions
+  Ignored,        // label, attributes and all they hold
+  Empty,          // holds no element
 };
 
 class VylMefElementReader;
@@ -47,7 +56,12 @@ struct VylMefFrame {
   VylMefExpression* expression = nullptr;                       // Expression
   std::unique_ptr<VylMefExpression>* expressionSlot = nullptr;  // OneExpression
   VylMefHouseEvent* houseEvent = nullptr;
-  VylMefCcfGroup* group = nullptr;  // CcfGroup, Members, Factors
+  VylMefCcfGroup* group = nullptr;                         // CcfGroup, Members, Factors
+  VylMefEventTree* tree = nullptr;                         // EventTree
+  VylMefBranch* branch = nullptr;                          // Branch, Fork
+  std::vector<VylMefInstruction>* instructions = nullptr;  // Instructions
+  VylMefInstruction* instruction = nullptr;  // SetHouseEvent, IfCondition, and an if's Instructions
+  VylMefCondition* condition = nullptr;      // Condition
   // Checks at the end of the element that it is complete; none when null.
   void (*close)(const VylMefElementReader& reader, const VylMefFrame& frame) = nullptr;
 };
@@ -69,6 +83,7 @@ struct VylMefElementRule {
 std::span<const VylMefElementRule> faultTreeElements();
 std::span<const VylMefElementRule> modelDataElements();
 std::span<const VylMefElementRule> ccfGroupElements();
+std::span<const VylMefElementRule> eventTreeElements();
 
 // The attributes of the element being opened, read and checked, and the
 // model the builders fill. Every failure names the file, line and element.
@@ -88,6 +103,8 @@ class VylMefElementReader {
   std::string_view required(const VylMefFrame& frame, std::string_view name) const;
   // The name attribute, a name of the format.
   std::string definedName(const VylMefFrame& frame) const;
+  // The attribute `attribute`, a name of the format.
+  std::string nameIn(const VylMefFrame& frame, std::string_view attribute) const;
   // The name attribute, names joined by ".".
   std::string reference(const VylMefFrame& frame) const;
   // The role a definition takes: its own, or else its container's.

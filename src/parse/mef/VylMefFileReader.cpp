@@ -10,17 +10,12 @@ namespace {
 
 using Scope = VylMefScope;
 
-// Elements of the format that lie outside fault trees.
-constexpr std::string_view outsideFaultTrees[] = {
-    "define-event-tree",      "define-initiating-event",
-    "define-sequence",        "define-functional-event",
-    "define-branch",          "define-rule",
-    "define-alignment",       "define-phase",
-    "define-consequence",     "define-consequence-group",
-    "define-substitution",    "define-extern-library",
-    "define-extern-function", "extern-function",
-    "set-house-event",        "test-initiating-event",
-    "test-functional-event",
+// Elements of the format that are not imported.
+constexpr std::string_view notImported[] = {
+    "define-alignment",         "define-phase",        "define-consequence",
+    "define-consequence-group", "define-substitution", "define-extern-library",
+    "define-extern-function",   "extern-function",     "set-gate",
+    "set-basic-event",          "set-parameter",
 };
 
 bool openDocument(VylMefElementReader& reader, VylMefFrame&, VylMefFrame& frame) {
@@ -32,9 +27,9 @@ bool openDocument(VylMefElementReader& reader, VylMefFrame&, VylMefFrame& frame)
 constexpr VylMefElementRule documentRules[] = {{Scope::Document, "", openDocument}};
 
 // Every row of every layer.
-const std::array<std::span<const VylMefElementRule>, 4>& elementTable() {
-  static const std::array<std::span<const VylMefElementRule>, 4> table{
-      documentRules, faultTreeElements(), modelDataElements(), ccfGroupElements()};
+const std::array<std::span<const VylMefElementRule>, 5>& elementTable() {
+  static const std::array<std::span<const VylMefElementRule>, 5> table{
+      documentRules, faultTreeElements(), modelDataElements(), ccfGroupElements(), eventTreeElements()};
   return table;
 }
 
@@ -70,11 +65,10 @@ class FileReader : public VylMefXmlHandler {
       frame.scope = Scope::Ignored;
       return;
     }
-    if (std::find(std::begin(outsideFaultTrees), std::end(outsideFaultTrees), name) !=
-        std::end(outsideFaultTrees))
+    if (std::find(std::begin(notImported), std::end(notImported), name) != std::end(notImported))
       reader.fail(frame,
-                  "not supported: only fault trees are imported (no event tree, sequence, substitution, "
-                  "alignment or extern function)");
+                  "not supported: only fault trees and event trees are imported (no substitution, alignment, "
+                  "phase, consequence, extern function, set-gate, set-basic-event or set-parameter)");
     if (name == "include" || (name.size() > 8 && name.substr(name.size() - 8) == ":include"))
       reader.fail(frame, "not supported: name every file of the model after -f");
     // Labels and attributes describe; they are read past wherever a

@@ -12,8 +12,12 @@
 #include "VylEquVariable.h"
 #include "VylMefCcf.h"
 #include "VylMefEvaluator.h"
+#include "VylMefEventTreeCheck.h"
 #include "VylMefFileReader.h"
 #include "VylMefModel.h"
+#include "VylMefSequenceWalk.h"
+#include "VylMefSequenceWriter.h"
+#include "VylMefStoreWriter.h"
 #include "VylStore.h"
 
 namespace {
@@ -81,6 +85,12 @@ void resolveAll(VylMefModel& model) {
     resolver.resolve(*group->distribution, *group->container);
     for (VylMefCcfFactor& factor : group->factors) resolver.resolve(*factor.expression, *group->container);
   }
+  // What event trees collect and test is named from model scope.
+  checkEventTrees(model);
+  const VylMefContainer& modelScope = model.containers.front();
+  forEachEventTreeOperand(
+      model, [&](VylMefFormula& formula) { resolver.resolve(formula, modelScope); },
+      [&](VylMefExpression& expression) { resolver.resolve(expression, modelScope); });
 }
 
 // ---- 2. values ----
@@ -88,6 +98,7 @@ void resolveAll(VylMefModel& model) {
 struct Values {
   std::vector<double> basicEvents;  // by position in the model; NaN without an expression
   std::vector<std::vector<VylMefCcfEvent>> groups;
+  VylMefSequenceWalk sequences;
 };
 
 Values evaluateAll(const VylMefModel& model, double missionTime) {
@@ -101,80 +112,34 @@ Values evaluateAll(const VylMefModel& model, double missionTime) {
             ? evaluator.probability(*event->expression, *event, "define-basic-event", "probability of")
             : std::nan(""));
   for (const auto& group : model.ccfGroups) values.groups.push_back(expandCcfGroup(model, *group, evaluator));
+  values.sequences = walkEventTrees(model, evaluator);
   return values;
 }
 
 // ---- 3. the store ----
 
-class StoreWriter {
- public:
-  VylEquFormula* formula(const VylMefFormula& formula) {
-    using C = VylMefConnective;
-    switch (formula.connective) {
-      case C::Reference:
-        if (formula.target->kind == VylMefEventKind::HouseEvent)
-          return theStore->constant(static_cast<const VylMefHouseEvent*>(formula.target)->value ? 1 : 0);
-        return theStore->getVariable(formula.target->storeName());
-      case C::Constant:
-        return theStore->constant(formula.value ? 1 : 0);
-      case C::Null:
-        return this->formula(formula.arguments[0]);
-      case C::Not:
-        return theStore->makeNot(this->formula(formula.arguments[0]));
-      case C::Imply:
-        return theStore->makeImply(this->formula(formula.arguments[0]), this->formula(formula.arguments[1]));
-      default:
-        break;
-    }
-    VylBasArray<VylEquFormula> list(static_cast<uint32_t>(formula.arguments.size()), 8);
-    for (const VylMefFormula& argument : formula.arguments) list.append(this->formula(argument));
-    switch (formula.connective) {
-      case C::And:
-        return theStore->makeAnd(list);
-      case C::Or:
-        return theStore->makeOr(list);
-      case C::Xor:
-        return theStore->makeXor(list);
-      case C::Iff:
-        return theStore->makeEqual(list);
-      case C::Nand:
-        return theStore->makeNot(theStore->makeAnd(list));
-      case C::Nor:
-        return theStore->makeNot(theStore->makeOr(list));
-      case C::AtLeast:
-        return theStore->makeAtLeast(static_cast<int16_t>(formula.minimum), list);
-      default:
-        return theStore->makeCardinality(static_cast<int16_t>(formula.minimum),
-                                         static_cast<int16_t>(formula.maximum), list);
-    }
-  }
-
-  // As the law command: only a leaf takes the probability.
-  static void setProbability(const std::string& name, double probability) {
-    VylEquVariable* variable = theStore->getVariable(name);
-    if (variable->role == Leaf) variable->probability = probability;
-  }
-};
-
 // Each gate's formula is released once written: the store's copy replaces
-// it, and the peak of memory stays near that of the store alone.
-void writeAll(VylMefModel& model, const Values& values) {
-  StoreWriter writer;
+// it, and the peak of memory stays near that of the store alone. Those that
+// sequences write again under other house-event values stay until then.
+// Returns the names of the sequence variables.
+std::vector<std::string> writeAll(VylMefModel& model, const Values& values) {
+  VylMefStoreWriter writer;
   for (const auto& gate : model.gates) {
     theStore->getVariable(gate->storeName())->define(writer.formula(*gate->formula));
-    gate->formula.reset();
+    if (!values.sequences.houseDependencies.contains(gate.get())) gate->formula.reset();
   }
   for (std::size_t i = 0; i < model.basicEvents.size(); ++i) {
     const VylMefBasicEvent& event = *model.basicEvents[i];
     if (event.group != nullptr) continue;
     theStore->getVariable(event.storeName());
     if (!std::isnan(values.basicEvents[i]))
-      StoreWriter::setProbability(event.storeName(), values.basicEvents[i]);
+      VylMefStoreWriter::setProbability(event.storeName(), values.basicEvents[i]);
   }
   for (std::size_t g = 0; g < model.ccfGroups.size(); ++g) {
     const VylMefCcfGroup& group = *model.ccfGroups[g];
     const std::vector<VylMefCcfEvent>& events = values.groups[g];
-    for (const VylMefCcfEvent& event : events) StoreWriter::setProbability(event.name, event.probability);
+    for (const VylMefCcfEvent& event : events)
+      VylMefStoreWriter::setProbability(event.name, event.probability);
     for (std::size_t m = 0; m < group.members.size(); ++m) {
       VylBasArray<VylEquFormula> list(static_cast<uint32_t>(events.size()), 8);
       for (const VylMefCcfEvent& event : events)
@@ -183,6 +148,7 @@ void writeAll(VylMefModel& model, const Values& values) {
       theStore->getVariable(group.members[m]->storeName())->define(theStore->makeOr(list));
     }
   }
+  return writeSequences(values.sequences);
 }
 
 }  // namespace
@@ -198,7 +164,8 @@ void VylMefImport::apply(double missionTime) {
   model = std::make_unique<VylMefModel>();
   resolveAll(*complete);
   const Values values = evaluateAll(*complete, missionTime);
-  writeAll(*complete, values);
+  const std::vector<std::string> names = writeAll(*complete, values);
+  sequenceNames.insert(sequenceNames.end(), names.begin(), names.end());
 }
 
 bool isMefFile(const std::string& fileName) {

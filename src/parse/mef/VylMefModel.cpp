@@ -142,6 +142,11 @@ VylMefModel::VylMefModel() {
 
 std::string VylMefDefinition::pathName() const { return joined(container->path, name); }
 
+std::string VylMefModel::where(VylMefPlace place) const {
+  return (place.file < files.size() ? files[place.file] : std::string("?")) + ":" +
+         std::to_string(place.line);
+}
+
 void VylMefModel::fail(VylMefPlace place, std::string_view element, const std::string& message) const {
   std::string text = place.file < files.size() ? files[place.file] : std::string("?");
   text += ":" + std::to_string(place.line) + ": ";

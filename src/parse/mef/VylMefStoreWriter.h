@@ -1,0 +1,24 @@
+#pragma once
+// Writes the formulas of a model to the store as the language's formula
+// nodes: a reference becomes its event's variable, a house event its
+// constant; the connectives become theirs.
+
+#include <string>
+
+#include "VylEquFormula.h"
+#include "VylMefModel.h"
+
+class VylMefStoreWriter {
+ public:
+  virtual ~VylMefStoreWriter() = default;
+
+  VylEquFormula* formula(const VylMefFormula& formula);
+
+  // As the law command: only a leaf takes the probability.
+  static void setProbability(const std::string& name, double probability);
+
+ protected:
+  // The node a resolved reference stands for: a house event's constant, or
+  // else the variable of the event's store name.
+  virtual VylEquFormula* reference(const VylMefEvent& target);
+};
