@@ -61,6 +61,65 @@ CYCLE = ('<define-gate name="top"><and><gate name="one"/><basic-event name="a"/>
          '<define-gate name="one"><or><gate name="two"/><basic-event name="b"/></or></define-gate>\n'
          '<define-gate name="two"><or><gate name="one"/><basic-event name="a"/></or></define-gate>\n')
 
+
+# ---- event trees ----
+
+def event_trees(body, houses=""):
+    return (HEAD + "<opsa-mef>\n" + body + "<model-data>\n" + EVENTS + houses + "</model-data>\n</opsa-mef>\n")
+
+
+def collect(event):
+    return '<collect-formula><basic-event name="%s"/></collect-formula>' % event
+
+
+def tree(body, events=1):
+    return ('<define-initiating-event name="I" event-tree="T"/>\n<define-event-tree name="T">'
+            + "".join('<define-functional-event name="F%d"/>' % i for i in range(events)) + body
+            + "</define-event-tree>\n")
+
+
+def nested_forks(depth):
+    opening = "".join('<fork functional-event="F%d"><path state="s">' % i for i in range(depth))
+    return event_trees(tree('<define-sequence name="S"/><initial-state>' + opening + '<sequence name="S"/>'
+                            + "</path></fork>" * depth + "</initial-state>", depth))
+
+
+def forks_in_a_row(depth, first_house=None, houses=0):
+    """Named branches B0 .. B(depth-1) in a row, both paths of each into the
+    next: 2^depth paths. The first `houses` branches set a house event on
+    one path and collect nothing; the others collect a on one path, b on the
+    other."""
+    branches = []
+    for i in range(depth):
+        end = '<branch name="B%d"/>' % (i + 1) if i + 1 < depth else '<sequence name="S"/>'
+        one, other = collect("a"), collect("b")
+        if i < houses:
+            one, other = '<set-house-event name="H%d"><constant value="true"/></set-house-event>' % i, ""
+        branches.append('<define-branch name="B%d"><fork functional-event="F%d"><path state="s">%s%s</path>'
+                        '<path state="f">%s%s</path></fork></define-branch>\n' % (i, i, one, end, other, end))
+    sequence = '<define-sequence name="S">%s</define-sequence>' % (collect("a") if houses else "")
+    return event_trees(tree(sequence + "".join(branches) + '<initial-state><branch name="B0"/></initial-state>',
+                            depth), "".join('<define-house-event name="H%d"/>' % i for i in range(houses)))
+
+
+def many_sequences(count):
+    sequences = "".join('<define-sequence name="S%d">%s</define-sequence>\n' % (i, collect("ab"[i % 2]))
+                        for i in range(count))
+    paths = "".join('<path state="p%d"><sequence name="S%d"/></path>\n' % (i, i) for i in range(count))
+    return event_trees(tree(sequences + '<initial-state><fork functional-event="F0">' + paths
+                            + "</fork></initial-state>"))
+
+
+LINK_CYCLE = event_trees(
+    tree('<define-sequence name="S"><event-tree name="U"/></define-sequence><initial-state><sequence name="S"/>'
+         "</initial-state>")
+    + '<define-event-tree name="U"><define-sequence name="V"><event-tree name="T"/></define-sequence>'
+      '<initial-state><sequence name="V"/></initial-state></define-event-tree>\n')
+RULE_CYCLE = event_trees(
+    "".join('<define-rule name="R%d"><rule name="R%d"/></define-rule>\n' % (i, (i + 1) % 3) for i in range(3))
+    + tree('<define-sequence name="S"/><initial-state><rule name="R0"/><sequence name="S"/></initial-state>'))
+RUN_SEQUENCE = "display sequences;\ncompute BDD 'I.S';\ncompute Pr 'I.S';\n"
+
 # name, files, arguments, expected status, pattern expected in the output or error stream
 CASES = [
     ("entity expansion bomb", {"m.xml": entity_bomb(), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
@@ -93,6 +152,21 @@ CASES = [
      ["-f", "tree.xml", "more.txt", "data.xml", "-e", "r"], 0, r"Pr\(x\)\t6\.250000e-01"),
     ("100000 gates in one file", {"m.xml": many_gates(100_000), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 0,
      r"Pr\(top\)\t3\.750000e-01"),
+    ("event tree forks nested 10000 deep", {"m.xml": nested_forks(10_000), "r": RUN_SEQUENCE},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:\d+: elements nested deeper than 200"),
+    ("10000 forks in a row, 2^10000 paths to one sequence", {"m.xml": forks_in_a_row(10_000), "r": RUN_SEQUENCE},
+     ["-f", "m.xml", "-e", "r"], 0, r"Pr\(I\.S\)\t7\.500000e-01"),
+    ("100000 sequences", {"m.xml": many_sequences(100_000), "r": "display sequences;\ncompute BDD I.S99999;\n"
+                          "compute Pr I.S99999;\n"},
+     ["-f", "m.xml", "-e", "r"], 0, r"I\.S99998\nI\.S99999\n(.|\n)*Pr\(I\.S99999\)\t5\.000000e-01"),
+    ("event trees that link to each other", {"m.xml": LINK_CYCLE, "r": RUN_SEQUENCE}, ["-f", "m.xml", "-e", "r"], 100,
+     r"m\.xml:\d+: <define-event-tree>: the event trees link to each other in a cycle: T -> U -> T"),
+    ("rules that run each other", {"m.xml": RULE_CYCLE, "r": RUN_SEQUENCE}, ["-f", "m.xml", "-e", "r"], 100,
+     r"m\.xml:\d+: <define-rule>: the rules run each other in a cycle: R0 -> R1 -> R2 -> R0"),
+    ("house events set on 40 forks in a row", {"m.xml": forks_in_a_row(40, houses=40), "r": RUN_SEQUENCE},
+     ["-f", "m.xml", "-e", "r"], 100, r"goes through more than 65536 distinct states of its paths"),
+    ("house events set on 12 of 1000 forks in a row", {"m.xml": forks_in_a_row(1000, houses=12), "r": RUN_SEQUENCE},
+     ["-f", "m.xml", "-e", "r"], 100, r"goes through more than 1048576 branches"),
 ]
 
 

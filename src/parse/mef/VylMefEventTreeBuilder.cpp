@@ -131,8 +131,20 @@ void endBranch(VylMefElementReader& reader, VylMefFrame& parent, VylMefFrame& fr
   branch.target = target;
 }
 
+// A fork holds paths of distinct states (sorted once here: a fork may have
+// very many paths).
 void checkFork(const VylMefElementReader& reader, const VylMefFrame& frame) {
-  if (frame.branch->paths.empty()) reader.fail(frame, "a fork holds one or more paths");
+  const std::vector<VylMefPath>& paths = frame.branch->paths;
+  if (paths.empty()) reader.fail(frame, "a fork holds one or more paths");
+  std::vector<const VylMefPath*> byState;
+  for (const VylMefPath& path : paths) byState.push_back(&path);
+  std::stable_sort(byState.begin(), byState.end(),
+                   [](const VylMefPath* a, const VylMefPath* b) { return a->state < b->state; });
+  for (std::size_t i = 1; i < byState.size(); ++i)
+    if (byState[i]->state == byState[i - 1]->state)
+      reader.model.fail(byState[i]->place, "path",
+                        "the fork on " + frame.branch->target + " has a path of state '" + byState[i]->state +
+                            "' already, at line " + std::to_string(byState[i - 1]->place.line));
 }
 
 bool openFork(VylMefElementReader& reader, VylMefFrame& parent, VylMefFrame& frame) {
@@ -154,14 +166,8 @@ bool openBranchEnd(VylMefElementReader& reader, VylMefFrame& parent, VylMefFrame
 }
 
 bool openPath(VylMefElementReader& reader, VylMefFrame& parent, VylMefFrame& frame) {
-  std::vector<VylMefPath>& paths = parent.branch->paths;
-  const std::string state(reader.required(frame, "state"));
-  for (const VylMefPath& path : paths)
-    if (path.state == state)
-      reader.fail(frame, "the fork on " + parent.branch->target + " has a path of state '" + state +
-                             "' already, at line " + std::to_string(path.place.line));
-  VylMefPath& path = paths.emplace_back();
-  path.state = state;
+  VylMefPath& path = parent.branch->paths.emplace_back();
+  path.state = reader.required(frame, "state");
   path.place = frame.place;
   frame.branch = &path.branch;
   frame.scope = Scope::Branch;

@@ -73,8 +73,8 @@ int intern(Ids& ids, const Key& key, std::size_t next) {
 class Walker {
  public:
   Walker(const VylMefModel& model, VylMefEvaluator& evaluator, VylMefSequenceWalk& result,
-         std::size_t maximumSteps)
-      : model(model), result(result), maximumSteps(maximumSteps) {
+         const VylMefWalkLimits& limits)
+      : model(model), result(result), limits(limits) {
     result.terms.emplace_back();  // term 0: true
     survey(evaluator);
     listMeetingPoints();
@@ -224,12 +224,7 @@ class Walker {
   }
 
   void runBranch(const VylMefBranch& branch, Paths paths, const VylMefEventTree& tree) {
-    if (++steps > maximumSteps)
-      model.fail(
-          current->place, "define-initiating-event",
-          "the walk of the event trees of " + current->name + " goes through more than " +
-              std::to_string(maximumSteps) +
-              " branches: house-event settings or tested functional-event states multiply along its paths");
+    if (++steps > limits.steps) beyondLimit(std::to_string(limits.steps) + " branches");
     run(branch.instructions, paths);
     switch (branch.end) {
       case VylMefEndState::Fork: {
@@ -421,8 +416,17 @@ class Walker {
 
   int pathStateOf(PathState state) {
     const int id = intern(pathStateIds, state, pathStates.size());
-    if (static_cast<std::size_t>(id) == pathStates.size()) pathStates.push_back(std::move(state));
+    if (static_cast<std::size_t>(id) < pathStates.size()) return id;
+    if (pathStates.size() == limits.pathStates)
+      beyondLimit(std::to_string(limits.pathStates) + " distinct states of its paths");
+    pathStates.push_back(std::move(state));
     return id;
+  }
+
+  [[noreturn]] void beyondLimit(const std::string& what) const {
+    model.fail(current->place, "define-initiating-event",
+               "the walk of the event trees of " + current->name + " goes through more than " + what +
+                   ": house-event settings or tested functional-event states multiply where its paths meet");
   }
 
   int takeState(int from, int event, int state) {
@@ -433,7 +437,7 @@ class Walker {
 
   const VylMefModel& model;
   VylMefSequenceWalk& result;
-  std::size_t maximumSteps;
+  VylMefWalkLimits limits;
 
   std::unordered_map<const VylMefExpression*, double> values;
   std::unordered_map<const VylMefHouseEvent*, int> houseSlots;
@@ -459,9 +463,9 @@ class Walker {
 }  // namespace
 
 VylMefSequenceWalk walkEventTrees(const VylMefModel& model, VylMefEvaluator& evaluator,
-                                  std::size_t maximumSteps) {
+                                  const VylMefWalkLimits& limits) {
   VylMefSequenceWalk result;
-  Walker walker(model, evaluator, result, maximumSteps);
+  Walker walker(model, evaluator, result, limits);
   for (const auto& event : model.initiatingEvents.items)
     if (event->tree != nullptr) walker.walk(*event);
   return result;

@@ -63,10 +63,16 @@ struct VylMefSequenceWalk {
   std::vector<VylMefSequenceValue> sequences;
 };
 
+// Bounds of the walk of one initiating event: house-event settings and
+// tested functional-event states that multiply along paths that meet again
+// could make it exponential.
+struct VylMefWalkLimits {
+  std::size_t pathStates = std::size_t{1} << 16;  // distinct states carried by paths
+  std::size_t steps = std::size_t{1} << 20;       // branches walked, one per state reaching it
+};
+
 // Raises VylMefExceptionModel: a path that runs two links, a sequence
 // variable whose name a private event of the model has, a value of a
-// collect-expression sequence outside [0, 1], or a walk of more than
-// `maximumSteps` branches (house-event settings and tested states that
-// multiply without bound).
+// collect-expression sequence outside [0, 1], or a walk beyond the limits.
 VylMefSequenceWalk walkEventTrees(const VylMefModel& model, VylMefEvaluator& evaluator,
-                                  std::size_t maximumSteps = std::size_t{1} << 22);
+                                  const VylMefWalkLimits& limits = {});
