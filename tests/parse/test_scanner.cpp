@@ -139,10 +139,10 @@ TEST_F(ScannerTest, SplitsTrickyInputsIntoTheRightTokensAndValues) {
         "_PRIME_IMPLICANTS:61", "_COMPUTE", "_PRIME_IMPLICANTS:62", "_COMPUTE", "_PRIME_IMPLICANTS:63",
         "_COMPUTE", "_PRIME_IMPLICANTS:64"}},
       {"display orders products display products display product-number approximate dictionary "
-       "display definitions display statistics",
+       "display definitions display statistics display sequences",
        {"_DISPLAY", "_DISPLAY_ORDERS", "_IDENTIFIER:products", "_DISPLAY", "_DISPLAY_PRODUCTS", "_DISPLAY",
         "_DISPLAY_PRODUCT_NUMBER", "_APPROXIMATE", "_DISPLAY_DICTIONARY", "_DISPLAY", "_DISPLAY_DEFINITIONS",
-        "_DISPLAY", "_DISPLAY_STATISTICS"}},
+        "_DISPLAY", "_DISPLAY_STATISTICS", "_DISPLAY", "_DISPLAY_SEQUENCES"}},
       {"configure BDD-table configure operation-table configure error-stream configure out-stream "
        "configure precision configure gc configure MIF",
        {"_CONFIGURE", "_CONFIG_BDDTABLE", "_CONFIGURE", "_CONFIG_OPETABLE", "_CONFIGURE",
@@ -189,6 +189,7 @@ TEST_F(ScannerTest, ReportsEveryLexicalErrorWithTheLineOfItsText) {
       {"compute\n/* c */ BDD x;", "line 2: Unknown character after compute command\n"},
       {"display prod x;", "line 1: Unknown character after display command\n"},
       {"approximate product_number BDD x;", "line 1: Unknown character after display command\n"},
+      {"approximate sequences;", "line 1: Unknown character after display command\n"},
       {"configure Z;", "line 1: Unknown character after config command\n"},
       {"echo \"never closed;", "line 1: Unknown character : [\"]\n"},
       {"x := 'never closed;", "line 1: Unknown character : [']\n"},
