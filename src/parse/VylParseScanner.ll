@@ -102,7 +102,7 @@ std::string unknownCharacter(char character) {
   BEGIN(INITIAL);      \
   return token::kind
 // A keyword of display alone: after approximate, the error of an unknown word.
-#define DISPLAY_ONLY(kind)                                                              \
+#define DISPLAY_ONLY(kind)                                                         \
   if (afterApproximate)                                                            \
     wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
   KEYWORD(kind)

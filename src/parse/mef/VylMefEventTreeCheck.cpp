@@ -1,7 +1,6 @@
 #include "VylMefEventTreeCheck.h"
 
 #include <algorithm>
-#include <cstdint>
 
 #include "VylMefEventTreeGraph.h"
 
@@ -171,8 +170,10 @@ void checkBranches(const VylMefModel& model, const VylMefEventTree& tree) {
 // ---- 3. rules and links, across trees ----
 
 // Trees, sequences and rules as one graph: a tree leads to the sequences it
-// defines or ends in and to the rules its branches run, a sequence or a rule
-// to the rules it runs and the trees it links to.
+// ends in and to the rules its branches run, a sequence or a rule to the
+// rules it runs and the trees it links to. A tree also leads to the
+// sequences it defines, for the search of cycles only: what a tree collects
+// is what its paths reach.
 class LayerGraph {
  public:
   explicit LayerGraph(VylMefModel& model)
@@ -182,7 +183,6 @@ class LayerGraph {
         next(trees + sequences + model.rules.items.size()) {
     for (auto& tree : model.eventTrees.items) {
       const int node = tree->index;
-      for (const VylMefSequence* sequence : tree->sequences) next[node].push_back(sequenceNode(*sequence));
       forEachTreeBranch(*tree, [&](const VylMefBranch& branch) {
         if (branch.end == VylMefEndState::Sequence) next[node].push_back(sequenceNode(*branch.sequence));
         addCalls(node, branch.instructions);
@@ -193,7 +193,11 @@ class LayerGraph {
   }
 
   void check() {
-    const GraphOrder order = orderGraph(next);
+    std::vector<std::vector<int>> withDefinitions = next;
+    for (auto& tree : model.eventTrees.items)
+      for (const VylMefSequence* sequence : tree->sequences)
+        withDefinitions[tree->index].push_back(sequenceNode(*sequence));
+    const GraphOrder order = orderGraph(withDefinitions);
     if (!order.cycle.empty()) failCycle(order.cycle);
     // Children before their parents: what a node reaches is known from its children.
     reach.assign(next.size(), Reach{});

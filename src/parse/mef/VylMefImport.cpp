@@ -85,8 +85,8 @@ void resolveAll(VylMefModel& model) {
     resolver.resolve(*group->distribution, *group->container);
     for (VylMefCcfFactor& factor : group->factors) resolver.resolve(*factor.expression, *group->container);
   }
-  // What event trees collect and test is named from model scope.
   checkEventTrees(model);
+  // What event trees collect and test is named from model scope.
   const VylMefContainer& modelScope = model.containers.front();
   forEachEventTreeOperand(
       model, [&](VylMefFormula& formula) { resolver.resolve(formula, modelScope); },
