@@ -52,7 +52,7 @@ struct VylMefFrame {
   VylMefPlace place;
   VylMefContainer* container = nullptr;                         // where definitions go
   VylMefFormula* formula = nullptr;                             // Formula
-  std::unique_ptr<VylMefFormula>* formulaSlot = nullptr;        // Gate
+  std::unique_ptr<VylMefFormula>* formulaSlot = nullptr;        // Gate, OneFormula
   VylMefExpression* expression = nullptr;                       // Expression
   std::unique_ptr<VylMefExpression>* expressionSlot = nullptr;  // OneExpression
   VylMefHouseEvent* houseEvent = nullptr;

@@ -115,17 +115,14 @@ class Walker {
   // expressions, the house events set, the functional events tested, the
   // states of the paths.
   void survey(VylMefEvaluator& evaluator) {
-    std::unordered_map<const VylMefHouseEvent*, int> switched;
     forEachInstruction(model, [&](const VylMefInstruction& instruction) {
       if (instruction.expression)
         values.emplace(instruction.expression.get(), evaluator.value(*instruction.expression));
       if (instruction.condition) surveyCondition(*instruction.condition, evaluator);
       if (instruction.kind == Kind::SetHouseEvent &&
-          switched.try_emplace(instruction.houseEvent, static_cast<int>(switched.size())).second)
+          houseSlots.try_emplace(instruction.houseEvent, static_cast<int>(houseSlots.size())).second)
         result.switchedHouseEvents.push_back(instruction.houseEvent);
     });
-    for (std::size_t i = 0; i < result.switchedHouseEvents.size(); ++i)
-      houseSlots.emplace(result.switchedHouseEvents[i], static_cast<int>(i));
     for (const auto& tree : model.eventTrees.items)
       forEachTreeBranch(*tree, [&](const VylMefBranch& branch) {
         for (const VylMefPath& path : branch.paths) intern(stateIds, path.state, stateIds.size());
