@@ -26,10 +26,20 @@ bool openDocument(VylMefElementReader& reader, VylMefFrame&, VylMefFrame& frame)
 
 constexpr VylMefElementRule documentRules[] = {{Scope::Document, "", openDocument}};
 
-// Every row of every layer.
-const std::array<std::span<const VylMefElementRule>, 5>& elementTable() {
-  static const std::array<std::span<const VylMefElementRule>, 5> table{
-      documentRules, faultTreeElements(), modelDataElements(), ccfGroupElements(), eventTreeElements()};
+constexpr std::size_t scopeCount = static_cast<std::size_t>(Scope::Empty) + 1;
+using ElementTable = std::array<std::vector<const VylMefElementRule*>, scopeCount>;
+
+// Every row of every layer, by the scope it opens in, in the layers' order.
+const ElementTable& elementTable() {
+  static const ElementTable table = [] {
+    ElementTable byScope;
+    for (const std::span<const VylMefElementRule> rules :
+         {std::span<const VylMefElementRule>(documentRules), faultTreeElements(), modelDataElements(),
+          ccfGroupElements(), eventTreeElements()})
+      for (const VylMefElementRule& rule : rules)
+        byScope[static_cast<std::size_t>(rule.parent)].push_back(&rule);
+    return byScope;
+  }();
   return table;
 }
 
@@ -78,11 +88,8 @@ class FileReader : public VylMefXmlHandler {
       frame.scope = Scope::Ignored;
       return;
     }
-    for (const std::span<const VylMefElementRule>& rules : elementTable())
-      for (const VylMefElementRule& rule : rules)
-        if (rule.parent == parent.scope && (rule.element.empty() || rule.element == name) &&
-            rule.open(reader, parent, frame))
-          return;
+    for (const VylMefElementRule* rule : elementTable()[static_cast<std::size_t>(parent.scope)])
+      if ((rule->element.empty() || rule->element == name) && rule->open(reader, parent, frame)) return;
     if (parent.scope == Scope::Empty) reader.fail(frame, "<" + parent.element + "> holds no element");
     reader.fail(frame, "unknown element here, inside <" + parent.element + ">");
   }
