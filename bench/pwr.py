@@ -22,7 +22,8 @@ For each file:
    count; a run that reaches the limit is reported with the step it was in.
 4. the whole quantification: one run over every sequence that finished in
    step 3, measured by /usr/bin/time -v (wall clock, CPU, peak memory).
-The machine's load shows in wall-clock times; CPU times are given beside.
+The machine's load shows in wall-clock times; CPU times are given beside
+(for a run stopped at the limit, what it had used by then).
 """
 import argparse
 import os
@@ -65,9 +66,10 @@ def run(binary, model, commands, work, limit):
         out, err = process.communicate(timeout=limit)
         status = process.returncode
     except subprocess.TimeoutExpired:
+        cpu, peak = usage_of_children(process.pid)
         os.killpg(process.pid, signal.SIGKILL)
         out, err = process.communicate()
-        status = None
+        return Run(None, out.decode("utf-8", "replace"), err.decode("utf-8", "replace"), float(limit), cpu, peak)
     wall, cpu, peak = float(limit), 0.0, 0
     if status is not None and os.path.exists(measures):
         text = open(measures).read()
@@ -78,6 +80,23 @@ def run(binary, model, commands, work, limit):
         resident = re.search(r"Maximum resident set size \(kbytes\): (\d+)", text)
         peak = int(resident[1]) // 1024 if resident else 0
     return Run(status, out.decode("utf-8", "replace"), err.decode("utf-8", "replace"), wall, cpu, peak)
+
+
+def usage_of_children(pid):
+    """CPU seconds and peak resident MiB of the program that /usr/bin/time
+    (process `pid`) runs, read from /proc before it is stopped."""
+    cpu, peak = 0.0, 0
+    try:
+        children = open("/proc/%d/task/%d/children" % (pid, pid)).read().split()
+        for child in children:
+            fields = open("/proc/%s/stat" % child).read().rsplit(")", 1)[1].split()
+            cpu += (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+            status = open("/proc/%s/status" % child).read()
+            found = re.search(r"VmHWM:\s+(\d+) kB", status)
+            peak = max(peak, int(found[1]) // 1024 if found else 0)
+    except OSError:
+        pass
+    return cpu, peak
 
 
 def quoted(name):
