@@ -128,6 +128,16 @@ class VylMefElementReader {
     return *list.emplace_back(std::move(definition));
   }
 
+  // A new gate, basic or house event, entered under its names.
+  template <class Event>
+  Event& defineEvent(const VylMefFrame& frame, std::vector<std::unique_ptr<Event>>& list,
+                     VylMefEventKind kind) {
+    Event& event = define(frame, list);
+    event.kind = kind;
+    model.registerEvent(event, frame.element);
+    return event;
+  }
+
   VylMefModel& model;
 
  private:

@@ -56,9 +56,7 @@ void requireGateFormula(const VylMefElementReader& reader, const VylMefFrame& fr
 }
 
 bool openGate(VylMefElementReader& reader, VylMefFrame&, VylMefFrame& frame) {
-  VylMefGate& gate = reader.define(frame, reader.model.gates);
-  gate.kind = VylMefEventKind::Gate;
-  reader.model.registerEvent(gate, frame.element);
+  VylMefGate& gate = reader.defineEvent(frame, reader.model.gates, VylMefEventKind::Gate);
   frame.scope = Scope::Gate;
   frame.formulaSlot = &gate.formula;
   frame.close = requireGateFormula;

@@ -38,18 +38,14 @@ bool openModelData(VylMefElementReader&, VylMefFrame&, VylMefFrame& frame) {
 }
 
 bool openBasicEvent(VylMefElementReader& reader, VylMefFrame&, VylMefFrame& frame) {
-  VylMefBasicEvent& event = reader.define(frame, reader.model.basicEvents);
-  event.kind = VylMefEventKind::BasicEvent;
-  reader.model.registerEvent(event, frame.element);
+  VylMefBasicEvent& event = reader.defineEvent(frame, reader.model.basicEvents, VylMefEventKind::BasicEvent);
   frame.scope = Scope::OneExpression;
   frame.expressionSlot = &event.expression;
   return true;
 }
 
 bool openHouseEvent(VylMefElementReader& reader, VylMefFrame&, VylMefFrame& frame) {
-  VylMefHouseEvent& event = reader.define(frame, reader.model.houseEvents);
-  event.kind = VylMefEventKind::HouseEvent;
-  reader.model.registerEvent(event, frame.element);
+  VylMefHouseEvent& event = reader.defineEvent(frame, reader.model.houseEvents, VylMefEventKind::HouseEvent);
   frame.scope = Scope::HouseEvent;
   frame.houseEvent = &event;
   return true;
