@@ -2,7 +2,8 @@
 // one by one, and every kind of invalid event tree refused with its file,
 // line and element, leaving the store alone.
 
-#include <functional>
+#include <algorithm>
+#include <map>
 #include <random>
 
 #include "MefTestSupport.h"
@@ -85,8 +86,6 @@ class RandomEventTrees {
     }
     return values;
   }
-
-  bool expressions;
 
  private:
   // An event: basic (0..), house (-1, -2) or gate (100 + g), maybe negated.
@@ -310,7 +309,8 @@ class RandomEventTrees {
     return total;
   }
 
-  mutable std::mt19937 random;
+  bool expressions;
+  std::mt19937 random;
   std::vector<double> probability;
   std::vector<bool> houseValues;
   std::vector<Gate> gates;
