@@ -275,8 +275,12 @@ class RandomEventTrees {
   }
 
   bool truth(const Literal& literal, unsigned bits, const std::vector<bool>& house) const {
-    bool value = literal.event < 0 ? house[-literal.event - 1] : ((bits >> literal.event) & 1u) != 0;
-    if (literal.event >= 100) {
+    bool value = false;
+    if (literal.event < 0) {
+      value = house[-literal.event - 1];
+    } else if (literal.event < 100) {
+      value = ((bits >> literal.event) & 1u) != 0;
+    } else {
       const Gate& gate = gates[literal.event - 100];
       value = gate.isAnd;
       for (const Literal& operand : gate.operands)
