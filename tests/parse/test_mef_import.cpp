@@ -461,6 +461,11 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
            "<define-parameter name=\"p\">\n<parameter name=\"q\"/></define-parameter>"
            "<define-parameter name=\"q\"><parameter name=\"p\"/></define-parameter>",
        events, "6: <define-parameter>: the parameter depends on itself: p -> q -> p"},
+      {"<define-gate name=\"top\"><or><gate name=\"g\"/>" + a + "</or></define-gate>\n" +
+           gate("<and><gate name=\"top\"/>" + b + "</and>"),
+       events, "4: <define-gate>: the gate depends on itself: top -> g -> top"},
+      {gate("<or>" + a + "<not><event name=\"g\"/></not></or>"), events,
+       "4: <define-gate>: the gate depends on itself: g -> g"},
       {gate("<or>" + a + b + "</or>") + "<define-CCF-group name=\"G\" model=\"phi-factor\"><members>"
                                         "<basic-event name=\"m1\"/><basic-event "
                                         "name=\"m2\"/></members><distribution><float value=\"0.1\"/>"

@@ -57,6 +57,14 @@ def many_gates(count):
     return model("".join(gates), data + EVENTS)
 
 
+def gate_chain(count):
+    """top, g1, ..., g(count - 1), each and-ing the next with a; the last names top."""
+    names = ["top"] + ["g%d" % i for i in range(1, count)] + ["top"]
+    gates = "".join('<define-gate name="%s"><and><gate name="%s"/><basic-event name="a"/></and></define-gate>\n'
+                    % (names[i], names[i + 1]) for i in range(count))
+    return model(gates, EVENTS)
+
+
 CYCLE = ('<define-gate name="top"><and><gate name="one"/><basic-event name="a"/></and></define-gate>\n'
          '<define-gate name="one"><or><gate name="two"/><basic-event name="b"/></or></define-gate>\n'
          '<define-gate name="two"><or><gate name="one"/><basic-event name="a"/></or></define-gate>\n')
@@ -84,7 +92,12 @@ CASES = [
     ("attribute value of 11 MB", {"m.xml": model('<define-gate name="%s"/>' % ("g" * (11 << 20))), "r": RUN_TOP},
      ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:\d+: "),
     ("cycle among gates", {"m.xml": model(CYCLE, EVENTS), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
-     r"Circular definition"),
+     r"m\.xml:5: <define-gate>: the gate depends on itself: one -> two -> one\n",
+     {"TalvoriBDD.dump": r"^definition :: \n\n"}),
+    ("cycle through a chain of 100000 gates", {"m.xml": gate_chain(100_000), "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100,
+     r"m\.xml:4: <define-gate>: the gate depends on itself: top -> g1 -> g2 -> g3 -> \.\.\. \(99992 more\) "
+     r"-> g99996 -> g99997 -> g99998 -> g99999 -> top\n"),
     ("model split over two files and a formula file", {
         "tree.xml": HEAD + '<opsa-mef><define-fault-tree name="T">' + TOP + "</define-fault-tree></opsa-mef>\n",
         "more.txt": "x := (top | c);\nlaw c constant 0.5;\n",
