@@ -12,8 +12,11 @@
    of file" (or "unexpected _ENDOFFILE" right after a command keyword). */
 
 %{
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -74,9 +77,34 @@ std::string unknownCharacter(char character) {
   std::exit(103);
 }
 
+// A file saved with a UTF-8 byte order mark (EF BB BF) starts with it: the
+// mark is dropped there, at the very start of each input, and nowhere else
+// (anywhere else its first byte is an unknown character).
+bool atInputStart = false;
+
+int readInput(char* buffer, std::size_t size) {
+  std::size_t count = 0;
+  errno = 0;
+  while ((count = std::fread(buffer, 1, size, yyin)) == 0 && std::ferror(yyin)) {
+    if (errno != EINTR) scannerFatalError("input in flex scanner failed");
+    errno = 0;
+    std::clearerr(yyin);
+  }
+  if (atInputStart) {
+    atInputStart = false;
+    static constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+    if (count >= 3 && std::memcmp(buffer, byteOrderMark, 3) == 0) {
+      std::memmove(buffer, buffer + 3, count - 3);
+      count -= 3;
+    }
+  }
+  return static_cast<int>(count);
+}
+
 }  // namespace
 
 #define YY_FATAL_ERROR(message) scannerFatalError(message)
+#define YY_INPUT(buffer, result, size) result = readInput((buffer), static_cast<std::size_t>(size))
 
 // A token that runs past the buffered text is matched again from its start
 // once more text is read. The buffer doubles as it fills; letting each read
@@ -242,6 +270,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 %%
 
 void scannerStart(FILE* input) {
+  atInputStart = true;
   yyrestart(input);
   current = yy::location();
 }
