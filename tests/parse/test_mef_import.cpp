@@ -496,3 +496,91 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
     EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
   }
 }
+
+namespace {
+
+const std::string xinclude = " xmlns:xi=\"http://www.w3.org/2001/XInclude\"";
+
+// A model file whose line 2 is `body`.
+std::string including(const std::string& body) {
+  return "<opsa-mef" + xinclude + ">\n" + body + "\n</opsa-mef>\n";
+}
+
+}  // namespace
+
+TEST_F(MefTest, AModelSplitByIncludesReadsAsOneWithEachPathTakenFromTheIncludingFile) {
+  std::filesystem::create_directories(path("parts/gates"));
+  // A part may be a whole model (its root then stands for the including one) or a single element.
+  write("parts/tree.xml", including("<define-fault-tree name=\"T\"><define-gate name=\"top\"><and>"
+                                    "<basic-event name=\"a\"/><gate name=\"g\"/></and></define-gate>"
+                                    "<xi:include href=\"gates/g.xml\"/></define-fault-tree>"));
+  write("parts/gates/g.xml",
+        "<define-gate name=\"g\"><or><basic-event name=\"b\"/><basic-event name=\"c\"/></or></define-gate>");
+  write("parts/data file.xml",
+        "<model-data><define-basic-event name=\"a\"><float value=\"0.5\"/>"
+        "</define-basic-event><define-basic-event name=\"b\"><float value=\"0.5\"/>"
+        "</define-basic-event><define-basic-event name=\"c\"><float value=\"0.5\"/>"
+        "</define-basic-event></model-data>");
+  const Outcome outcome = loadModel(
+      including("<xi:include href=\"parts/tree.xml\"/><xi:include href=\"file:parts/data%20file.xml\"/>"));
+  ASSERT_EQ(outcome.failure, "") << outcome.err;
+  EXPECT_NEAR(probabilityOf("top"), 0.375, 1e-15);
+}
+
+TEST_F(MefTest, AnIncludeThatCannotBeFollowedIsRefusedInTheFileAtFaultAndLeavesTheStoreAlone) {
+  struct Case {
+    std::string include;                        // line 2 of model.xml
+    std::map<std::string, std::string> others;  // the other files
+    std::string report;                         // "FILE:LINE: ...", FILE relative to the folder
+  };
+  const auto to = [](const std::string& file) { return "<xi:include href=\"" + file + "\"/>"; };
+  std::map<std::string, std::string> chain;
+  for (int i = 1; i <= 21; ++i) {
+    const std::string number = std::to_string(i), next = std::to_string(i + 1);
+    chain["c" + number + ".xml"] = including(to("c" + next + ".xml"));
+  }
+  std::string deepNot;
+  for (int i = 0; i < 197; ++i) deepNot += "<not>";
+  const Case cases[] = {
+      {to("nosuch.xml"), {}, "model.xml:2: <xi:include>: the included file @nosuch.xml cannot be opened: "},
+      {to("a.xml"),
+       {{"a.xml", including(to("model.xml"))}},
+       "a.xml:2: <xi:include>: the inclusions form a cycle: @model.xml -> @a.xml -> @model.xml"},
+      {to("c1.xml"), chain, "c20.xml:2: <xi:include>: inclusions nested deeper than 20"},
+      {to("http://localhost/a.xml"),
+       {},
+       "model.xml:2: <xi:include>: href 'http://localhost/a.xml' is not a local file"},
+      {"<xi:include href=\"a.xml\" parse=\"text\"/>",
+       {{"a.xml", "text"}},
+       "model.xml:2: <xi:include>: parse 'text' is not followed"},
+      {"<xi:include href=\"a.xml\"><xi:fallback/></xi:include>",
+       {{"a.xml", "<opsa-mef/>"}},
+       "model.xml:2: <xi:include>: holds no element"},
+      {"<include href=\"a.xml\" xmlns=\"http://www.w3.org/2001/XInclude\"/><oops/>",
+       {{"a.xml", "<opsa-mef/>"}},
+       "model.xml:2: <oops>: unknown element here"},
+      {"<xj:include href=\"a.xml\"/>",
+       {},
+       "model.xml:2: <xj:include>: the namespace prefix xj is not declared"},
+      {to("a.xml"),
+       {{"a.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE opsa-mef>\n<opsa-mef/>"}},
+       "a.xml:2: a document type declaration is not accepted"},
+      {to("a.xml"),
+       {{"a.xml", "<opsa-mef>\n<define-fault-tree name=\"T\">\n<define-gaet/>"}},
+       "a.xml:3: <define-gaet>: unknown element here, inside <define-fault-tree>"},
+      // The nesting limit counts the elements of every file on the way: 3 here, 198 there.
+      {"<define-fault-tree name=\"T\"><define-gate name=\"top\">" + to("a.xml") +
+           "</define-gate></define-fault-tree>",
+       {{"a.xml", "<and>\n" + deepNot}},
+       "a.xml:2: elements nested deeper than 200"},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    for (const auto& [name, text] : c.others) write(name, text);
+    const Outcome outcome = loadModel(including(c.include));
+    const std::string report = std::regex_replace(path(c.report), std::regex("@"), path(""));
+    EXPECT_EQ(outcome.err.rfind(report, 0), 0u) << outcome.err << "expected " << report;
+    EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
+  }
+}

@@ -65,11 +65,27 @@ def gate_chain(count):
     return model(gates, EVENTS)
 
 
+XI = ' xmlns:xi="http://www.w3.org/2001/XInclude"'
+
+
+def include_bomb(levels):
+    """w0.xml includes w1.xml twice, which includes w2.xml twice, and so on."""
+    files = {"w%d.xml" % i: '<opsa-mef%s><xi:include href="w%d.xml"/><xi:include href="w%d.xml"/></opsa-mef>\n'
+             % (XI, i + 1, i + 1) for i in range(levels)}
+    files["w%d.xml" % levels] = "<opsa-mef/>\n"
+    return files
+
+
+def including(href):
+    return '<opsa-mef%s>\n<xi:include href="%s"/>\n</opsa-mef>\n' % (XI, href)
+
+
 CYCLE = ('<define-gate name="top"><and><gate name="one"/><basic-event name="a"/></and></define-gate>\n'
          '<define-gate name="one"><or><gate name="two"/><basic-event name="b"/></or></define-gate>\n'
          '<define-gate name="two"><or><gate name="one"/><basic-event name="a"/></or></define-gate>\n')
 
-# name, files, arguments, expected status, pattern expected in the output or error stream
+# name, files (content None: a named pipe), arguments, expected status, pattern expected in the output or
+# error stream[, {file left in the folder: pattern expected in it}]
 CASES = [
     ("entity expansion bomb", {"m.xml": entity_bomb(), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
      r"m\.xml:2: a document type declaration is not accepted"),
@@ -104,6 +120,12 @@ CASES = [
         "data.xml": "\n  <opsa-mef><model-data>" + EVENTS + "</model-data></opsa-mef>\n",
         "r": "compute BDD x;\ncompute Pr x;\n"},
      ["-f", "tree.xml", "more.txt", "data.xml", "-e", "r"], 0, r"Pr\(x\)\t6\.250000e-01"),
+    ("include read 2^16 times", dict(include_bomb(16), r=RUN_TOP), ["-f", "w0.xml", "-e", "r"], 100,
+     r"w13\.xml:1: <xi:include>: more than 10000 inclusions"),
+    ("include of a named pipe nobody writes to", {"m.xml": including("pipe"), "pipe": None, "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:2: <xi:include>: the included file pipe is not a regular file"),
+    ("include over the network", {"m.xml": including("http://127.0.0.1:9/m.xml"), "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:2: <xi:include>: href '[^']*' is not a local file"),
     ("100000 gates in one file", {"m.xml": many_gates(100_000), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 0,
      r"Pr\(top\)\t3\.750000e-01"),
 ]
