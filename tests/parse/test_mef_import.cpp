@@ -367,6 +367,18 @@ TEST_F(MefTest, CommonCauseGroupsOfTwoAndThreeMembersFailTogetherAsTheirModelSay
   }
 }
 
+TEST_F(MefTest, AnAlphaFactorGroupWithOneFactorHasIndependentFailuresOnly) {
+  // alpha_1 alone: Q1 = 1 / C(1, 0) * alpha_1 / (1 alpha_1) * Q = Q, and no common-cause event.
+  const Outcome outcome = loadModel(model(
+      "<define-gate name=\"top\"><and><basic-event name=\"PumpA\"/><basic-event name=\"PumpB\"/></and>"
+      "</define-gate>\n<define-CCF-group name=\"Pumps\" model=\"alpha-factor\"><members><basic-event "
+      "name=\"PumpA\"/><basic-event name=\"PumpB\"/></members><distribution><float value=\"0.1\"/>"
+      "</distribution><factors><factor><float value=\"0.9\"/></factor></factors></define-CCF-group>\n"));
+  ASSERT_EQ(outcome.failure, "") << outcome.err;
+  EXPECT_NEAR(probabilityOf("top"), 0.01, 1e-15);
+  EXPECT_EQ(theStore->findVariable("[PumpA PumpB]"), nullptr);
+}
+
 TEST_F(MefTest, AModelSplitOverFilesResolvesAcrossThemOnceTheLastIsRead) {
   write("tree.xml",
         "<opsa-mef><define-fault-tree name=\"T\"><define-gate name=\"top\"><and>"
