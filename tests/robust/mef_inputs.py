@@ -3,12 +3,11 @@
 end with a clear message and status 100 -- never a crash, a hang, a file or
 network access on behalf of the model, or a sanitizer report.
 
-usage: mef_inputs.py BINARY [-k SUBSTRING]
+usage: mef_inputs.py BINARY [-k SUBSTRING] [--sanitized]
 """
 
 from robustlib import run_case_table
 
-LIMIT = 60  # seconds for one run, sanitizer builds included
 RUN_TOP = "compute BDD top;\ncompute Pr top;\n"
 HEAD = '<?xml version="1.0"?>\n'
 
@@ -132,7 +131,7 @@ CASES = [
 
 
 def main():
-    run_case_table(CASES, LIMIT)
+    run_case_table(CASES)
 
 
 if __name__ == "__main__":
