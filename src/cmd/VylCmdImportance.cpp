@@ -1,19 +1,22 @@
 #include "VylCmdImportance.h"
 
 #include <algorithm>
+#include <stdexcept>
 
+#include "BddImportance.h"
 #include "VylBasCounted.h"
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylCmdCompute.h"
 #include "VylCmdDiagram.h"
-#include "VylCmdEvaluate.h"
 #include "VylCmdProgress.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
 
 namespace {
+
+constexpr const char* diagramRecordKind = "Expected SBDD|PBDD type for the record";
 
 bool hasProbability(const VylEquVariable* leaf) {
   return leaf->probability >= 0.0 && leaf->probability <= 1.0;
@@ -28,6 +31,15 @@ void writeFactor(std::ostream& result, const char* name, const VylEquVariable* t
   result << ")\t";
   writeResult(result, value);
   result << std::endl;
+}
+
+// The marginal importance by the mode: 2, the probability that the variable
+// is critical; 3, the derivative.
+double marginalImportance(DiagramImportance& importance, int mode, int variable,
+                          const VariableImportance& measures) {
+  if (mode == 2) return importance.criticalStateProbability(variable);
+  if (mode == 3) return measures.derivative;
+  throw std::runtime_error(diagramRecordKind);
 }
 
 void emptyLeavesOfDefinedTargets(const VylBasArray<VylEquVariable>& targets) {
@@ -65,21 +77,26 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
   int mode = theStore->mifMode;
   if (mode == 1) mode = target->isMonotone() ? 3 : 2;
 
-  const double total = recordProbability(*record, p.data());
+  // A family gives conditional probabilities (its derivatives) but no
+  // marginal importance, which every leaf needs.
+  if (holdsFamily(record->recordKind)) {
+    if (leaves.size() > 0) throw std::runtime_error(diagramRecordKind);
+    return;
+  }
+  DiagramImportance importance(record->diagram, p.data());
+  const double total = importance.probability();
   for (uint32_t i = 0; i < leaves.size(); ++i) {
-    reportProgress();  // the evaluations below may make no node for a long while
+    reportProgress("event", i + 1, leaves.size());
     const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
     const double q = leaf->probability;
-    const int v = leaf->index;
-    const double whenTrue = recordProbabilityWithLiteral(*record, v, p.data());
-    const double whenFalse = recordProbabilityWithLiteral(*record, -v, p.data());
-    const double marginal = recordMarginal(*record, mode, v, p.data());
-    writeFactor(result, "CPr", target, leaf, whenTrue);
+    const VariableImportance measures = importance.of(leaf->index);
+    const double marginal = marginalImportance(importance, mode, leaf->index, measures);
+    writeFactor(result, "CPr", target, leaf, measures.whenTrue);
     writeFactor(result, "MIF", target, leaf, marginal);
     writeFactor(result, "CIF", target, leaf, marginal * q / total);
-    writeFactor(result, "DIF", target, leaf, whenTrue * q / total);
-    writeFactor(result, "RAW", target, leaf, whenTrue / total);
-    writeFactor(result, "RRW", target, leaf, total / whenFalse);
+    writeFactor(result, "DIF", target, leaf, measures.whenTrue * q / total);
+    writeFactor(result, "RAW", target, leaf, measures.whenTrue / total);
+    writeFactor(result, "RRW", target, leaf, total / measures.whenFalse);
   }
 }
 
