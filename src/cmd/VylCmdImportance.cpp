@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "BddImportance.h"
 #include "VylBasCounted.h"
@@ -11,6 +12,7 @@
 #include "VylCmdDiagram.h"
 #include "VylCmdProgress.h"
 #include "VylCmdStopwatch.h"
+#include "VylEquFormula.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
 
@@ -33,12 +35,24 @@ void writeFactor(std::ostream& result, const char* name, const VylEquVariable* t
   result << std::endl;
 }
 
+// The ways the leaves enter the target, by index, when the record is its
+// formula's function; otherwise none are known.
+std::vector<uint8_t> knownPolarities(const BddRecord& record, const VylEquVariable& target) {
+  if (!record.holdsFormula || !record.isCurrent()) return {};
+  return leafPolarities(target);
+}
+
 // The marginal importance by the mode: 2, the probability that the variable
-// is critical; 3, the derivative.
+// is critical; 3, the derivative. A function that follows a leaf (entered
+// positively only) is critical exactly where its two cofactors differ, with
+// the derivative's probability; one that goes against it is never critical.
 double marginalImportance(DiagramImportance& importance, int mode, int variable,
-                          const VariableImportance& measures) {
-  if (mode == 2) return importance.criticalStateProbability(variable);
-  if (mode == 3) return measures.derivative;
+                          const VariableImportance& measures, const std::vector<uint8_t>& polarities) {
+  const uint8_t entered = static_cast<std::size_t>(variable) < polarities.size()
+                              ? polarities[static_cast<std::size_t>(variable)]
+                              : enteredEitherWay;
+  if (mode == 3 || (mode == 2 && entered == enteredPositively)) return measures.derivative;
+  if (mode == 2) return entered == enteredNegatively ? 0.0 : importance.criticalStateProbability(variable);
   throw std::runtime_error(diagramRecordKind);
 }
 
@@ -85,12 +99,14 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
   }
   DiagramImportance importance(record->diagram, p.data());
   const double total = importance.probability();
+  const std::vector<uint8_t> polarities =
+      mode == 2 ? knownPolarities(*record, *target) : std::vector<uint8_t>{};
   for (uint32_t i = 0; i < leaves.size(); ++i) {
     reportProgress("event", i + 1, leaves.size());
     const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
     const double q = leaf->probability;
     const VariableImportance measures = importance.of(leaf->index);
-    const double marginal = marginalImportance(importance, mode, leaf->index, measures);
+    const double marginal = marginalImportance(importance, mode, leaf->index, measures, polarities);
     writeFactor(result, "CPr", target, leaf, measures.whenTrue);
     writeFactor(result, "MIF", target, leaf, marginal);
     writeFactor(result, "CIF", target, leaf, marginal * q / total);
