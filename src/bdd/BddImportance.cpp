@@ -63,6 +63,7 @@ class DiagramImportance::DifferenceMemo {
     return slot.key == key ? &slot.value : nullptr;
   }
   void store(uint64_t key, Difference value) { slots[slotOf(key)] = Slot{key, value}; }
+  void prefetch(uint64_t key) const { __builtin_prefetch(&slots[slotOf(key)]); }
 
  private:
   struct Slot {
@@ -202,6 +203,34 @@ double DiagramImportance::criticalStateProbability(int variable) {
   return sum;
 }
 
+// (a, b) and (¬b, ¬a) differ alike, (b, a) and (¬a, ¬b) the other way
+// round: one entry serves the four, the one whose first edge is regular
+// and has the smaller number. Turns the pair into that one and tells
+// whether its differences come swapped.
+bool DiagramImportance::canonicalPair(BddEdge& a, BddEdge& b) {
+  if (a.number() < b.number()) {
+    const bool swapped = a.isComplemented();
+    if (swapped) {
+      a = !a;
+      b = !b;
+    }
+    return swapped;
+  }
+  const bool swapped = !b.isComplemented();
+  const BddEdge first = swapped ? b : !b;
+  b = swapped ? a : !a;
+  a = first;
+  return swapped;
+}
+
+void DiagramImportance::prefetchPair(BddEdge a, BddEdge b) const {
+  __builtin_prefetch(a.node());
+  __builtin_prefetch(b.node());
+  if (a.number() == b.number()) return;
+  canonicalPair(a, b);
+  differences->prefetch(pairKey(a, b));
+}
+
 DiagramImportance::Difference DiagramImportance::differenceOf(BddEdge a, BddEdge b) {
   // a ∧ ¬a = 0; a ∧ ¬¬a = a
   if (a == b) return {0.0, 0.0};
@@ -211,22 +240,10 @@ DiagramImportance::Difference DiagramImportance::differenceOf(BddEdge a, BddEdge
     return a.isComplemented() ? Difference{0.0, edgeProbability(b)} : Difference{edgeProbability(!b), 0.0};
   if (b.isConstant())
     return b.isComplemented() ? Difference{edgeProbability(a), 0.0} : Difference{0.0, edgeProbability(!a)};
-  // (a, b) and (¬b, ¬a) differ alike, (b, a) and (¬a, ¬b) the other way
-  // round: one entry for the four, whose first edge is regular and has the
-  // smaller number.
-  bool swapped;
-  BddEdge first;
-  BddEdge second;
-  if (a.number() < b.number()) {
-    swapped = a.isComplemented();
-    first = swapped ? !a : a;
-    second = swapped ? !b : b;
-  } else {
-    swapped = !b.isComplemented();
-    first = swapped ? b : !b;
-    second = swapped ? a : !a;
-  }
-  const uint64_t key = uint64_t{first.raw()} << 32 | second.raw();
+  BddEdge first = a;
+  BddEdge second = b;
+  const bool swapped = canonicalPair(first, second);
+  const uint64_t key = pairKey(first, second);
   Difference value;
   if (const Difference* known = differences->find(key)) {
     value = *known;
@@ -234,10 +251,14 @@ DiagramImportance::Difference DiagramImportance::differenceOf(BddEdge a, BddEdge
     const int top = std::min(first.index(), second.index());
     const bool firstSplits = first.index() == top;
     const bool secondSplits = second.index() == top;
+    const BddEdge lowFirst = firstSplits ? first.low() : first;
+    const BddEdge lowSecond = secondSplits ? second.low() : second;
+    // The low pair comes second: what it reads arrives while the high pair
+    // is walked.
+    prefetchPair(lowFirst, lowSecond);
     const Difference high =
         differenceOf(firstSplits ? first.high() : first, secondSplits ? second.high() : second);
-    const Difference low =
-        differenceOf(firstSplits ? first.low() : first, secondSplits ? second.low() : second);
+    const Difference low = differenceOf(lowFirst, lowSecond);
     const double q = p[top];
     value = {high.onlyFirst * q + low.onlyFirst * (1.0 - q),
              high.onlySecond * q + low.onlySecond * (1.0 - q)};

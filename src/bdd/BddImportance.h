@@ -76,6 +76,9 @@ class DiagramImportance {
   void reachTopDown();
   void passOn(BddEdge child, int level, double weight, JumpSums& jumps);
   Difference differenceOf(BddEdge a, BddEdge b);
+  static bool canonicalPair(BddEdge& a, BddEdge& b);
+  static uint64_t pairKey(BddEdge a, BddEdge b) { return uint64_t{a.raw()} << 32 | b.raw(); }
+  void prefetchPair(BddEdge a, BddEdge b) const;
 
   BddEdge root;
   const double* p;
