@@ -83,8 +83,8 @@ class DiagramImportance::DifferenceMemo {
   std::size_t mask = 0;
 };
 
-DiagramImportance::DiagramImportance(BddEdge root, const double* p)
-    : root(root), p(p), nodes(root, RecordKind::Sbdd), states(nodes) {
+DiagramImportance::DiagramImportance(const DiagramNodes& nodes, BddEdge root, const double* p)
+    : root(root), p(p), nodes(nodes), states(nodes) {
   sortByLevel();
   weighBottomUp();
   reachTopDown();

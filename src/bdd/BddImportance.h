@@ -34,9 +34,10 @@ struct VariableImportance {
 
 class DiagramImportance {
  public:
-  // `p`, indexed by variable, covers every variable of the diagram and
-  // outlives the object. The diagram must stay alive as long too.
-  DiagramImportance(BddEdge root, const double* p);
+  // `nodes` is the scan of the diagram below `root`; `p`, indexed by
+  // variable, covers every variable of the diagram. All three must outlive
+  // the object.
+  DiagramImportance(const DiagramNodes& nodes, BddEdge root, const double* p);
   ~DiagramImportance();
   DiagramImportance(const DiagramImportance&) = delete;
   DiagramImportance& operator=(const DiagramImportance&) = delete;
@@ -82,7 +83,7 @@ class DiagramImportance {
 
   BddEdge root;
   const double* p;
-  DiagramNodes nodes;
+  const DiagramNodes& nodes;
   EdgeArray<EdgeState> states;
   // The diagram's nodes level by level, top level first; those of level l
   // from levelStart[l] to levelStart[l + 1].

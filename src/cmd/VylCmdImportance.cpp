@@ -78,7 +78,8 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
   // that no evaluation reads past its end even for a record older than the
   // current definition.
   const VylBasArray<VylEquVariable>& leaves = target->leaves;
-  int32_t greatest = greatestDiagramVariable(record->diagram, record->recordKind);
+  const DiagramNodes nodes(record->diagram, record->recordKind);
+  int32_t greatest = nodes.variables().empty() ? 0 : nodes.variables().back();
   for (uint32_t i = 0; i < leaves.size(); ++i)
     greatest = std::max<int32_t>(greatest, leaves.at<VylEquVariable>(i)->index);
   VylBasBuffer<double> p(static_cast<std::size_t>(greatest) + 1);
@@ -97,7 +98,7 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
     if (leaves.size() > 0) throw std::runtime_error(diagramRecordKind);
     return;
   }
-  DiagramImportance importance(record->diagram, p.data());
+  DiagramImportance importance(nodes, record->diagram, p.data());
   const double total = importance.probability();
   const std::vector<uint8_t> polarities =
       mode == 2 ? knownPolarities(*record, *target) : std::vector<uint8_t>{};

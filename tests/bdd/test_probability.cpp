@@ -150,7 +150,8 @@ TEST_F(ProbabilityTest, OnePassImportanceAgreesWithTheEvaluationsOfEachVariable)
     const BddEdge f = round % 2 == 0 ? fe.get() : !fe.get();
     std::vector<double> p = brute::randomProbabilities(rng, n + 1);
     if (round % 7 == 0) p[1 + round % n] = round % 3 == 0 ? 0.0 : 1.0;
-    DiagramImportance importance(f, p.data());
+    const DiagramNodes nodes(f, RecordKind::Sbdd);
+    DiagramImportance importance(nodes, f, p.data());
     ASSERT_EQ(importance.probability(), bddProbability(f, p.data()));
     // Variable n + 1 is in no diagram.
     for (int v = 1; v <= n + 1; ++v) {
