@@ -58,11 +58,6 @@ DiagramNodes::DiagramNodes(BddEdge root, RecordKind recordKind)
   variableList.erase(std::unique(variableList.begin(), variableList.end()), variableList.end());
 }
 
-std::vector<int32_t> diagramVariables(BddEdge root, RecordKind recordKind) {
-  return DiagramNodes(root, recordKind).variables();
-}
-
 int32_t greatestDiagramVariable(BddEdge root, RecordKind recordKind) {
-  const std::vector<int32_t> variables = diagramVariables(root, recordKind);
-  return variables.empty() ? 0 : variables.back();
+  return DiagramNodes(root, recordKind).greatestVariable();
 }

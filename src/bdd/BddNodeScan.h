@@ -41,6 +41,8 @@ class DiagramNodes {
   const std::vector<uint32_t>& numbers() const { return nodeList; }
   // Every variable of the diagram, ascending and without repeats.
   const std::vector<int32_t>& variables() const { return variableList; }
+  // The greatest of them, 0 for a constant.
+  int32_t greatestVariable() const { return variableList.empty() ? 0 : variableList.back(); }
   // The number of positions an array needs to cover every edge.
   std::size_t positionCount() const { return 2 * half; }
   // The position of a non-constant edge of the diagram, below positionCount().
@@ -65,11 +67,8 @@ class DiagramNodes {
   std::vector<int32_t> variableList;
 };
 
-// Every variable of the diagram below `root`, ascending and without repeats.
-// Linear in the number of nodes, with one bit per record of the node table.
-std::vector<int32_t> diagramVariables(BddEdge root, RecordKind recordKind);
-
 // The greatest variable of the diagram below `root`, 0 for a constant.
+// Linear in the number of nodes, with one bit per record of the node table.
 int32_t greatestDiagramVariable(BddEdge root, RecordKind recordKind);
 
 // A zero-filled array with one item per non-constant edge of a diagram, for

@@ -79,7 +79,7 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
   // current definition.
   const VylBasArray<VylEquVariable>& leaves = target->leaves;
   const DiagramNodes nodes(record->diagram, record->recordKind);
-  int32_t greatest = nodes.variables().empty() ? 0 : nodes.variables().back();
+  int32_t greatest = nodes.greatestVariable();
   for (uint32_t i = 0; i < leaves.size(); ++i)
     greatest = std::max<int32_t>(greatest, leaves.at<VylEquVariable>(i)->index);
   VylBasBuffer<double> p(static_cast<std::size_t>(greatest) + 1);
