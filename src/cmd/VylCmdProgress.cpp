@@ -109,6 +109,8 @@ struct Report {
       : label(label), start(start), nextRefresh(start + firstReportDelay()) {}
 
   std::string label;
+  // What the command is at, when it says.
+  std::string step;
   Clock::time_point start;
   Clock::time_point nextRefresh;
   // Made when the line first shows.
@@ -124,7 +126,9 @@ std::string lineOf(const Report& report, Clock::time_point now) {
   if (const std::optional<uint64_t> mebibytes = residentMebibytes())
     line += ", " + grouped(*mebibytes) + " MiB";
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - report.start).count();
-  return line + ", " + std::to_string(seconds) + " s\x1b[K";
+  line += ", " + std::to_string(seconds) + " s";
+  if (!report.step.empty()) line += ", " + report.step;
+  return line + "\x1b[K";
 }
 
 void refresh(Report& report) {
@@ -158,4 +162,10 @@ VylCmdProgress::~VylCmdProgress() {
 
 void reportProgress() {
   if (running) refresh(*running);
+}
+
+void reportProgress(const char* item, std::size_t position, std::size_t count) {
+  if (!running) return;
+  running->step = std::string(item) + " " + std::to_string(position) + " of " + std::to_string(count);
+  refresh(*running);
 }

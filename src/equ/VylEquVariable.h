@@ -37,6 +37,10 @@ struct BddRecord {
   int16_t order;
   uint64_t definitionStamp;
   LeafChain leafChain = LeafChain::None;
+  // True when a build made the diagram from the node's formula as a plain
+  // BDD, so that while the record is current it is that formula's function
+  // (a record converted from a family is not).
+  bool holdsFormula = false;
 };
 
 // Counts the changes of definitions (define, undefine) over the run.

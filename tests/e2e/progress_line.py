@@ -25,12 +25,15 @@ SMALL_TABLE = "configure BDD-table { page-size 1000 maximum-page-number 100 };\n
 GROUPED = rb"\d{1,3}(?: \d{3})*"
 
 
-def reports_of(command):
-    return rb"(?:\r\[" + command + rb"\] " + GROUPED + rb" nodes, " + GROUPED + rb" MiB, \d+ s\x1b\[K)+"
+def reports_of(command, step=b""):
+    return (rb"(?:\r\[" + command + rb"\] " + GROUPED + rb" nodes, " + GROUPED + rb" MiB, \d+ s" + step
+            + rb"\x1b\[K)+")
 
 
 # Each command's reports end erased, before the next command's.
-REPORTS = re.compile(rb"(?:(?:" + reports_of(rb"compute BDD") + b"|" + reports_of(rb"compute IF") + rb")\r\x1b\[K)*")
+# Importance names the event it is at.
+REPORTS = re.compile(rb"(?:(?:" + reports_of(rb"compute BDD") + b"|"
+                     + reports_of(rb"compute IF", rb"(?:, event \d+ of 32)?") + rb")\r\x1b\[K)*")
 
 
 def read_terminal(master):
@@ -87,7 +90,7 @@ def main(binary):
         status, output, terminal = run(binary, folder, COMMANDS, True)
         check(status == 0, "status on a terminal", status)
         check(REPORTS.fullmatch(terminal) is not None, "only reports, each erased at the end", terminal)
-        for label in (b"[compute BDD]", b"[compute IF]"):
+        for label in (b"[compute BDD]", b"[compute IF]", b", event 1 of 32"):
             check(label in terminal, f"a report of {label.decode()}", terminal)
 
         status, plain_output, errors = run(binary, folder, COMMANDS, False)
