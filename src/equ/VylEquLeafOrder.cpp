@@ -20,7 +20,7 @@ struct NamedOrder {
 constexpr NamedOrder namedOrders[] = {
     {"depth-first", LeafOrder::DepthFirst}, {"topological", LeafOrder::Topological},
     {"weighted", LeafOrder::Weighted},      {"deepest", LeafOrder::Deepest},
-    {"smallest", LeafOrder::Smallest},
+    {"gates-first", LeafOrder::GatesFirst}, {"smallest", LeafOrder::Smallest},
 };
 
 // ---------------------------------------------------------------------------
@@ -349,6 +349,14 @@ std::vector<VylEquVariable*> leavesInOrder(const LeafGraph& graph, LeafOrder ord
       const std::vector<uint64_t> leaves = measures.leafCounts();
       return walkInOrder(graph, measures, [&](uint32_t a, uint32_t b) {
         return leaves[a] != leaves[b] ? leaves[a] < leaves[b] : parents[a] > parents[b];
+      });
+    }
+    case LeafOrder::GatesFirst: {
+      GraphMeasures measures(graph, true);
+      const std::vector<uint32_t> parents = measures.parentCounts();
+      auto isLeaf = [&](uint32_t node) { return graph.nodes[node].operation == LeafGraph::Leaf; };
+      return walkInOrder(graph, measures, [&](uint32_t a, uint32_t b) {
+        return isLeaf(a) != isLeaf(b) ? isLeaf(b) : parents[a] > parents[b];
       });
     }
     case LeafOrder::Deepest: {

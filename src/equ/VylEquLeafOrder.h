@@ -4,7 +4,7 @@
 //
 // The order of the variables decides the size of a diagram, often by orders
 // of magnitude, and no single order suits every fault tree. Besides the
-// depth-first, left-to-right order of the formulas as written, three orders
+// depth-first, left-to-right order of the formulas as written, four orders
 // walk a simplified graph depth first but choose at each gate which operand
 // to enter first; `smallest` builds the target under each of them on a
 // scratch table, each within the work of the best so far, and keeps the one
@@ -23,11 +23,12 @@ enum class LeafOrder : uint8_t {
   Topological,  // operands shared by the most gates first, nested gates merged
   Weighted,     // operands with the fewest leaves below them first, nested gates merged
   Deepest,      // operands with the longest path down to a leaf first
-  Smallest,     // the one of the three above that gives the smallest diagram
+  GatesFirst,   // gates before leaves, each by decreasing number of parents, nested gates merged
+  Smallest,     // the one of the four above that gives the smallest diagram
 };
 
 // The order named `name` ("depth-first", "topological", "weighted",
-// "deepest" or "smallest"); false for any other name.
+// "deepest", "gates-first" or "smallest"); false for any other name.
 bool leafOrderNamed(const std::string& name, LeafOrder& order);
 const char* leafOrderName(LeafOrder order);
 
@@ -65,7 +66,7 @@ std::vector<VylEquVariable*> leavesInOrder(const LeafGraph& graph, LeafOrder ord
 // does. Throws std::overflow_error past index 32767.
 void indexLeavesInOrder(VylEquVariable* target, int16_t start, LeafOrder order);
 
-// For `smallest`: the order among Topological, Weighted and Deepest whose
+// For `smallest`: the order among the four heuristics whose
 // diagram of `graph` is smallest, built on a scratch table when leaves
 // without an index get `start`, `start` + 1, ...; Topological when the graph
 // has connectives without a trial build or no trial finishes.

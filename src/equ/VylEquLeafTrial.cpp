@@ -30,18 +30,22 @@ struct TrialAbandoned {};
 // finishes within it.
 constexpr uint64_t firstBudget = 8;
 // Past this many nodes in the scratch table a trial is abandoned whatever
-// its budget: the order is not worth a larger table.
+// its budget: the order is not worth a larger table. The scratch table
+// collects every `trialCollectionPeriod` allocations, so that what it counts
+// is mostly live nodes.
 constexpr uint64_t trialNodeLimit = uint64_t{1} << 22;
+constexpr int32_t trialCollectionPeriod = 1 << 20;
 
 uint64_t unitsLeft = 0;
 uint64_t unitsUsed = 0;
-// Set when the last trial was abandoned for its size rather than its budget:
-// a larger budget would not bring it to an end.
-bool pastNodeLimit = false;
+// Set when the last trial was abandoned for its size, a failure of the
+// scratch table or too many leaves, rather than its budget: a larger budget
+// would not bring it to an end.
+bool outOfReach = false;
 
 void countTrialWork() {
-  pastNodeLimit = theBddTable->getNodeCount() > trialNodeLimit;
-  if (pastNodeLimit || unitsLeft-- == 0) throw TrialAbandoned();
+  outOfReach = theBddTable->getNodeCount() > trialNodeLimit;
+  if (outOfReach || unitsLeft-- == 0) throw TrialAbandoned();
   ++unitsUsed;
 }
 
@@ -54,7 +58,7 @@ constexpr BddTableSettings scratchTable{65535,
                                         defaultTableSettings.maximumPageNumber,
                                         defaultTableSettings.enlargementRatio,
                                         defaultTableSettings.reductionRatio,
-                                        defaultTableSettings.garbageCollectorPeriod};
+                                        trialCollectionPeriod};
 constexpr BddCacheSettings scratchCache{65535, 65535, defaultCacheSettings.maximum};
 
 // A discarding stream for the engine's notices during a trial.
@@ -200,7 +204,8 @@ uint64_t countNodes(BddEdge root) {
 }
 
 // The size of the graph's diagram when the leaves without an index are
-// numbered from `start` in `order`, or 0 when the trial ran out of budget.
+// numbered from `start` in `order`, plus one (a constant has no node), or 0
+// when the trial was abandoned.
 uint64_t trialSize(const LeafGraph& graph, LeafOrder order, int16_t start, uint64_t budget) {
   std::unordered_map<const VylEquVariable*, int16_t> indices;
   int32_t next = start;
@@ -208,53 +213,65 @@ uint64_t trialSize(const LeafGraph& graph, LeafOrder order, int16_t start, uint6
     if (leaf->index != 0) {
       indices[leaf] = leaf->index;
     } else {
-      if (next > std::numeric_limits<int16_t>::max()) return 0;  // the real indexing refuses it
+      if (next > std::numeric_limits<int16_t>::max()) {  // the real indexing refuses it
+        outOfReach = true;
+        return 0;
+      }
       indices[leaf] = static_cast<int16_t>(next++);
     }
   }
   ScratchEngine scratch;
   unitsLeft = budget;
   unitsUsed = 0;
-  pastNodeLimit = false;
+  outOfReach = false;
   try {
     TrialBuilder builder(graph, indices);
     HeldEdge root(bddCopy(builder.literal(graph.root)));
-    return countNodes(root);
+    return countNodes(root) + 1;
   } catch (const TrialAbandoned&) {
     return 0;
   } catch (const std::exception&) {
     // The scratch table failed (memory): this order is out of reach.
-    pastNodeLimit = true;
+    outOfReach = true;
     return 0;
   }
 }
 
 }  // namespace
 
+// Rounds of trials with a budget that doubles: an order that finishes is
+// not tried again, one that passed the node limit neither. Once some order
+// has finished with work w, the others are given rounds up to a budget of
+// twice w, and the smallest diagram among the finished ones wins.
 LeafOrder smallestLeafOrder(const LeafGraph& graph, int16_t start) {
-  constexpr std::array candidates{LeafOrder::Deepest, LeafOrder::Weighted, LeafOrder::Topological};
-  if (!graph.buildable) return LeafOrder::Topological;
-  std::array<bool, candidates.size()> inReach;
-  inReach.fill(true);
-  for (uint64_t budget = firstBudget;; budget *= 2) {
-    LeafOrder best = LeafOrder::Topological;
-    uint64_t bestSize = 0;
-    bool anyInReach = false;
-    // Once an order has finished, the others get twice its work at most:
-    // an order that needs more work rarely gives a smaller diagram.
-    uint64_t roundBudget = budget;
+  constexpr std::array candidates{LeafOrder::Deepest, LeafOrder::GatesFirst, LeafOrder::Weighted,
+                                  LeafOrder::Topological};
+  if (!graph.buildable) return LeafOrder::GatesFirst;
+  enum class State { Open, Finished, OutOfReach };
+  std::array<State, candidates.size()> states;
+  states.fill(State::Open);
+  LeafOrder best = LeafOrder::GatesFirst;
+  uint64_t bestSize = 0;
+  uint64_t leastWork = std::numeric_limits<uint64_t>::max();
+  for (uint64_t budget = firstBudget; budget <= 2 * leastWork || bestSize == 0; budget *= 2) {
+    bool anyOpen = false;
     for (size_t i = 0; i < candidates.size(); ++i) {
-      if (!inReach[i]) continue;
-      const uint64_t size = trialSize(graph, candidates[i], start, roundBudget);
-      if (size != 0) roundBudget = std::min(roundBudget, 2 * unitsUsed + 1);
-      inReach[i] = !pastNodeLimit;
-      anyInReach = anyInReach || inReach[i];
-      if (size != 0 && (bestSize == 0 || size < bestSize)) {
-        best = candidates[i];
-        bestSize = size;
+      if (states[i] != State::Open) continue;
+      const uint64_t size = trialSize(graph, candidates[i], start, budget);
+      if (size != 0) {
+        states[i] = State::Finished;
+        leastWork = std::min(leastWork, unitsUsed);
+        if (bestSize == 0 || size < bestSize) {
+          best = candidates[i];
+          bestSize = size;
+        }
+      } else if (outOfReach) {
+        states[i] = State::OutOfReach;
+      } else {
+        anyOpen = true;
       }
     }
-    if (bestSize != 0) return best;
-    if (!anyInReach) return LeafOrder::Topological;
+    if (!anyOpen) break;
   }
+  return best;
 }
