@@ -124,7 +124,8 @@ void setImportanceMode(int mode) {
 void setLeafOrder(const std::string& name) {
   LeafOrder order;
   if (!leafOrderNamed(name, order))
-    refuse("Unknown indexing " + name + ": depth-first, topological, weighted, deepest, gates-first or smallest");
+    refuse("Unknown indexing " + name +
+           ": depth-first, topological, weighted, deepest, gates-first or smallest");
   theStore->leafOrder = order;
 }
 

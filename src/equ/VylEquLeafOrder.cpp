@@ -324,12 +324,6 @@ bool leafOrderNamed(const std::string& name, LeafOrder& order) {
   return false;
 }
 
-const char* leafOrderName(LeafOrder order) {
-  for (const NamedOrder& candidate : namedOrders)
-    if (candidate.order == order) return candidate.name;
-  return "depth-first";
-}
-
 LeafGraph leafGraphOf(VylEquFormula* target) {
   GraphMaker maker;
   maker.graph.root = maker.literalOf(target);

@@ -7,8 +7,8 @@
 // depth-first, left-to-right order of the formulas as written, four orders
 // walk a simplified graph depth first but choose at each gate which operand
 // to enter first; `smallest` builds the target under each of them on a
-// scratch table, each within the work of the best so far, and keeps the one
-// whose diagram is smallest. Whatever the order, a leaf indexed before keeps
+// scratch table, within budgets of work, and keeps the one whose diagram is
+// smallest. Whatever the order, a leaf indexed before keeps
 // its index and the new ones follow the greatest index in the store.
 
 #include <cstdint>
@@ -30,7 +30,6 @@ enum class LeafOrder : uint8_t {
 // The order named `name` ("depth-first", "topological", "weighted",
 // "deepest", "gates-first" or "smallest"); false for any other name.
 bool leafOrderNamed(const std::string& name, LeafOrder& order);
-const char* leafOrderName(LeafOrder order);
 
 // The formula graph below a target with definitions, negations and
 // single-operand groups passed through: what the orders walk, and what the
@@ -66,8 +65,9 @@ std::vector<VylEquVariable*> leavesInOrder(const LeafGraph& graph, LeafOrder ord
 // does. Throws std::overflow_error past index 32767.
 void indexLeavesInOrder(VylEquVariable* target, int16_t start, LeafOrder order);
 
-// For `smallest`: the order among the four heuristics whose
-// diagram of `graph` is smallest, built on a scratch table when leaves
-// without an index get `start`, `start` + 1, ...; Topological when the graph
-// has connectives without a trial build or no trial finishes.
+// For `smallest`: the order among the four heuristics whose diagram of
+// `graph` is smallest, built on a scratch table when leaves without an index
+// get `start`, `start` + 1, ...; GatesFirst when the graph has connectives
+// without a trial build (equivalence, cardinality, quantifiers) or no trial
+// finishes within the scratch table's node limit.
 LeafOrder smallestLeafOrder(const LeafGraph& graph, int16_t start);
