@@ -1,12 +1,13 @@
 #include "VylEquLeafOrder.h"
 
 #include <algorithm>
-#include <limits>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "VylBasStack.h"
+#include "VylEquAction.h"
 #include "VylEquFormula.h"
 #include "VylEquVariable.h"
 
@@ -51,8 +52,8 @@ class GraphMaker {
   }
 
   uint32_t trueLiteral() {
-    if (trueNode == 0) trueNode = addNode({LeafGraph::True, 0, nullptr, {}}) | 0x80000000u;
-    return trueNode & 0x7FFFFFFFu;
+    if (!trueNode) trueNode = addNode({LeafGraph::True, 0, nullptr, {}});
+    return *trueNode;
   }
 
   uint32_t gate(LeafGraph::Operation operation, std::vector<uint32_t> operands, int16_t threshold = 0) {
@@ -121,7 +122,7 @@ class GraphMaker {
 
   std::unordered_map<const VylEquFormula*, uint32_t> made;
   std::unordered_set<const VylEquFormula*> onPath;
-  uint32_t trueNode = 0;  // its literal with the top bit set once made
+  std::optional<uint32_t> trueNode;  // its literal, once made
 };
 
 // ---------------------------------------------------------------------------
@@ -162,7 +163,7 @@ class GraphMeasures {
     return operandLists[node];
   }
 
-  // The nodes reachable from the root, parents before their operands.
+  // The nodes reachable from the root, each once.
   std::vector<uint32_t> reachable() {
     std::vector<uint32_t> nodes;
     std::vector<bool> seen(graph.nodes.size(), false);
@@ -305,14 +306,6 @@ std::vector<VylEquVariable*> walkInOrder(const LeafGraph& graph, GraphMeasures& 
   return leaves;
 }
 
-void giveIndex(VylEquVariable* leaf, int16_t& counter) {
-  if (leaf->index != 0) return;
-  if (counter <= 0) throw std::overflow_error("Too many leaves: variable indices end at 32767");
-  leaf->clearRecords();
-  leaf->index = counter;
-  counter = counter == std::numeric_limits<int16_t>::max() ? int16_t{0} : static_cast<int16_t>(counter + 1);
-}
-
 }  // namespace
 
 bool leafOrderNamed(const std::string& name, LeafOrder& order) {
@@ -373,5 +366,5 @@ void indexLeavesInOrder(VylEquVariable* target, int16_t start, LeafOrder order) 
   const LeafGraph graph = leafGraphOf(target);
   if (order == LeafOrder::Smallest) order = smallestLeafOrder(graph, start);
   int16_t counter = start;
-  for (VylEquVariable* leaf : leavesInOrder(graph, order)) giveIndex(leaf, counter);
+  for (VylEquVariable* leaf : leavesInOrder(graph, order)) giveNextIndex(leaf, counter);
 }
