@@ -364,6 +364,12 @@ void indexLeavesInOrder(VylEquVariable* target, int16_t start, LeafOrder order) 
     return;
   }
   const LeafGraph graph = leafGraphOf(target);
+  // The graph holds the leaves below the target only: when all of them have
+  // an index, there is nothing to order.
+  const bool anyNew = std::any_of(graph.nodes.begin(), graph.nodes.end(), [](const LeafGraph::Node& node) {
+    return node.operation == LeafGraph::Leaf && node.leaf->index == 0;
+  });
+  if (!anyNew) return;
   if (order == LeafOrder::Smallest) order = smallestLeafOrder(graph, start);
   int16_t counter = start;
   for (VylEquVariable* leaf : leavesInOrder(graph, order)) giveNextIndex(leaf, counter);

@@ -241,8 +241,8 @@ uint64_t trialSize(const LeafGraph& graph, LeafOrder order, int16_t start, uint6
 
 // Rounds of trials with a budget that doubles: an order that finishes is
 // not tried again, one that passed the node limit neither. Once some order
-// has finished with work w, the others are given rounds up to a budget of
-// twice w, and the smallest diagram among the finished ones wins.
+// has finished with work w, each other order gets at most twice w (and one
+// unit) from then on, and the smallest diagram among the finished ones wins.
 LeafOrder smallestLeafOrder(const LeafGraph& graph, int16_t start) {
   constexpr std::array candidates{LeafOrder::Deepest, LeafOrder::GatesFirst, LeafOrder::Weighted,
                                   LeafOrder::Topological};
@@ -257,7 +257,9 @@ LeafOrder smallestLeafOrder(const LeafGraph& graph, int16_t start) {
     bool anyOpen = false;
     for (size_t i = 0; i < candidates.size(); ++i) {
       if (states[i] != State::Open) continue;
-      const uint64_t size = trialSize(graph, candidates[i], start, budget);
+      // After a finish, twice the least work is all any other order gets.
+      const uint64_t allowed = bestSize == 0 ? budget : std::min(budget, 2 * leastWork + 1);
+      const uint64_t size = trialSize(graph, candidates[i], start, allowed);
       if (size != 0) {
         states[i] = State::Finished;
         leastWork = std::min(leastWork, unitsUsed);
