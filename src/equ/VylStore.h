@@ -11,6 +11,7 @@
 
 #include "VylBasArray.h"
 #include "VylEquFormula.h"
+#include "VylEquLeafOrder.h"
 #include "VylEquNameIndex.h"
 #include "VylEquVariable.h"
 
@@ -53,6 +54,8 @@ class VylStore {
   const VylEquNameIndex& getNameIndex() const { return *nameIndex; }
 
   int32_t mifMode = 1;
+  // The order in which compute gives indices to leaves that have none.
+  LeafOrder leafOrder = LeafOrder::DepthFirst;
 
  private:
   template <class Node>

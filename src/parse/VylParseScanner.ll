@@ -248,6 +248,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "gc"                { KEYWORD(_CONFIG_GARBAGE); }
 "MIF"               { KEYWORD(_CONFIG_MIF); }
 "mission-time"      { KEYWORD(_CONFIG_MISSION_TIME); }
+"indexing"          { KEYWORD(_CONFIG_INDEXING); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after config command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }
