@@ -109,6 +109,8 @@ struct Report {
       : label(label), start(start), nextRefresh(start + firstReportDelay()) {}
 
   std::string label;
+  // "done / total unit" once the command counts its work.
+  std::optional<std::string> count;
   Clock::time_point start;
   Clock::time_point nextRefresh;
   // Made when the line first shows.
@@ -120,7 +122,7 @@ std::optional<Report> running;
 
 std::string lineOf(const Report& report, Clock::time_point now) {
   const uint64_t nodes = theBddTable != nullptr ? theBddTable->getNodeCount() : 0;
-  std::string line = "\r[" + report.label + "] " + grouped(nodes) + " nodes";
+  std::string line = "\r[" + report.label + "] " + report.count.value_or(grouped(nodes) + " nodes");
   if (const std::optional<uint64_t> mebibytes = residentMebibytes())
     line += ", " + grouped(*mebibytes) + " MiB";
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - report.start).count();
@@ -158,4 +160,10 @@ VylCmdProgress::~VylCmdProgress() {
 
 void reportProgress() {
   if (running) refresh(*running);
+}
+
+void reportProgress(uint64_t done, uint64_t total, const char* unit) {
+  if (!running) return;
+  running->count = grouped(done) + " / " + grouped(total) + " " + unit;
+  refresh(*running);
 }

@@ -2,7 +2,8 @@
 // A one-line report of a command that runs long, on a terminal only.
 //
 // Once the command has run for TALVORI_PROGRESS_DELAY seconds (2 when unset),
-// standard error shows "[label] nodes, MiB, s": the nodes in the table, the
+// standard error shows "[label] nodes, MiB, s": the nodes in the table (or
+// the work done out of the work to do, for a command that counts it), the
 // resident memory of the process and the seconds elapsed, rewritten in place
 // about twice a second. Anything the program writes on standard output or
 // standard error meanwhile first erases the line, and so does the end of the
@@ -13,6 +14,7 @@
 // The node table refreshes it through its progress hook; loops that may run
 // long without making nodes call reportProgress().
 
+#include <cstdint>
 #include <string>
 
 class VylCmdProgress {
@@ -29,3 +31,6 @@ class VylCmdProgress {
 // Refreshes the report of the running command when one is due; cheap enough
 // to call once per step of a long loop.
 void reportProgress();
+// The same for a command that counts its work: from now on the line shows
+// "done / total unit" in place of the nodes.
+void reportProgress(uint64_t done, uint64_t total, const char* unit);

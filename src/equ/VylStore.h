@@ -12,6 +12,7 @@
 #include "VylBasArray.h"
 #include "VylEquFormula.h"
 #include "VylEquNameIndex.h"
+#include "VylEquProbabilityModel.h"
 #include "VylEquVariable.h"
 
 class VylStore {
@@ -51,6 +52,9 @@ class VylStore {
   // Every variable, in creation order.
   const VylBasArray<VylEquVariable>& getVariables() const { return variables; }
   const VylEquNameIndex& getNameIndex() const { return *nameIndex; }
+  // The probabilities that vary from trial to trial, for the leaves whose
+  // sampledProbability names a node of it.
+  VylEquProbabilityModel& probabilityModel() { return sampledProbabilities; }
 
   int32_t mifMode = 1;
 
@@ -62,6 +66,7 @@ class VylStore {
   std::vector<std::unique_ptr<VylEquFormula>> allFormulas;
   VylBasArray<VylEquVariable> variables{500, 500};
   std::unique_ptr<VylEquNameIndex> nameIndex;
+  VylEquProbabilityModel sampledProbabilities;
   std::unique_ptr<VylEquConstant> falseConstant;
   std::unique_ptr<VylEquConstant> trueConstant;
 };

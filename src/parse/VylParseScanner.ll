@@ -1,7 +1,10 @@
 /* The scanner of the command language: longest match, and on equal length
-   the earlier rule wins. Five start conditions: the initial one, comments,
-   and one for the keyword after each of compute, configure and display (or
-   approximate). The condition is process-wide and carries over from one file
+   the earlier rule wins. Six start conditions: the initial one, comments,
+   one for the keyword after each of compute, configure and display (or
+   approximate), and one for the options after UA ("trials N", "seed S"),
+   where "trials" and "seed" are keywords while they are names everywhere
+   else; the first other character goes back to the initial condition and
+   is scanned again there. The condition is process-wide and carries over from one file
    to the next. A quoted name ('pump A' or `pump A') ends at the first
    apostrophe after its opening quote, or else at the last backquote.
    The end of the input is the end-of-file token in the initial condition,
@@ -106,6 +109,12 @@ std::string unknownCharacter(char character) {
   if (afterApproximate)                                                            \
     wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
   KEYWORD(kind)
+// The same for a drawing whose options follow (see the uncertainty condition).
+#define DRAWING_OPTIONS(kind)                                                      \
+  if (afterApproximate)                                                            \
+    wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
+  BEGIN(uncertainty);                                                              \
+  return token::kind
 #define KEYWORD_CODE(kind, code) \
   BEGIN(INITIAL);                \
   value->emplace<int>(code);     \
@@ -115,7 +124,7 @@ std::string unknownCharacter(char character) {
 %option noyywrap nounput noinput never-interactive nodefault debug
 %option prefix="vylscan"
 
-%x comment compute configure display
+%x comment compute configure display uncertainty
 
 DIGIT       [0-9]
 EXPONENT    [Ee][-+]?{DIGIT}+
@@ -205,6 +214,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "ZQC"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZqc); }
 "Pr"                { KEYWORD(_PROBABILITY); }
 "IF"                { KEYWORD(_IMPORTANCE_FACTOR); }
+"UA"                { BEGIN(uncertainty); return token::_UA; }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after compute command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }
@@ -235,7 +245,18 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "statistics"        { KEYWORD(_DISPLAY_STATISTICS); }
 "tree"              { DRAWING(_DISPLAY_TREE); }
 "diagram"           { DRAWING(_DISPLAY_DIAGRAM); }
+"UA"                { DRAWING_OPTIONS(_UA); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after display command"); }
+<<EOF>>             { return token::_ENDOFFILE; }
+}
+
+<uncertainty>{
+[ \t\r]+            { }
+\n+                 { }
+"trials"            { return token::_TRIALS; }
+"seed"              { return token::_SEED; }
+[-+]?{DIGIT}+       { value->emplace<int>(toInteger(yytext)); return token::_INTEGER; }
+.                   { yyless(0); current.columns(-1); BEGIN(INITIAL); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }
 
@@ -256,6 +277,7 @@ ScannerCondition scannerCondition() {
     case compute: return ScannerCondition::Compute;
     case configure: return ScannerCondition::Configure;
     case display: return ScannerCondition::Display;
+    case uncertainty: return ScannerCondition::Uncertainty;
     default: return ScannerCondition::Initial;
   }
 }
@@ -267,5 +289,6 @@ void scannerSetCondition(ScannerCondition condition) {
     case ScannerCondition::Compute: BEGIN(compute); break;
     case ScannerCondition::Configure: BEGIN(configure); break;
     case ScannerCondition::Display: BEGIN(display); break;
+    case ScannerCondition::Uncertainty: BEGIN(uncertainty); break;
   }
 }

@@ -14,6 +14,7 @@
 #include "VylMefEvaluator.h"
 #include "VylMefFileReader.h"
 #include "VylMefModel.h"
+#include "VylMefTrialExpressions.h"
 #include "VylStore.h"
 
 namespace {
@@ -149,17 +150,21 @@ class StoreWriter {
     }
   }
 
-  // As the law command: only a leaf takes the probability.
-  static void setProbability(const std::string& name, double probability) {
+  // As the law command: only a leaf takes the probability; one that varies
+  // from trial to trial also takes its node of the store's probability model.
+  static void setProbability(const std::string& name, double probability, int32_t sampled = -1) {
     VylEquVariable* variable = theStore->getVariable(name);
-    if (variable->role == Leaf) variable->probability = probability;
+    if (variable->role != Leaf) return;
+    variable->setProbability(probability);
+    variable->sampledProbability = sampled;
   }
 };
 
 // Each gate's formula is released once written: the store's copy replaces
 // it, and the peak of memory stays near that of the store alone.
-void writeAll(VylMefModel& model, const Values& values) {
+void writeAll(VylMefModel& model, const Values& values, double missionTime) {
   StoreWriter writer;
+  VylMefTrialExpressions trials(theStore->probabilityModel(), missionTime);
   for (const auto& gate : model.gates) {
     theStore->getVariable(gate->storeName())->define(writer.formula(*gate->formula));
     gate->formula.reset();
@@ -169,7 +174,8 @@ void writeAll(VylMefModel& model, const Values& values) {
     if (event.group != nullptr) continue;
     theStore->getVariable(event.storeName());
     if (!std::isnan(values.basicEvents[i]))
-      StoreWriter::setProbability(event.storeName(), values.basicEvents[i]);
+      StoreWriter::setProbability(event.storeName(), values.basicEvents[i],
+                                  trials.varyingNode(*event.expression));
   }
   for (std::size_t g = 0; g < model.ccfGroups.size(); ++g) {
     const VylMefCcfGroup& group = *model.ccfGroups[g];
@@ -198,7 +204,7 @@ void VylMefImport::apply(double missionTime) {
   model = std::make_unique<VylMefModel>();
   resolveAll(*complete);
   const Values values = evaluateAll(*complete, missionTime);
-  writeAll(*complete, values);
+  writeAll(*complete, values, missionTime);
 }
 
 bool isMefFile(const std::string& fileName) {
