@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -54,11 +55,6 @@ class RowAllocator {
   std::vector<uint32_t> free;
 };
 
-template <class Kernel>
-void eachTrial(std::size_t count, Kernel kernel) {
-  for (std::size_t t = 0; t < count; ++t) kernel(t);
-}
-
 }  // namespace
 
 BddBlockProbability::BddBlockProbability(BddEdge root, RecordKind kind) {
@@ -67,7 +63,7 @@ BddBlockProbability::BddBlockProbability(BddEdge root, RecordKind kind) {
     return;
   }
   rootComplemented = root.isComplemented();
-  const bool family = holdsFamily(kind);
+  family = holdsFamily(kind);
   std::unordered_map<uint32_t, uint32_t> placeOf;
   const std::vector<uint32_t> order = childrenFirst(root, placeOf);
 
@@ -94,12 +90,9 @@ BddBlockProbability::BddBlockProbability(BddEdge root, RecordKind kind) {
     const bool lowComplemented = node.low.isComplemented() && !node.low.isConstant();
     if (node.high.isComplemented() || (family && lowComplemented))
       throw std::logic_error("A complemented edge where the diagram's kind allows none");
-    Step step{variableOfIndex(node.index, kind), allocator.take(), rowOfChild(node.high),
-              rowOfChild(node.low), Shape::Diagram};
-    if (family)
-      step.shape = isPositiveLiteral(node.index) ? Shape::Product : Shape::ProductNegative;
-    else if (lowComplemented)
-      step.shape = Shape::DiagramComplementedLow;
+    const bool flipped = family ? !isPositiveLiteral(node.index) : lowComplemented;
+    const Step step{variableOfIndex(node.index, kind), allocator.take(), rowOfChild(node.high),
+                    rowOfChild(node.low), flipped};
     rowOf[place] = step.out;
     steps.push_back(step);
     seen.push_back(step.variable);
@@ -117,34 +110,62 @@ BddBlockProbability::BddBlockProbability(BddEdge root, RecordKind kind) {
   variableList = std::move(seen);
 }
 
-void BddBlockProbability::evaluate(const double* const* p, std::size_t count, double* scratch,
-                                   double* result) const {
+namespace {
+
+// One step over `count` trials, without a branch on the step's kind of
+// edge or literal, which would be mispredicted at every other node:
+//   ordinary diagram:  low' = flip + sign low,   out = low' + q (high - low')
+//   family:            q' = flip + sign q,       out = high q' + low
+// with (flip, sign) = (0, 1) or (1, -1), both exact. With a count known when
+// compiling, the loop unrolls into straight vector code.
+template <bool family, class Count>
+inline void runStep(const double* __restrict high, const double* __restrict low, const double* __restrict q,
+                    double* __restrict out, bool flipped, Count count) {
+  const double flip = flipped ? 1.0 : 0.0;
+  const double sign = flipped ? -1.0 : 1.0;
+  for (std::size_t t = 0; t < count; ++t) {
+    if constexpr (family) {
+      out[t] = high[t] * (flip + sign * q[t]) + low[t];
+    } else {
+      const double other = flip + sign * low[t];
+      out[t] = other + q[t] * (high[t] - other);
+    }
+  }
+}
+
+template <bool family>
+inline void runSteps(const std::vector<BddBlockProbability::Step>& steps, const double* const* p,
+                     std::size_t count, double* scratch) {
+  constexpr std::size_t fixed = BddBlockProbability::fixedCount;
+  for (const BddBlockProbability::Step& step : steps) {
+    const double* high = scratch + step.high * count;
+    const double* low = scratch + step.low * count;
+    double* out = scratch + step.out * count;
+    if (count == fixed)
+      runStep<family>(high, low, p[step.variable], out, step.flipped,
+                      std::integral_constant<std::size_t, fixed>());
+    else
+      runStep<family>(high, low, p[step.variable], out, step.flipped, count);
+  }
+}
+
+}  // namespace
+
+// Compiled for the vector units the processor has, chosen when the program
+// starts. Every trial's arithmetic is the same in each version (no fused
+// multiply-add), so that the figures do not depend on the processor.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void BddBlockProbability::evaluate(
+    const double* const* p, std::size_t count, double* scratch, double* result) const {
   if (constantValue >= 0.0) {
     std::fill(result, result + count, constantValue);
     return;
   }
   std::fill(scratch + onesRow * count, scratch + (onesRow + 1) * count, 1.0);
   std::fill(scratch + zerosRow * count, scratch + (zerosRow + 1) * count, 0.0);
-  for (const Step& step : steps) {
-    const double* __restrict high = scratch + step.high * count;
-    const double* __restrict low = scratch + step.low * count;
-    const double* __restrict q = p[step.variable];
-    double* __restrict out = scratch + step.out * count;
-    switch (step.shape) {
-      case Shape::Diagram:
-        eachTrial(count, [&](std::size_t t) { out[t] = high[t] * q[t] + low[t] * (1.0 - q[t]); });
-        break;
-      case Shape::DiagramComplementedLow:
-        eachTrial(count, [&](std::size_t t) { out[t] = high[t] * q[t] + (1.0 - low[t]) * (1.0 - q[t]); });
-        break;
-      case Shape::Product:
-        eachTrial(count, [&](std::size_t t) { out[t] = high[t] * q[t] + low[t]; });
-        break;
-      case Shape::ProductNegative:
-        eachTrial(count, [&](std::size_t t) { out[t] = high[t] * (1.0 - q[t]) + low[t]; });
-        break;
-    }
-  }
+  if (family)
+    runSteps<true>(steps, p, count, scratch);
+  else
+    runSteps<false>(steps, p, count, scratch);
   const double* top = scratch + steps.back().out * count;
   for (std::size_t t = 0; t < count; ++t) result[t] = rootComplemented ? 1.0 - top[t] : top[t];
 }

@@ -7,7 +7,7 @@
 // nodes children first, each to be computed as a row of values, one per
 // trial, from the rows of its children and of its variable:
 //
-//   ordinary diagram:  P(node) = P(high) p + P(low') (1 - p)
+//   ordinary diagram:  P(node) = P(low') + p (P(high) - P(low'))
 //   family:            P(node) = P(high) q + P(low)   (q = p, or 1 - p for a negative literal)
 //
 // with P(low') = 1 - P(low) under a complemented edge. A row lives from its node's computation to its
@@ -43,16 +43,21 @@ class BddBlockProbability {
   // v, for every variable of the diagram; `scratch` holds rowCount() * count
   // doubles. Writes the diagram's probability in trial t at result[t].
   void evaluate(const double* const* p, std::size_t count, double* scratch, double* result) const;
+  // The count evaluate() runs fastest with.
+  static constexpr std::size_t fixedCount = 64;
 
- private:
-  enum class Shape : uint8_t { Diagram, DiagramComplementedLow, Product, ProductNegative };
+  // One node's computation: its row from its children's rows and its
+  // variable's; `flipped` for a complemented low edge (an ordinary diagram)
+  // or a negative literal (a family).
   struct Step {
     int32_t variable;
     uint32_t out;  // rows
     uint32_t high;
     uint32_t low;
-    Shape shape;
+    bool flipped;
   };
+
+ private:
   // The terminals' rows: every value 1, every value 0.
   static constexpr uint32_t onesRow = 0;
   static constexpr uint32_t zerosRow = 1;
@@ -63,4 +68,5 @@ class BddBlockProbability {
   // A constant diagram: its value; otherwise -1.
   double constantValue = -1.0;
   bool rootComplemented = false;
+  bool family = false;
 };

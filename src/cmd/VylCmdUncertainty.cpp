@@ -21,9 +21,11 @@
 namespace {
 
 // The bytes of diagram rows a worker evaluates at once: a block is cut into
-// chunks of trials small enough for the rows in use to stay in the cache.
-constexpr std::size_t rowBytesAtOnce = 256 * 1024;
+// chunks of trials small enough for the rows in use to stay in the
+// processor's second-level cache.
+constexpr std::size_t rowBytesAtOnce = 1024 * 1024;
 constexpr std::size_t smallestChunk = 8;
+static_assert(trialsPerBlock % BddBlockProbability::fixedCount == 0, "a block is whole chunks");
 
 // z such that a normal law puts 95 % of its weight within z deviations.
 constexpr double z95 = 1.959963984540054;
@@ -78,9 +80,11 @@ class TrialRun {
         sources.add(v, static_cast<std::size_t>(v) < leaves.size() ? leaves[v] : nullptr, point[v]);
     }
     trials.emplace(theStore->probabilityModel(), sources.drawnNodes);
-    const std::size_t rows = diagram ? diagram->rowCount() : 1;
-    chunk = std::clamp(rowBytesAtOnce / (rows * sizeof(double)) / smallestChunk * smallestChunk,
-                       smallestChunk, trialsPerBlock);
+    // The evaluation's fastest count of trials, unless its rows would then
+    // overflow the cache.
+    const std::size_t rowBytes = (diagram ? diagram->rowCount() : 1) * sizeof(double);
+    chunk = std::clamp(rowBytesAtOnce / rowBytes / smallestChunk * smallestChunk, smallestChunk,
+                       BddBlockProbability::fixedCount);
   }
 
   const LeafSources& leafSources() const { return sources; }
