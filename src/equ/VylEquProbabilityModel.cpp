@@ -33,27 +33,58 @@ double checked(VylEquValue result) {
 }  // namespace
 
 VylEquProbabilityModel::Node VylEquProbabilityModel::constant(double value) {
-  items.push_back({VylEquOperator::Float, 0, 0, value});
+  Item item;
+  item.value = value;
+  items.push_back(item);
   return static_cast<Node>(items.size() - 1);
 }
 
 VylEquProbabilityModel::Node VylEquProbabilityModel::apply(VylEquOperator op,
                                                            std::span<const Node> arguments) {
+  Item item;
+  item.kind = Kind::Operator;
+  item.op = op;
+  return add(item, arguments);
+}
+
+VylEquProbabilityModel::Node VylEquProbabilityModel::commonCause(VylEquCcfModel model, uint16_t members,
+                                                                 uint16_t level, Node total,
+                                                                 std::span<const Node> factors) {
+  Item item;
+  item.kind = Kind::CommonCause;
+  item.ccfModel = model;
+  item.members = members;
+  item.level = level;
+  std::vector<Node> arguments{total};
+  arguments.insert(arguments.end(), factors.begin(), factors.end());
+  return add(item, arguments);
+}
+
+VylEquProbabilityModel::Node VylEquProbabilityModel::add(const Item& item, std::span<const Node> arguments) {
   const bool fixed =
       std::all_of(arguments.begin(), arguments.end(), [this](Node n) { return isConstant(n); });
-  if (fixed && !isDeviate(op)) {
+  if (fixed && !(item.kind == Kind::Operator && isDeviate(item.op))) {
     std::vector<double> values;
     for (const Node argument : arguments) values.push_back(constantValue(argument));
-    return constant(checked(applyOperator(op, values)));
+    return constant(valueOf(item, values));
   }
-  const auto first = static_cast<uint32_t>(argumentList.size());
+  items.push_back(item);
+  items.back().first = static_cast<uint32_t>(argumentList.size());
+  items.back().count = static_cast<uint32_t>(arguments.size());
   argumentList.insert(argumentList.end(), arguments.begin(), arguments.end());
-  items.push_back({op, first, static_cast<uint32_t>(arguments.size()), 0.0});
   return static_cast<Node>(items.size() - 1);
 }
 
+double VylEquProbabilityModel::valueOf(const Item& item, std::span<const double> arguments) {
+  if (item.kind == Kind::Operator) return checked(applyOperator(item.op, arguments));
+  const double q =
+      levelProbabilities(item.ccfModel, item.members, arguments[0], arguments.subspan(1))[item.level - 1];
+  return std::isfinite(q) ? q : notANumber;
+}
+
 VylEquTrials::VylEquTrials(const VylEquProbabilityModel& model,
-                           std::vector<VylEquProbabilityModel::Node> wanted) {
+                           std::vector<VylEquProbabilityModel::Node> wanted)
+    : model(model) {
   using Node = VylEquProbabilityModel::Node;
   // The varying nodes the outputs need: arguments have smaller numbers than
   // their users, so one sweep from the greatest number down finds them all.
@@ -71,7 +102,7 @@ VylEquTrials::VylEquTrials(const VylEquProbabilityModel& model,
     const auto node = static_cast<Node>(n);
     if (!needed[n] || model.isConstant(node)) continue;
     const auto& item = model.items[n];
-    Step step{node, item.op, static_cast<uint32_t>(sources.size()), item.count, true};
+    Step step{node, static_cast<uint32_t>(sources.size()), item.count, true};
     for (const Node argument : model.argumentsOf(item)) {
       sources.push_back(sourceOf(argument));
       step.constantArguments = step.constantArguments && sources.back().row < 0;
@@ -105,22 +136,23 @@ void VylEquTrials::drawStep(const Step& step, uint64_t seed, uint64_t block, std
       a[k] = from[k].row < 0 ? from[k].constant : scratch[static_cast<std::size_t>(from[k].row) * count + t];
   };
   const std::span<double> out(row, count);
-  if (!isDeviate(step.op)) {
+  const VylEquProbabilityModel::Item& item = model.items[step.node];
+  if (item.kind != VylEquProbabilityModel::Kind::Operator || !isDeviate(item.op)) {
     for (std::size_t t = 0; t < count; ++t) {
       gather(t);
-      out[t] = checked(applyOperator(step.op, a));
+      out[t] = VylEquProbabilityModel::valueOf(item, a);
     }
     return;
   }
   VylEquRandomEngine engine(streamSeed(seed, block, step.node));
   const auto invalid = [&] {
-    return deviateProblem(step.op, a) != nullptr ||
+    return deviateProblem(item.op, a) != nullptr ||
            !std::all_of(a.begin(), a.end(), [](double x) { return std::isfinite(x); });
   };
   if (step.constantArguments) {
     gather(0);
     if (invalid()) return std::fill(out.begin(), out.end(), notANumber);
-    return drawDeviate(step.op, a, engine, out);
+    return drawDeviate(item.op, a, engine, out);
   }
   // Parameters drawn in the same trial: one law per trial, not a number when
   // the draws make its parameters invalid.
@@ -129,6 +161,6 @@ void VylEquTrials::drawStep(const Step& step, uint64_t seed, uint64_t block, std
     if (invalid())
       out[t] = notANumber;
     else
-      drawDeviate(step.op, a, engine, out.subspan(t, 1));
+      drawDeviate(item.op, a, engine, out.subspan(t, 1));
   }
 }

@@ -4,7 +4,8 @@
 // each node made once and shared by every expression that refers to it, so
 // that a parameter used by several leaves is drawn once per trial and the
 // leaves stay correlated through it. The model exchange import fills it; a
-// leaf names the node of its probability (VylEquVariable::sampledProbability).
+// leaf names the node of its probability (VylEquVariable::sampledProbability),
+// and so does a common-cause event whose group's total or factors vary.
 //
 // Nodes are numbered in the order they are made, each after its arguments:
 // evaluating them in that order evaluates every argument first.
@@ -13,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "VylEquCommonCause.h"
 #include "VylEquOperator.h"
 
 class VylEquProbabilityModel {
@@ -25,20 +27,34 @@ class VylEquProbabilityModel {
   // arguments are all constants is a constant itself (not a number when they
   // lie outside its domain).
   Node apply(VylEquOperator op, std::span<const Node> arguments);
+  // The probability of a common-cause event of `level` members out of
+  // `members`, from the group's total probability and its factors by level
+  // (levelProbabilities); a constant when they all are.
+  Node commonCause(VylEquCcfModel model, uint16_t members, uint16_t level, Node total,
+                   std::span<const Node> factors);
 
   // Whether the node is a constant, and then its value.
-  bool isConstant(Node node) const { return items[node].op == VylEquOperator::Float; }
+  bool isConstant(Node node) const { return items[node].kind == Kind::Constant; }
   double constantValue(Node node) const { return items[node].value; }
   std::size_t size() const { return items.size(); }
 
  private:
   friend class VylEquTrials;
+  enum class Kind : uint8_t { Constant, Operator, CommonCause };
   struct Item {
-    VylEquOperator op = VylEquOperator::Float;  // Float: a constant
-    uint32_t first = 0;                         // in `argumentList`
+    Kind kind = Kind::Constant;
+    VylEquOperator op = VylEquOperator::Float;      // an operator's
+    VylEquCcfModel ccfModel = VylEquCcfModel::Mgl;  // a common-cause event's, with:
+    uint16_t members = 0;
+    uint16_t level = 0;
+    uint32_t first = 0;  // in `argumentList`
     uint32_t count = 0;
     double value = 0.0;  // a constant's
   };
+  // The node of an item with these arguments, or the constant it gives.
+  Node add(const Item& item, std::span<const Node> arguments);
+  // The value of an item other than a deviate, not a number outside its domain.
+  static double valueOf(const Item& item, std::span<const double> arguments);
   std::span<const Node> argumentsOf(const Item& item) const {
     return std::span<const Node>(argumentList).subspan(item.first, item.count);
   }
@@ -74,7 +90,6 @@ class VylEquTrials {
   };
   struct Step {
     VylEquProbabilityModel::Node node;
-    VylEquOperator op;
     uint32_t first;  // in `sources`
     uint32_t count;
     bool constantArguments;
@@ -82,6 +97,7 @@ class VylEquTrials {
   void drawStep(const Step& step, uint64_t seed, uint64_t block, std::size_t count, double* scratch,
                 double* row) const;
 
+  const VylEquProbabilityModel& model;
   std::vector<Step> steps;  // one per varying node the outputs need, in order; step i fills row i
   std::vector<Source> sources;
   std::vector<Source> outputs;

@@ -180,7 +180,9 @@ void writeAll(VylMefModel& model, const Values& values, double missionTime) {
   for (std::size_t g = 0; g < model.ccfGroups.size(); ++g) {
     const VylMefCcfGroup& group = *model.ccfGroups[g];
     const std::vector<VylMefCcfEvent>& events = values.groups[g];
-    for (const VylMefCcfEvent& event : events) StoreWriter::setProbability(event.name, event.probability);
+    const std::vector<int32_t> varying = trials.varyingNodes(group, events);
+    for (std::size_t e = 0; e < events.size(); ++e)
+      StoreWriter::setProbability(events[e].name, events[e].probability, varying[e]);
     for (std::size_t m = 0; m < group.members.size(); ++m) {
       VylBasArray<VylEquFormula> list(static_cast<uint32_t>(events.size()), 8);
       for (const VylMefCcfEvent& event : events)

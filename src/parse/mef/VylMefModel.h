@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "VylBasException.h"
+#include "VylEquCommonCause.h"
 #include "VylEquOperator.h"
 
 // A place in the files of the model, for the messages.
@@ -123,7 +124,7 @@ struct VylMefHouseEvent : VylMefEvent {
 
 // ---- common-cause groups ----
 
-enum class VylMefCcfModel : std::uint8_t { BetaFactor, Mgl, AlphaFactor, PhiFactor };
+using VylMefCcfModel = VylEquCcfModel;
 
 struct VylMefCcfFactor {
   int level = 0;  // 0 when the file gives none

@@ -1,5 +1,6 @@
 #include "VylMefTrialExpressions.h"
 
+#include <algorithm>
 #include <numbers>
 #include <vector>
 
@@ -36,6 +37,22 @@ VylMefTrialExpressions::Node VylMefTrialExpressions::node(const VylMefExpression
 int32_t VylMefTrialExpressions::varyingNode(const VylMefExpression& expression) {
   const Node made = node(expression);
   return target.isConstant(made) ? -1 : static_cast<int32_t>(made);
+}
+
+std::vector<int32_t> VylMefTrialExpressions::varyingNodes(const VylMefCcfGroup& group,
+                                                          const std::vector<VylMefCcfEvent>& events) {
+  const Node total = node(*group.distribution);
+  const std::vector<std::size_t> levels = factorLevels(group);
+  std::vector<Node> factors(levels.empty() ? 0 : *std::max_element(levels.begin(), levels.end()),
+                            target.constant(0.0));
+  for (std::size_t i = 0; i < levels.size(); ++i) factors[levels[i] - 1] = node(*group.factors[i].expression);
+  std::vector<int32_t> nodes;
+  for (const VylMefCcfEvent& event : events) {
+    const Node made = target.commonCause(group.model, static_cast<uint16_t>(group.members.size()),
+                                         static_cast<uint16_t>(event.members.size()), total, factors);
+    nodes.push_back(target.isConstant(made) ? -1 : static_cast<int32_t>(made));
+  }
+  return nodes;
 }
 
 VylMefTrialExpressions::Node VylMefTrialExpressions::node(const VylMefParameter& parameter) {

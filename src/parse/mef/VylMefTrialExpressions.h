@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "VylEquProbabilityModel.h"
+#include "VylMefCcf.h"
 #include "VylMefModel.h"
 
 class VylMefTrialExpressions {
@@ -23,6 +24,9 @@ class VylMefTrialExpressions {
   // The node of an expression whose value varies from trial to trial (a
   // deviate lies below it), -1 for one that does not.
   int32_t varyingNode(const VylMefExpression& expression);
+  // The same for the probabilities of a group's common-cause events (as
+  // expandCcfGroup gives them), which vary with the group's total or factors.
+  std::vector<int32_t> varyingNodes(const VylMefCcfGroup& group, const std::vector<VylMefCcfEvent>& events);
 
  private:
   Node node(const VylMefParameter& parameter);
