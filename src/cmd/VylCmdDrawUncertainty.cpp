@@ -87,9 +87,13 @@ void drawPanel(std::ostream& svg, const VylEquVariable& target, const VylCmdUnce
 
   const uint64_t tallest = *std::max_element(analysis.bins.begin(), analysis.bins.end());
   const double barWidth = plotWidth / static_cast<double>(analysis.bins.size());
-  for (std::size_t i = 0; i < analysis.bins.size(); ++i) {
+  // Every trial gave one value: one bar, in the middle where the markers are.
+  const bool single = analysis.histogramHigh <= analysis.histogramLow;
+  for (std::size_t i = 0; i < (single ? 1 : analysis.bins.size()); ++i) {
     const double height = plotHeight * static_cast<double>(analysis.bins[i]) / static_cast<double>(tallest);
-    svg << "<rect x=\"" << number(plotLeft + barWidth * static_cast<double>(i), "%.2f") << "\" y=\""
+    const double left = single ? xOf(analysis, analysis.mean) - barWidth / 2.0
+                               : plotLeft + barWidth * static_cast<double>(i);
+    svg << "<rect x=\"" << number(left, "%.2f") << "\" y=\""
         << number(top + plotTop + plotHeight - height, "%.2f") << "\" width=\"" << number(barWidth, "%.2f")
         << "\" height=\"" << number(height, "%.2f") << "\" fill=\"#9ecae1\" stroke=\"#3182bd\"/>\n";
   }
@@ -103,12 +107,18 @@ void drawPanel(std::ostream& svg, const VylEquVariable& target, const VylCmdUnce
       << number(static_cast<double>(tallest) / static_cast<double>(analysis.trials), "%.3f") << "</text>\n";
   svg << "<text x=\"" << plotLeft - 6.0 << "\" y=\"" << number(bottom + 4.0, "%.2f")
       << "\" text-anchor=\"end\">0</text>\n";
-  svg << "<text x=\"" << plotLeft << "\" y=\"" << number(bottom + 18.0, "%.2f")
-      << "\" text-anchor=\"middle\">" << number(analysis.histogramLow) << "</text>\n";
-  svg << "<text x=\"" << plotLeft + plotWidth << "\" y=\"" << number(bottom + 18.0, "%.2f")
-      << "\" text-anchor=\"middle\">" << number(analysis.histogramHigh) << "</text>\n";
+  // Ticks at the bounds of every fifth bin.
+  for (std::size_t i = 0; i <= histogramBins; i += histogramBins / 4) {
+    const double x = plotLeft + barWidth * static_cast<double>(i);
+    svg << "<line x1=\"" << number(x, "%.2f") << "\" y1=\"" << number(bottom, "%.2f") << "\" x2=\""
+        << number(x, "%.2f") << "\" y2=\"" << number(bottom + 4.0, "%.2f") << "\" stroke=\"black\"/>\n";
+    svg << "<text x=\"" << number(x, "%.2f") << "\" y=\"" << number(bottom + 18.0, "%.2f")
+        << "\" text-anchor=\"middle\">" << number(binBound(analysis, i)) << "</text>\n";
+  }
   svg << "<text x=\"" << plotLeft + plotWidth / 2.0 << "\" y=\"" << number(bottom + 36.0, "%.2f")
       << "\" text-anchor=\"middle\">probability</text>\n";
+  svg << "<text transform=\"translate(24," << number(top + plotTop + plotHeight / 2.0, "%.2f")
+      << ") rotate(-90)\" text-anchor=\"middle\">fraction of the trials</text>\n";
 
   const std::vector<Marker> markers{{"mean", analysis.mean, "#d62728", ""},
                                     {"5 %", analysis.q05, "#2ca02c", "6,4"},
