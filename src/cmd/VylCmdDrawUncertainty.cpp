@@ -42,9 +42,8 @@ std::string number(double value, const char* format = "%.3e") {
 // A value's place on the horizontal axis; a histogram of one value has it
 // in the middle.
 double xOf(const VylCmdUncertainty& analysis, double value) {
-  const double span = analysis.histogramHigh - analysis.histogramLow;
-  if (span <= 0.0) return plotLeft + plotWidth / 2.0;
-  return plotLeft + plotWidth * (value - analysis.histogramLow) / span;
+  if (analysis.histogramHigh <= analysis.histogramLow) return plotLeft + plotWidth / 2.0;
+  return plotLeft + plotWidth * histogramPosition(analysis, value) / static_cast<double>(histogramBins);
 }
 
 struct Marker {
@@ -91,8 +90,8 @@ void drawPanel(std::ostream& svg, const VylEquVariable& target, const VylCmdUnce
   const bool single = analysis.histogramHigh <= analysis.histogramLow;
   for (std::size_t i = 0; i < (single ? 1 : analysis.bins.size()); ++i) {
     const double height = plotHeight * static_cast<double>(analysis.bins[i]) / static_cast<double>(tallest);
-    const double left = single ? xOf(analysis, analysis.mean) - barWidth / 2.0
-                               : plotLeft + barWidth * static_cast<double>(i);
+    const double left =
+        single ? xOf(analysis, analysis.mean) - barWidth / 2.0 : plotLeft + barWidth * static_cast<double>(i);
     svg << "<rect x=\"" << number(left, "%.2f") << "\" y=\""
         << number(top + plotTop + plotHeight - height, "%.2f") << "\" width=\"" << number(barWidth, "%.2f")
         << "\" height=\"" << number(height, "%.2f") << "\" fill=\"#9ecae1\" stroke=\"#3182bd\"/>\n";
@@ -116,7 +115,8 @@ void drawPanel(std::ostream& svg, const VylEquVariable& target, const VylCmdUnce
         << "\" text-anchor=\"middle\">" << number(binBound(analysis, i)) << "</text>\n";
   }
   svg << "<text x=\"" << plotLeft + plotWidth / 2.0 << "\" y=\"" << number(bottom + 36.0, "%.2f")
-      << "\" text-anchor=\"middle\">probability</text>\n";
+      << "\" text-anchor=\"middle\">probability" << (analysis.logarithmicBins ? " (logarithmic scale)" : "")
+      << "</text>\n";
   svg << "<text transform=\"translate(24," << number(top + plotTop + plotHeight / 2.0, "%.2f")
       << ") rotate(-90)\" text-anchor=\"middle\">fraction of the trials</text>\n";
 

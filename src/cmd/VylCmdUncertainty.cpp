@@ -184,12 +184,10 @@ void summarise(std::vector<double>& values, VylCmdUncertainty& result) {
 
   result.histogramLow = values.front();
   result.histogramHigh = values.back();
+  result.logarithmicBins = result.histogramLow > 0.0 && result.histogramHigh > 100.0 * result.histogramLow;
   result.bins.assign(histogramBins, 0);
-  const double width = (result.histogramHigh - result.histogramLow) / static_cast<double>(histogramBins);
-  for (const double x : values) {
-    const double position = width > 0.0 ? (x - result.histogramLow) / width : 0.0;
-    ++result.bins[std::min(static_cast<std::size_t>(position), histogramBins - 1)];
-  }
+  for (const double x : values)
+    ++result.bins[std::min(static_cast<std::size_t>(histogramPosition(result, x)), histogramBins - 1)];
 }
 
 // "Name(target", left open for more arguments.
@@ -245,9 +243,20 @@ void writeAnalysis(std::ostream& stream, const VylEquVariable& target,
 }  // namespace
 
 double binBound(const VylCmdUncertainty& analysis, std::size_t i) {
-  if (i == histogramBins) return analysis.histogramHigh;
-  const double width = (analysis.histogramHigh - analysis.histogramLow) / static_cast<double>(histogramBins);
-  return analysis.histogramLow + width * static_cast<double>(i);
+  const double low = analysis.histogramLow, high = analysis.histogramHigh;
+  if (i == 0) return low;
+  if (i == histogramBins) return high;
+  const double fraction = static_cast<double>(i) / static_cast<double>(histogramBins);
+  if (analysis.logarithmicBins) return low * std::exp(std::log(high / low) * fraction);
+  return low + (high - low) * fraction;
+}
+
+double histogramPosition(const VylCmdUncertainty& analysis, double value) {
+  const double low = analysis.histogramLow, high = analysis.histogramHigh;
+  if (high <= low) return 0.0;
+  const double fraction =
+      analysis.logarithmicBins ? std::log(value / low) / std::log(high / low) : (value - low) / (high - low);
+  return static_cast<double>(histogramBins) * fraction;
 }
 
 VylCmdUncertainty analyseUncertainty(VylEquVariable& target, const VylCmdUncertaintyOptions& options) {

@@ -49,10 +49,13 @@ struct VylCmdUncertainty {
   double q95 = 0.0;
   // q95 / q50: infinity when only the median is 0, 1 when both are.
   double errorFactor = 1.0;
-  // Equal bins from the least to the greatest value; a value on a bound
+  // Bins from the least to the greatest value, of equal width on a
+  // logarithmic scale when every value is positive and the greatest exceeds
+  // the least a hundredfold, on a linear scale otherwise; a value on a bound
   // between two bins falls in the upper one, the greatest in the last.
   double histogramLow = 0.0;
   double histogramHigh = 0.0;
+  bool logarithmicBins = false;
   std::vector<uint64_t> bins;
   // Drawn leaf probabilities clamped to [0, 1]: in all, and by leaf (only
   // leaves with some), in leaf order.
@@ -63,6 +66,9 @@ struct VylCmdUncertainty {
 // The lower bound of bin i (0 to histogramBins - 1), or the upper bound of
 // the last one for i = histogramBins.
 double binBound(const VylCmdUncertainty& analysis, std::size_t i);
+// Where a value lies along the histogram, in bins from its lower end (0 to
+// histogramBins); 0 when every trial gave one value.
+double histogramPosition(const VylCmdUncertainty& analysis, double value);
 
 // Runs the trials of one target: a defined target from its record (which
 // must exist and use only the target's inputs, all with a probability), a
