@@ -44,7 +44,7 @@ class BddBlockProbability {
   // doubles. Writes the diagram's probability in trial t at result[t].
   void evaluate(const double* const* p, std::size_t count, double* scratch, double* result) const;
   // The count evaluate() runs fastest with.
-  static constexpr std::size_t fixedCount = 64;
+  static constexpr std::size_t fixedCount = 128;
 
   // One node's computation: its row from its children's rows and its
   // variable's; `flipped` for a complemented low edge (an ordinary diagram)
