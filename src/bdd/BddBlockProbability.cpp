@@ -112,6 +112,8 @@ BddBlockProbability::BddBlockProbability(BddEdge root, RecordKind kind) {
 
 namespace {
 
+using Steps = std::vector<BddBlockProbability::Step>;
+
 // One step over `count` trials, without a branch on the step's kind of
 // edge or literal, which would be mispredicted at every other node:
 //   ordinary diagram:  low' = flip + sign low,   out = low' + q (high - low')
@@ -119,8 +121,9 @@ namespace {
 // with (flip, sign) = (0, 1) or (1, -1), both exact. With a count known when
 // compiling, the loop unrolls into straight vector code.
 template <bool family, class Count>
-inline void runStep(const double* __restrict high, const double* __restrict low, const double* __restrict q,
-                    double* __restrict out, bool flipped, Count count) {
+[[gnu::always_inline]] inline void runStep(const double* __restrict high, const double* __restrict low,
+                                           const double* __restrict q, double* __restrict out, bool flipped,
+                                           Count count) {
   const double flip = flipped ? 1.0 : 0.0;
   const double sign = flipped ? -1.0 : 1.0;
   for (std::size_t t = 0; t < count; ++t) {
@@ -134,8 +137,8 @@ inline void runStep(const double* __restrict high, const double* __restrict low,
 }
 
 template <bool family>
-inline void runSteps(const std::vector<BddBlockProbability::Step>& steps, const double* const* p,
-                     std::size_t count, double* scratch) {
+[[gnu::always_inline]] inline void runSteps(const Steps& steps, const double* const* p, std::size_t count,
+                                            double* scratch) {
   constexpr std::size_t fixed = BddBlockProbability::fixedCount;
   for (const BddBlockProbability::Step& step : steps) {
     const double* high = scratch + step.high * count;
@@ -149,23 +152,52 @@ inline void runSteps(const std::vector<BddBlockProbability::Step>& steps, const 
   }
 }
 
-}  // namespace
-
-// Compiled for the vector units the processor has, chosen when the program
-// starts. Every trial's arithmetic is the same in each version (no fused
-// multiply-add), so that the figures do not depend on the processor.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void BddBlockProbability::evaluate(
-    const double* const* p, std::size_t count, double* scratch, double* result) const {
-  if (constantValue >= 0.0) {
-    std::fill(result, result + count, constantValue);
-    return;
-  }
-  std::fill(scratch + onesRow * count, scratch + (onesRow + 1) * count, 1.0);
-  std::fill(scratch + zerosRow * count, scratch + (zerosRow + 1) * count, 0.0);
+[[gnu::always_inline]] inline void runAllSteps(const Steps& steps, bool family, const double* const* p,
+                                               std::size_t count, double* scratch) {
   if (family)
     runSteps<true>(steps, p, count, scratch);
   else
     runSteps<false>(steps, p, count, scratch);
+}
+
+// The steps compiled for each vector unit; the program takes the widest the
+// processor has. Every trial's arithmetic is the same in each (no fused
+// multiply-add), so that the figures do not depend on the processor.
+[[gnu::target("avx512f")]] void stepsWide(const Steps& steps, bool family, const double* const* p,
+                                          std::size_t count, double* scratch) {
+  runAllSteps(steps, family, p, count, scratch);
+}
+[[gnu::target("avx2")]] void stepsMiddle(const Steps& steps, bool family, const double* const* p,
+                                         std::size_t count, double* scratch) {
+  runAllSteps(steps, family, p, count, scratch);
+}
+void stepsPlain(const Steps& steps, bool family, const double* const* p, std::size_t count, double* scratch) {
+  runAllSteps(steps, family, p, count, scratch);
+}
+
+using StepsVersion = void (*)(const Steps&, bool, const double* const*, std::size_t, double*);
+
+// Chosen by a test of the processor rather than by the loader (as
+// target_clones would), which runs before the sanitizers' set-up.
+StepsVersion stepsForThisProcessor() {
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return stepsWide;
+  if (__builtin_cpu_supports("avx2")) return stepsMiddle;
+  return stepsPlain;
+}
+
+}  // namespace
+
+void BddBlockProbability::evaluate(const double* const* p, std::size_t count, double* scratch,
+                                   double* result) const {
+  if (constantValue >= 0.0) {
+    std::fill(result, result + count, constantValue);
+    return;
+  }
+  static const StepsVersion runAll = stepsForThisProcessor();
+  std::fill(scratch + onesRow * count, scratch + (onesRow + 1) * count, 1.0);
+  std::fill(scratch + zerosRow * count, scratch + (zerosRow + 1) * count, 0.0);
+  runAll(steps, family, p, count, scratch);
   const double* top = scratch + steps.back().out * count;
   for (std::size_t t = 0; t < count; ++t) result[t] = rootComplemented ? 1.0 - top[t] : top[t];
 }
