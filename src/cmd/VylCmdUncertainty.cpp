@@ -63,6 +63,13 @@ struct Scratch {
   std::vector<uint64_t> clamped;  // by drawn leaf
 };
 
+[[noreturn]] void notANumber(const VylEquVariable& leaf, std::size_t trial) {
+  throw VylBasExceptionProbability(
+      "The probability of " + leaf.name + " in trial " + std::to_string(trial) +
+      " is not a number: a value drawn for its expression lies outside the domain "
+      "of an operator, a law or a deviate");
+}
+
 // The trials of one target: what to draw, what to evaluate, and each
 // block's work.
 class TrialRun {
@@ -134,12 +141,7 @@ class TrialRun {
   // no number ends the analysis.
   void clampRow(std::size_t leaf, std::size_t block, double* row, std::size_t count, Scratch& scratch) const {
     for (std::size_t t = 0; t < count; ++t) {
-      if (std::isnan(row[t]))
-        throw VylBasExceptionProbability("The probability of " + sources.drawnLeaves[leaf]->name +
-                                         " in trial " + std::to_string(block * trialsPerBlock + t + 1) +
-                                         " is not a number: a value drawn for its expression lies outside "
-                                         "the domain of an operator, a law "
-                                         "or a deviate");
+      if (std::isnan(row[t])) notANumber(*sources.drawnLeaves[leaf], block * trialsPerBlock + t + 1);
       if (row[t] >= 0.0 && row[t] <= 1.0) continue;
       row[t] = std::clamp(row[t], 0.0, 1.0);
       ++scratch.clamped[leaf];

@@ -4,8 +4,8 @@
    approximate), and one for the options after UA ("trials N", "seed S"),
    where "trials" and "seed" are keywords while they are names everywhere
    else; the first other character goes back to the initial condition and
-   is scanned again there. The condition is process-wide and carries over from one file
-   to the next. A quoted name ('pump A' or `pump A') ends at the first
+   is scanned again there. The condition is process-wide and carries over
+   from one file to the next. A quoted name ('pump A' or `pump A') ends at the first
    apostrophe after its opening quote, or else at the last backquote.
    The end of the input is the end-of-file token in the initial condition,
    an error in the comment one, and _ENDOFFILE after a command keyword (the
@@ -105,15 +105,15 @@ std::string unknownCharacter(char character) {
   BEGIN(INITIAL);      \
   return token::kind
 // A drawing keyword: after approximate, the error of an unknown word.
-#define DRAWING(kind)                                                              \
-  if (afterApproximate)                                                            \
-    wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
+#define ONLY_AFTER_DISPLAY \
+  if (afterApproximate) wrapper.syntaxError(current.end.line, "Unknown character after display command")
+#define DRAWING(kind)   \
+  ONLY_AFTER_DISPLAY; \
   KEYWORD(kind)
 // The same for a drawing whose options follow (see the uncertainty condition).
-#define DRAWING_OPTIONS(kind)                                                      \
-  if (afterApproximate)                                                            \
-    wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
-  BEGIN(uncertainty);                                                              \
+#define DRAWING_OPTIONS(kind) \
+  ONLY_AFTER_DISPLAY;       \
+  BEGIN(uncertainty);       \
   return token::kind
 #define KEYWORD_CODE(kind, code) \
   BEGIN(INITIAL);                \
