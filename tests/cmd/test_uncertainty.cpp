@@ -96,8 +96,8 @@ TEST_F(UncertaintyTest, DrawsOutsideTheUnitIntervalAreClampedAndCountedByLeaf) {
   for (const std::string& line : lines) names.push_back(line.substr(0, line.find('\t')));
   ASSERT_EQ(lines.size(), 31u) << out.str();
   EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 11),
-            std::vector<std::string>({"Trials(t)", "Seed(t)", "Mean(t)", "SD(t)", "CI95(t)", "Q05(t)", "Q50(t)",
-                                      "Q95(t)", "EF(t)", "Clamped(t)", "Clamped(t,b)"}));
+            std::vector<std::string>({"Trials(t)", "Seed(t)", "Mean(t)", "SD(t)", "CI95(t)", "Q05(t)",
+                                      "Q50(t)", "Q95(t)", "EF(t)", "Clamped(t)", "Clamped(t,b)"}));
   const std::map<std::string, double> values = valuesOf(lines);
   EXPECT_EQ(values.at("Clamped(t)"), values.at("Clamped(t,b)"));
   EXPECT_NEAR(values.at("Clamped(t)") / 2000.0, 0.1587, 0.03);

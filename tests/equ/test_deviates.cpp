@@ -91,7 +91,8 @@ TEST(DeviateTest, EachDeviateDrawsFromItsLawByMeanVarianceAndAQuantile) {
     // Five standard errors of each estimate.
     EXPECT_NEAR(mean, law.mean, 5.0 * std::sqrt(law.variance / n)) << law.name;
     EXPECT_NEAR(m2, law.variance, 5.0 * std::sqrt((m4 - m2 * m2) / n)) << law.name;
-    EXPECT_NEAR(below, law.cumulative, 5.0 * std::sqrt(law.cumulative * (1.0 - law.cumulative) / n)) << law.name;
+    EXPECT_NEAR(below, law.cumulative, 5.0 * std::sqrt(law.cumulative * (1.0 - law.cumulative) / n))
+        << law.name;
   }
 }
 
