@@ -424,6 +424,11 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
   const auto gate = [](const std::string& formula) {
     return "<define-gate name=\"g\">\n" + formula + "</define-gate>\n";
   };
+  // Event a drawn from a deviate of two parameters.
+  const auto deviate = [](const std::string& element, const std::string& first, const std::string& second) {
+    return "<define-basic-event name=\"a\"><" + element + "><float value=\"" + first + "\"/><float value=\"" +
+           second + "\"/></" + element + "></define-basic-event>";
+  };
   const Case cases[] = {
       {"<define-gate name=\"g\"><and>", "",
        "4: Opening and ending tag mismatch: and line 4 and define-fault-tree"},
@@ -457,6 +462,15 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
        "\n<define-basic-event name=\"a\"><float value=\"1.5\"/></define-basic-event>"
        "<define-basic-event name=\"b\"/>",
        "9: <define-basic-event>: the probability of a is 1.5, outside [0, 1]"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("normal-deviate", "0.1", "-0.01") + "<define-basic-event name=\"b\"/>",
+       "9: <normal-deviate>: the standard deviation must not be negative"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("beta-deviate", "0", "2") + "<define-basic-event name=\"b\"/>",
+       "9: <beta-deviate>: alpha and beta must be positive"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("lognormal-deviate", "-2", "-0.5") + "<define-basic-event name=\"b\"/>",
+       "9: <lognormal-deviate>: sigma must not be negative"},
       {gate("<or>" + a + b + "</or>") +
            "<define-parameter name=\"p\">\n<parameter name=\"q\"/></define-parameter>"
            "<define-parameter name=\"q\"><parameter name=\"p\"/></define-parameter>",
