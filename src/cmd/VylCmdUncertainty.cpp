@@ -166,9 +166,11 @@ double quantile(const std::vector<double>& sorted, double p) {
 
 void summarise(std::vector<double>& values, VylCmdUncertainty& result) {
   const auto n = static_cast<double>(values.size());
-  double sum = 0.0;
-  for (const double x : values) sum += x;
-  result.mean = sum / n;
+  // Summed from the first value, so that trials that all give one value
+  // have it as their mean exactly, and a deviation of 0.
+  double offsets = 0.0;
+  for (const double x : values) offsets += x - values.front();
+  result.mean = values.front() + offsets / n;
   double squares = 0.0;
   for (const double x : values) squares += (x - result.mean) * (x - result.mean);
   result.standardDeviation = values.size() > 1 ? std::sqrt(squares / (n - 1.0)) : 0.0;

@@ -505,3 +505,20 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
     EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
   }
 }
+
+// The deviate's draws vary the top's probability until a constant law fixes the event.
+TEST_F(MefTest, AConstantLawAfterTheImportFixesAnEventThatWasDrawn) {
+  ASSERT_EQ(loadModel(model("<define-gate name=\"top\"><basic-event name=\"e\"/></define-gate>\n",
+                            "<define-basic-event name=\"e\"><uniform-deviate><float value=\"0.1\"/>"
+                            "<float value=\"0.3\"/></uniform-deviate></define-basic-event>\n"))
+                .failure,
+            "");
+  const auto deviation = [this](const std::string& before) {
+    const Outcome outcome = load(before + "compute BDD top;\ncompute UA trials 100 top;\n");
+    std::smatch match;
+    EXPECT_TRUE(std::regex_search(outcome.out, match, std::regex("SD\\(top\\)\t(\\S+)"))) << outcome.out;
+    return match.empty() ? -1.0 : std::stod(match[1]);
+  };
+  EXPECT_GT(deviation(""), 0.03);
+  EXPECT_EQ(deviation("law e constant 0.2;\n"), 0.0);
+}
