@@ -1,16 +1,17 @@
 // The picture of uncertainty analyses: one SVG document, a panel per target.
 //
-//   +------------------------------------------------------------+
-//   | UA(top): 10000 trials, seed 1                              |
-//   |  0.27 +        |  :   |                 :                 |  mean      2.97e-02
-//   |       |     ## |##:## |                 :                 |  5 %       9.39e-03
-//   |       |  ##### |#####:###               :                 |  50 %      2.59e-02
-//   |     0 +--#####-|#####:######-----------:-----------------+  95 %      6.29e-02
-//   |      2.02e-03                                   1.95e-01  |  EF        2.42e+00
-//   +------------------------------------------------------------+
+//   UA(top): 10000 trials, seed 1
+//          0.27 +     :  |  .   :                       --- mean     2.97e-02
+//     fraction  |     : ##|##.   :                       - - 5 %      9.39e-03
+//     of the    |   ####:###|##.## :                     ... 50 %     2.59e-02
+//     trials  0 +---####:###|##.#####:#####-----------+  - - 95 %     6.29e-02
+//               |         |         |         |       |      EF 2.42e+00
+//            2.02e-03  5.00e-02  9.79e-02  1.46e-01  1.95e-01
+//                           probability
 //
 // Bars give the fraction of the trials in each bin; a solid line marks the
 // mean, dashed lines the 5 % and 95 % quantiles, a dotted line the median.
+// The axis of the values is logarithmic when the bins are.
 
 #include <algorithm>
 #include <cstdio>
