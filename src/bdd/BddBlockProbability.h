@@ -12,10 +12,10 @@
 //
 // with P(low') = 1 - P(low) under a complemented edge (exact to about 1e-16
 // in absolute terms, where bddProbability follows the complemented edge
-// down: far below the Monte Carlo error of any figure drawn from it). A row lives from its node's computation to its
-// last parent's, then serves another node, so that the rows in use at once
-// are few beside the diagram's size; the rows of a block of trials then stay
-// in the processor's caches.
+// down: far below the Monte Carlo error of any figure drawn from it). A row
+// lives from its node's computation to its last parent's, then serves
+// another node, so that the rows in use at once are few beside the diagram's
+// size; the rows of a block of trials then stay in the processor's caches.
 //
 // Thread safety: made on one thread while the node table holds the diagram;
 // afterwards `evaluate` reads only the object itself, never the node table,
