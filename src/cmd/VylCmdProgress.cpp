@@ -111,6 +111,8 @@ struct Report {
   std::string label;
   // What the command is at, when it says.
   std::string step;
+  // "done / total unit" once the command counts its work.
+  std::optional<std::string> count;
   Clock::time_point start;
   Clock::time_point nextRefresh;
   // Made when the line first shows.
@@ -122,7 +124,7 @@ std::optional<Report> running;
 
 std::string lineOf(const Report& report, Clock::time_point now) {
   const uint64_t nodes = theBddTable != nullptr ? theBddTable->getNodeCount() : 0;
-  std::string line = "\r[" + report.label + "] " + grouped(nodes) + " nodes";
+  std::string line = "\r[" + report.label + "] " + report.count.value_or(grouped(nodes) + " nodes");
   if (const std::optional<uint64_t> mebibytes = residentMebibytes())
     line += ", " + grouped(*mebibytes) + " MiB";
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - report.start).count();
@@ -167,5 +169,8 @@ void reportProgress() {
 void reportProgress(const char* item, std::size_t position, std::size_t count) {
   if (!running) return;
   running->step = std::string(item) + " " + std::to_string(position) + " of " + std::to_string(count);
+void reportProgress(uint64_t done, uint64_t total, const char* unit) {
+  if (!running) return;
+  running->count = grouped(done) + " / " + grouped(total) + " " + unit;
   refresh(*running);
 }

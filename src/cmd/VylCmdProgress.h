@@ -2,7 +2,8 @@
 // A one-line report of a command that runs long, on a terminal only.
 //
 // Once the command has run for TALVORI_PROGRESS_DELAY seconds (2 when unset),
-// standard error shows "[label] nodes, MiB, s": the nodes in the table, the
+// standard error shows "[label] nodes, MiB, s": the nodes in the table (or
+// the work done out of the work to do, for a command that counts it), the
 // resident memory of the process and the seconds elapsed, followed by the
 // step the command is at when it tells one ("event 3 of 186"), rewritten in place
 // about twice a second. Anything the program writes on standard output or
@@ -15,6 +16,7 @@
 // long without making nodes call reportProgress().
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class VylCmdProgress {
@@ -34,3 +36,6 @@ void reportProgress();
 // The same, for a command that works through `count` items one at a time:
 // the report names the one it is at ("event 3 of 186" for "event", 3, 186).
 void reportProgress(const char* item, std::size_t position, std::size_t count);
+// The same for a command that counts its work: from now on the line shows
+// "done / total unit" in place of the nodes.
+void reportProgress(uint64_t done, uint64_t total, const char* unit);

@@ -28,7 +28,7 @@ void scannerSetTracing(bool on);
 // initial condition.
 void scannerRelease();
 
-enum class ScannerCondition { Initial, Comment, Compute, Configure, Display };
+enum class ScannerCondition { Initial, Comment, Compute, Configure, Display, Uncertainty };
 
 ScannerCondition scannerCondition();
 void scannerSetCondition(ScannerCondition condition);

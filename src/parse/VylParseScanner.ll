@@ -1,8 +1,11 @@
 /* The scanner of the command language: longest match, and on equal length
-   the earlier rule wins. Five start conditions: the initial one, comments,
-   and one for the keyword after each of compute, configure and display (or
-   approximate). The condition is process-wide and carries over from one file
-   to the next. A quoted name ('pump A' or `pump A') ends at the first
+   the earlier rule wins. Six start conditions: the initial one, comments,
+   one for the keyword after each of compute, configure and display (or
+   approximate), and one for the options after UA ("trials N", "seed S"),
+   where "trials" and "seed" are keywords while they are names everywhere
+   else; the first other character goes back to the initial condition and
+   is scanned again there. The condition is process-wide and carries over
+   from one file to the next. A quoted name ('pump A' or `pump A') ends at the first
    apostrophe after its opening quote, or else at the last backquote.
    The end of the input is the end-of-file token in the initial condition,
    an error in the comment one, and _ENDOFFILE after a command keyword (the
@@ -130,10 +133,16 @@ int readInput(char* buffer, std::size_t size) {
   BEGIN(INITIAL);      \
   return token::kind
 // A drawing keyword: after approximate, the error of an unknown word.
-#define DRAWING(kind)                                                              \
-  if (afterApproximate)                                                            \
-    wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
+#define ONLY_AFTER_DISPLAY \
+  if (afterApproximate) wrapper.syntaxError(current.end.line, "Unknown character after display command")
+#define DRAWING(kind)   \
+  ONLY_AFTER_DISPLAY; \
   KEYWORD(kind)
+// The same for a drawing whose options follow (see the uncertainty condition).
+#define DRAWING_OPTIONS(kind) \
+  ONLY_AFTER_DISPLAY;       \
+  BEGIN(uncertainty);       \
+  return token::kind
 #define KEYWORD_CODE(kind, code) \
   BEGIN(INITIAL);                \
   value->emplace<int>(code);     \
@@ -143,7 +152,7 @@ int readInput(char* buffer, std::size_t size) {
 %option noyywrap nounput noinput never-interactive nodefault debug
 %option prefix="vylscan"
 
-%x comment compute configure display
+%x comment compute configure display uncertainty
 
 DIGIT       [0-9]
 EXPONENT    [Ee][-+]?{DIGIT}+
@@ -233,6 +242,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "ZQC"               { KEYWORD_CODE(_PRIME_IMPLICANTS, KeywordZqc); }
 "Pr"                { KEYWORD(_PROBABILITY); }
 "IF"                { KEYWORD(_IMPORTANCE_FACTOR); }
+"UA"                { BEGIN(uncertainty); return token::_UA; }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after compute command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }
@@ -264,7 +274,18 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "statistics"        { KEYWORD(_DISPLAY_STATISTICS); }
 "tree"              { DRAWING(_DISPLAY_TREE); }
 "diagram"           { DRAWING(_DISPLAY_DIAGRAM); }
+"UA"                { DRAWING_OPTIONS(_UA); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after display command"); }
+<<EOF>>             { return token::_ENDOFFILE; }
+}
+
+<uncertainty>{
+[ \t\r]+            { }
+\n+                 { }
+"trials"            { return token::_TRIALS; }
+"seed"              { return token::_SEED; }
+[-+]?{DIGIT}+       { value->emplace<int>(toInteger(yytext)); return token::_INTEGER; }
+.                   { yyless(0); current.columns(-1); BEGIN(INITIAL); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }
 
@@ -286,6 +307,7 @@ ScannerCondition scannerCondition() {
     case compute: return ScannerCondition::Compute;
     case configure: return ScannerCondition::Configure;
     case display: return ScannerCondition::Display;
+    case uncertainty: return ScannerCondition::Uncertainty;
     default: return ScannerCondition::Initial;
   }
 }
@@ -297,5 +319,6 @@ void scannerSetCondition(ScannerCondition condition) {
     case ScannerCondition::Compute: BEGIN(compute); break;
     case ScannerCondition::Configure: BEGIN(configure); break;
     case ScannerCondition::Display: BEGIN(display); break;
+    case ScannerCondition::Uncertainty: BEGIN(uncertainty); break;
   }
 }

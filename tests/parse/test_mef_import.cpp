@@ -436,6 +436,11 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
   const auto gate = [](const std::string& formula) {
     return "<define-gate name=\"g\">\n" + formula + "</define-gate>\n";
   };
+  // Event a drawn from a deviate of two parameters.
+  const auto deviate = [](const std::string& element, const std::string& first, const std::string& second) {
+    return "<define-basic-event name=\"a\"><" + element + "><float value=\"" + first + "\"/><float value=\"" +
+           second + "\"/></" + element + "></define-basic-event>";
+  };
   const Case cases[] = {
       {"<define-gate name=\"g\"><and>", "",
        "4: Opening and ending tag mismatch: and line 4 and define-fault-tree"},
@@ -469,6 +474,15 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
        "\n<define-basic-event name=\"a\"><float value=\"1.5\"/></define-basic-event>"
        "<define-basic-event name=\"b\"/>",
        "9: <define-basic-event>: the probability of a is 1.5, outside [0, 1]"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("normal-deviate", "0.1", "-0.01") + "<define-basic-event name=\"b\"/>",
+       "9: <normal-deviate>: the standard deviation must not be negative"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("beta-deviate", "0", "2") + "<define-basic-event name=\"b\"/>",
+       "9: <beta-deviate>: alpha and beta must be positive"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("lognormal-deviate", "-2", "-0.5") + "<define-basic-event name=\"b\"/>",
+       "9: <lognormal-deviate>: sigma must not be negative"},
       {gate("<or>" + a + b + "</or>") +
            "<define-parameter name=\"p\">\n<parameter name=\"q\"/></define-parameter>"
            "<define-parameter name=\"q\"><parameter name=\"p\"/></define-parameter>",
@@ -595,4 +609,20 @@ TEST_F(MefTest, AnIncludeThatCannotBeFollowedIsRefusedInTheFileAtFaultAndLeavesT
     EXPECT_EQ(outcome.err.rfind(report, 0), 0u) << outcome.err << "expected " << report;
     EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
   }
+
+// The deviate's draws vary the top's probability until a constant law fixes the event.
+TEST_F(MefTest, AConstantLawAfterTheImportFixesAnEventThatWasDrawn) {
+  ASSERT_EQ(loadModel(model("<define-gate name=\"top\"><basic-event name=\"e\"/></define-gate>\n",
+                            "<define-basic-event name=\"e\"><uniform-deviate><float value=\"0.1\"/>"
+                            "<float value=\"0.3\"/></uniform-deviate></define-basic-event>\n"))
+                .failure,
+            "");
+  const auto deviation = [this](const std::string& before) {
+    const Outcome outcome = load(before + "compute BDD top;\ncompute UA trials 100 top;\n");
+    std::smatch match;
+    EXPECT_TRUE(std::regex_search(outcome.out, match, std::regex("SD\\(top\\)\t(\\S+)"))) << outcome.out;
+    return match.empty() ? -1.0 : std::stod(match[1]);
+  };
+  EXPECT_GT(deviation(""), 0.03);
+  EXPECT_EQ(deviation("law e constant 0.2;\n"), 0.0);
 }

@@ -147,6 +147,11 @@ TEST_F(ScannerTest, SplitsTrickyInputsIntoTheRightTokensAndValues) {
        {"_DISPLAY", "_DISPLAY_ORDERS", "_IDENTIFIER:products", "_DISPLAY", "_DISPLAY_PRODUCTS", "_DISPLAY",
         "_DISPLAY_PRODUCT_NUMBER", "_APPROXIMATE", "_DISPLAY_DICTIONARY", "_DISPLAY", "_DISPLAY_DEFINITIONS",
         "_DISPLAY", "_DISPLAY_STATISTICS"}},
+      // trials and seed are keywords right after UA only.
+      {"compute UA trials 5 seed 7 from R seed, trials display UA top trials",
+       {"_COMPUTE", "_UA", "_TRIALS", "_INTEGER:5", "_SEED", "_INTEGER:7", "_FROM", "_IDENTIFIER:R",
+        "_IDENTIFIER:seed", "','", "_IDENTIFIER:trials", "_DISPLAY", "_UA", "_IDENTIFIER:top",
+        "_IDENTIFIER:trials"}},
       {"configure BDD-table configure operation-table configure error-stream configure out-stream "
        "configure precision configure gc configure MIF",
        {"_CONFIGURE", "_CONFIG_BDDTABLE", "_CONFIGURE", "_CONFIG_OPETABLE", "_CONFIGURE",

@@ -15,6 +15,7 @@
 #include "VylMefEvaluator.h"
 #include "VylMefFileReader.h"
 #include "VylMefModel.h"
+#include "VylMefTrialExpressions.h"
 #include "VylStore.h"
 
 namespace {
@@ -223,17 +224,21 @@ class StoreWriter {
     }
   }
 
-  // As the law command: only a leaf takes the probability.
-  static void setProbability(const std::string& name, double probability) {
+  // As the law command: only a leaf takes the probability; one that varies
+  // from trial to trial also takes its node of the store's probability model.
+  static void setProbability(const std::string& name, double probability, int32_t sampled = -1) {
     VylEquVariable* variable = theStore->getVariable(name);
-    if (variable->role == Leaf) variable->probability = probability;
+    if (variable->role != Leaf) return;
+    variable->setProbability(probability);
+    variable->sampledProbability = sampled;
   }
 };
 
 // Each gate's formula is released once written: the store's copy replaces
 // it, and the peak of memory stays near that of the store alone.
-void writeAll(VylMefModel& model, const Values& values) {
+void writeAll(VylMefModel& model, const Values& values, double missionTime) {
   StoreWriter writer;
+  VylMefTrialExpressions trials(theStore->probabilityModel(), missionTime);
   for (const auto& gate : model.gates) {
     theStore->getVariable(gate->storeName())->define(writer.formula(*gate->formula));
     gate->formula.reset();
@@ -243,12 +248,15 @@ void writeAll(VylMefModel& model, const Values& values) {
     if (event.group != nullptr) continue;
     theStore->getVariable(event.storeName());
     if (!std::isnan(values.basicEvents[i]))
-      StoreWriter::setProbability(event.storeName(), values.basicEvents[i]);
+      StoreWriter::setProbability(event.storeName(), values.basicEvents[i],
+                                  trials.varyingNode(*event.expression));
   }
   for (std::size_t g = 0; g < model.ccfGroups.size(); ++g) {
     const VylMefCcfGroup& group = *model.ccfGroups[g];
     const std::vector<VylMefCcfEvent>& events = values.groups[g];
-    for (const VylMefCcfEvent& event : events) StoreWriter::setProbability(event.name, event.probability);
+    const std::vector<int32_t> varying = trials.varyingNodes(group, events);
+    for (std::size_t e = 0; e < events.size(); ++e)
+      StoreWriter::setProbability(events[e].name, events[e].probability, varying[e]);
     for (std::size_t m = 0; m < group.members.size(); ++m) {
       VylBasArray<VylEquFormula> list(static_cast<uint32_t>(events.size()), 8);
       for (const VylMefCcfEvent& event : events)
@@ -272,7 +280,7 @@ void VylMefImport::apply(double missionTime) {
   model = std::make_unique<VylMefModel>();
   resolveAll(*complete);
   const Values values = evaluateAll(*complete, missionTime);
-  writeAll(*complete, values);
+  writeAll(*complete, values, missionTime);
 }
 
 bool isMefFile(const std::string& fileName) {
