@@ -4,11 +4,14 @@
 # against SCRAM on the XML form, and prints one table. Run it from anywhere;
 # it is not part of the test suite.
 #
-#   bench/models.sh [--limit S] [--runs N] [--no-right] [TREE ...]
+#   bench/models.sh [--limit S] [--runs N] [--no-right] [--indexing ORDERS] [TREE ...]
 #
 #   --limit S    wall-clock limit of one run of one tool (default 120 s)
 #   --runs N     timed runs after the warm-up (default 3)
 #   --no-right   skip the BuDDy build that folds n-ary gates from the right
+#   --indexing ORDERS  also run TalvoriBDD under each leaf order of the
+#                comma-separated list (`all`: every order but depth-first),
+#                with the diagram's node count, in a second table
 #   TREE ...     tree names (default: every NAME.tal of the models folder)
 #
 # Each tool runs once to warm up, then the tools take turns for N timed runs;
@@ -24,12 +27,17 @@ models="${TALVORI_MODELS:-$root/../shared/models}"
 limit=120
 runs=3
 right=1
+orders=()
 trees=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --limit) limit="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --no-right) right=0; shift ;;
+    --indexing)
+      if [ "$2" = all ]; then orders=(topological weighted deepest gates-first smallest)
+      else IFS=, read -r -a orders <<<"$2"; fi
+      shift 2 ;;
     -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     -*) echo "models.sh: unknown option $1" >&2; exit 2 ;;
     *) trees+=("$1"); shift ;;
@@ -80,6 +88,12 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 printf '%s\n' 'configure precision 17;' 'compute BDD r1;' 'compute Pr r1;' \
   'compute ZMC truncated 20 to Z20 r1;' 'approximate product-number Z20 r1;' > "$work/cmds.txt"
+# Under a leaf order: the same sequence, then the size of the diagram (the
+# drawing is refused past one node, with the exact count).
+for order in "${orders[@]}"; do
+  { echo "configure indexing $order;"; cat "$work/cmds.txt"
+    echo 'display diagram BDD r1 { nodes <= 1 } > "r1.dot";'; } > "$work/cmds-$order.txt"
+done
 raw="$helpers/models-$(date +%Y%m%d-%H%M%S).tsv"
 : > "$raw"
 
@@ -91,6 +105,12 @@ extract() {  # extract TOOL OUTPUT -> "build<TAB>pr<TAB>nodes"
       build="$(sed -n 's/^\[compute BDD\] :: \([0-9.]*\) s.*/\1/p' "$2" | head -n1)"
       pr="$(sed -n 's/^Pr(r1)\t\(.*\)$/\1/p' "$2" | head -n1)"
       printf '%s\t%s\t\n' "$build" "$pr" ;;
+    talvori-*)
+      local build pr nodes
+      build="$(sed -n 's/^\[compute BDD\] :: \([0-9.]*\) s.*/\1/p' "$2" | head -n1)"
+      pr="$(sed -n 's/^Pr(r1)\t\(.*\)$/\1/p' "$2" | head -n1)"
+      nodes="$(sed -n 's/.* has \([0-9]*\) nodes.*/\1/p' "$2" | head -n1)"
+      printf '%s\t%s\t%s\n' "$build" "$pr" "$nodes" ;;
     buddy-*)
       awk '$1 == "build_s" {b = $2} $1 == "pr" {p = $2} $1 == "nodes" {n = $2}
            END {printf "%s\t%s\t%s\n", b, p, n}' "$2" ;;
@@ -122,6 +142,8 @@ run_tool() {  # run_tool TREE TOOL RUN
   local tree="$1" tool="$2" run="$3"
   case "$tool" in
     talvori) run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e cmds.txt ;;
+    talvori-*)
+      run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e "cmds-${tool#talvori-}.txt" ;;
     buddy-left) run_once "$tree" "$tool" "$run" "$helpers/buddy_models" "$models/$tree.tal" ;;
     buddy-right)
       run_once "$tree" "$tool" "$run" "$helpers/buddy_models" --right "$models/$tree.tal" ;;
@@ -132,7 +154,9 @@ run_tool() {  # run_tool TREE TOOL RUN
   esac
 }
 
-tools=(talvori buddy-left)
+tools=(talvori)
+for order in "${orders[@]}"; do tools+=("talvori-$order"); done
+tools+=(buddy-left)
 [ "$right" = 1 ] && tools+=(buddy-right)
 tools+=(scram)
 

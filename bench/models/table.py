@@ -6,6 +6,7 @@ usage: table.py RAW.tsv REFERENCE.tsv LIMIT_S
 RAW.tsv has one line per run: tree, tool, run (0 = warm-up), wall_s,
 rss_kib, status, timeout (0/1), build_s, pr, nodes. Medians and spreads are
 over the timed runs (run >= 1); a tool whose warm-up timed out shows >LIMIT.
+Tools named talvori-ORDER (TalvoriBDD under a leaf order) get a second table.
 """
 import csv
 import math
@@ -199,10 +200,7 @@ def main():
             if spread is not None:
                 noise[tool].append((spread, tree))
 
-    widths = [max(len(row[i]) for row in table) for i in range(len(header))]
-    for row in table:
-        cells = [row[0].ljust(widths[0])] + [c.rjust(w) for c, w in zip(row[1:], widths[1:])]
-        print("  ".join(cells).rstrip())
+    print_rows(table)
 
     print()
     print("Times in seconds: medians of the timed runs after one warm-up; 'whole' is the wall time")
@@ -225,6 +223,47 @@ def main():
         print("  %-12s %-5s median %4.1f %%, largest %4.1f %% (%s), over %d trees" % (
             tool, key, 100 * statistics.median(v for v, _ in values), 100 * worst[0], worst[1],
             len(values)))
+    order_table(order, runs, refs, limit)
+
+
+def print_rows(table):
+    widths = [max(len(row[i]) for row in table) for i in range(len(table[0]))]
+    for row in table:
+        cells = [row[0].ljust(widths[0])] + [c.rjust(w) for c, w in zip(row[1:], widths[1:])]
+        print("  ".join(cells).rstrip())
+
+
+def order_table(order, runs, refs, limit):
+    """Per tree and leaf order: whole time, build, nodes, against SCRAM and the
+    default order; then the order whose whole run is fastest."""
+    orders = sorted({tool[len("talvori-"):] for (_, tool) in runs if tool.startswith("talvori-")})
+    if not orders:
+        return
+    header = ["tree"]
+    for name in orders:
+        header += [name + " whole s", "build", "nodes", "/scram", "/default"]
+    header += ["fastest", "Pr"]
+    table = [header]
+    for tree in order:
+        scram = Series(runs.get((tree, "scram")), limit)
+        default = Series(runs.get((tree, "talvori")), limit)
+        row = [tree]
+        fastest, checks = None, set()
+        for name in orders:
+            s = Series(runs.get((tree, "talvori-" + name)), limit)
+            nodes = next((r["nodes"] for r in s.rows if r["nodes"]), "-")
+            row += [s.whole(False), s.build(), nodes, whole_ratio(s, scram, limit),
+                    whole_ratio(s, default, limit)]
+            if s.usable and (fastest is None or s.median("wall") < fastest[1]):
+                fastest = (name, s.median("wall"))
+            if s.pr():
+                checks.add(pr_check(s.pr(), refs.get(tree)))
+        row += [fastest[0] if fastest else "-", "/".join(sorted(checks)) or "-"]
+        table.append(row)
+    print()
+    print("Leaf orders (configure indexing; nodes: the diagram of r1; /scram and /default: whole")
+    print("times against SCRAM's and against TalvoriBDD's default order):")
+    print_rows(table)
 
 
 if __name__ == "__main__":

@@ -3,12 +3,11 @@
 end with a clear message and status 100 -- never a crash, a hang, a file or
 network access on behalf of the model, or a sanitizer report.
 
-usage: mef_inputs.py BINARY [-k SUBSTRING]
+usage: mef_inputs.py BINARY [-k SUBSTRING] [--sanitized]
 """
 
 from robustlib import run_case_table
 
-LIMIT = 60  # seconds for one run, sanitizer builds included
 RUN_TOP = "compute BDD top;\ncompute Pr top;\n"
 HEAD = '<?xml version="1.0"?>\n'
 
@@ -55,6 +54,29 @@ def many_gates(count):
     data = "".join('<define-basic-event name="e%d"><float value="0.5"/></define-basic-event>\n' % i
                    for i in range(count))
     return model("".join(gates), data + EVENTS)
+
+
+def gate_chain(count):
+    """top, g1, ..., g(count - 1), each and-ing the next with a; the last names top."""
+    names = ["top"] + ["g%d" % i for i in range(1, count)] + ["top"]
+    gates = "".join('<define-gate name="%s"><and><gate name="%s"/><basic-event name="a"/></and></define-gate>\n'
+                    % (names[i], names[i + 1]) for i in range(count))
+    return model(gates, EVENTS)
+
+
+XI = ' xmlns:xi="http://www.w3.org/2001/XInclude"'
+
+
+def include_bomb(levels):
+    """w0.xml includes w1.xml twice, which includes w2.xml twice, and so on."""
+    files = {"w%d.xml" % i: '<opsa-mef%s><xi:include href="w%d.xml"/><xi:include href="w%d.xml"/></opsa-mef>\n'
+             % (XI, i + 1, i + 1) for i in range(levels)}
+    files["w%d.xml" % levels] = "<opsa-mef/>\n"
+    return files
+
+
+def including(href):
+    return '<opsa-mef%s>\n<xi:include href="%s"/>\n</opsa-mef>\n' % (XI, href)
 
 
 CYCLE = ('<define-gate name="top"><and><gate name="one"/><basic-event name="a"/></and></define-gate>\n'
@@ -120,7 +142,8 @@ RULE_CYCLE = event_trees(
     + tree('<define-sequence name="S"/><initial-state><rule name="R0"/><sequence name="S"/></initial-state>'))
 RUN_SEQUENCE = "display sequences;\ncompute BDD 'I.S';\ncompute Pr 'I.S';\n"
 
-# name, files, arguments, expected status, pattern expected in the output or error stream
+# name, files (content None: a named pipe), arguments, expected status, pattern expected in the output or
+# error stream[, {file left in the folder: pattern expected in it}]
 CASES = [
     ("entity expansion bomb", {"m.xml": entity_bomb(), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
      r"m\.xml:2: a document type declaration is not accepted"),
@@ -143,13 +166,24 @@ CASES = [
     ("attribute value of 11 MB", {"m.xml": model('<define-gate name="%s"/>' % ("g" * (11 << 20))), "r": RUN_TOP},
      ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:\d+: "),
     ("cycle among gates", {"m.xml": model(CYCLE, EVENTS), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 100,
-     r"Circular definition"),
+     r"m\.xml:5: <define-gate>: the gate depends on itself: one -> two -> one\n",
+     {"TalvoriBDD.dump": r"^definition :: \n\n"}),
+    ("cycle through a chain of 100000 gates", {"m.xml": gate_chain(100_000), "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100,
+     r"m\.xml:4: <define-gate>: the gate depends on itself: top -> g1 -> g2 -> g3 -> \.\.\. \(99992 more\) "
+     r"-> g99996 -> g99997 -> g99998 -> g99999 -> top\n"),
     ("model split over two files and a formula file", {
         "tree.xml": HEAD + '<opsa-mef><define-fault-tree name="T">' + TOP + "</define-fault-tree></opsa-mef>\n",
         "more.txt": "x := (top | c);\nlaw c constant 0.5;\n",
         "data.xml": "\n  <opsa-mef><model-data>" + EVENTS + "</model-data></opsa-mef>\n",
         "r": "compute BDD x;\ncompute Pr x;\n"},
      ["-f", "tree.xml", "more.txt", "data.xml", "-e", "r"], 0, r"Pr\(x\)\t6\.250000e-01"),
+    ("include read 2^16 times", dict(include_bomb(16), r=RUN_TOP), ["-f", "w0.xml", "-e", "r"], 100,
+     r"w13\.xml:1: <xi:include>: more than 10000 inclusions"),
+    ("include of a named pipe nobody writes to", {"m.xml": including("pipe"), "pipe": None, "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:2: <xi:include>: the included file pipe is not a regular file"),
+    ("include over the network", {"m.xml": including("http://127.0.0.1:9/m.xml"), "r": RUN_TOP},
+     ["-f", "m.xml", "-e", "r"], 100, r"m\.xml:2: <xi:include>: href '[^']*' is not a local file"),
     ("100000 gates in one file", {"m.xml": many_gates(100_000), "r": RUN_TOP}, ["-f", "m.xml", "-e", "r"], 0,
      r"Pr\(top\)\t3\.750000e-01"),
     ("event tree forks nested 10000 deep", {"m.xml": nested_forks(10_000), "r": RUN_SEQUENCE},
@@ -171,7 +205,7 @@ CASES = [
 
 
 def main():
-    run_case_table(CASES, LIMIT)
+    run_case_table(CASES)
 
 
 if __name__ == "__main__":

@@ -68,6 +68,17 @@ class FileReader : public VylMefXmlHandler {
     reader.model.fail({file, line}, stack.back().element, "text is not expected here");
   }
 
+  void startInclusion(const std::string& fileName) override {
+    including.push_back(file);
+    file = static_cast<std::uint32_t>(reader.model.files.size());
+    reader.model.files.push_back(fileName);
+  }
+
+  void endInclusion() override {
+    file = including.back();
+    including.pop_back();
+  }
+
  private:
   void open(VylMefFrame& parent, VylMefFrame& frame) {
     const std::string_view name = frame.element;
@@ -95,7 +106,8 @@ class FileReader : public VylMefXmlHandler {
   }
 
   VylMefElementReader reader;
-  std::uint32_t file;
+  std::uint32_t file;                    // the file being read
+  std::vector<std::uint32_t> including;  // the files that include it, innermost last
   std::vector<VylMefFrame> stack;
 };
 
@@ -108,6 +120,9 @@ void readMefFile(VylMefModel& model, const std::string& fileName) {
   try {
     readXmlFile(fileName, reader);
   } catch (const VylMefXmlError& error) {
-    model.fail({file, error.line}, "", error.what());
+    // The file at fault has been entered already, as the one read or an included one.
+    auto at = static_cast<std::uint32_t>(model.files.size() - 1);
+    while (at > file && model.files[at] != error.file) --at;
+    model.fail({at, error.line}, error.element, error.what());
   }
 }

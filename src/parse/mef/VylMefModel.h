@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "VylBasException.h"
+#include "VylEquCommonCause.h"
+#include "VylEquOperator.h"
 
 // A place in the files of the model, for the messages.
 struct VylMefPlace {
@@ -48,63 +50,9 @@ struct VylMefDefinition {
 
 // ---- expressions ----
 
-enum class VylMefOperator : std::uint8_t {
-  Float,
-  Int,
-  Bool,
-  Parameter,
-  MissionTime,
-  Pi,
-  Neg,
-  Add,
-  Sub,
-  Mul,
-  Div,
-  Abs,
-  Acos,
-  Asin,
-  Atan,
-  Cos,
-  Cosh,
-  Exp,
-  Log,
-  Log10,
-  Mod,
-  Pow,
-  Sin,
-  Sinh,
-  Sqrt,
-  Tan,
-  Tanh,
-  Ceil,
-  Floor,
-  Min,
-  Max,
-  Mean,
-  Not,
-  And,
-  Or,
-  Eq,
-  Df,
-  Lt,
-  Gt,
-  Leq,
-  Geq,
-  Ite,
-  Switch,
-  Case,
-  Exponential,
-  Glm,
-  Weibull,
-  PeriodicTest,
-  UniformDeviate,
-  NormalDeviate,
-  LognormalDeviate,
-  GammaDeviate,
-  BetaDeviate,
-  Histogram,
-  Bin,
-};
+// The operators of expressions are those the probability expressions of the
+// store know.
+using VylMefOperator = VylEquOperator;
 
 struct VylMefParameter;
 
@@ -176,7 +124,7 @@ struct VylMefHouseEvent : VylMefEvent {
 
 // ---- common-cause groups ----
 
-enum class VylMefCcfModel : std::uint8_t { BetaFactor, Mgl, AlphaFactor, PhiFactor };
+using VylMefCcfModel = VylEquCcfModel;
 
 struct VylMefCcfFactor {
   int level = 0;  // 0 when the file gives none

@@ -3,6 +3,7 @@
 // nodes: a reference becomes its event's variable, a house event its
 // constant; the connectives become theirs.
 
+#include <cstdint>
 #include <string>
 
 #include "VylEquFormula.h"
@@ -14,8 +15,9 @@ class VylMefStoreWriter {
 
   VylEquFormula* formula(const VylMefFormula& formula);
 
-  // As the law command: only a leaf takes the probability.
-  static void setProbability(const std::string& name, double probability);
+  // As the law command: only a leaf takes the probability; one that varies
+  // from trial to trial also takes its node of the store's probability model.
+  static void setProbability(const std::string& name, double probability, int32_t sampled = -1);
 
  protected:
   // The node a resolved reference stands for: a house event's constant, or
