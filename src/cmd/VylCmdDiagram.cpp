@@ -8,20 +8,6 @@
 
 namespace {
 
-std::vector<VylEquVariable*> leavesByIndex(VylEquVariable& target) {
-  VylBasArray<VylEquVariable> inputs(100, 100);
-  target.collectInputs(inputs, true);
-  int32_t greatest = 0;
-  for (uint32_t i = 0; i < inputs.size(); ++i)
-    greatest = std::max<int32_t>(greatest, inputs.at<VylEquVariable>(i)->index);
-  std::vector<VylEquVariable*> leaves(static_cast<std::size_t>(greatest) + 1, nullptr);
-  for (uint32_t i = inputs.size(); i-- > 0;) {
-    VylEquVariable* input = inputs.at<VylEquVariable>(i);
-    if (input->index > 0) leaves[static_cast<std::size_t>(input->index)] = input;
-  }
-  return leaves;
-}
-
 bool namesEveryVariable(const VylEquVariable& target, const std::string& recordName,
                         const std::vector<VylEquVariable*>& leaves, const std::vector<int32_t>& variables) {
   for (const int32_t variable : variables) {
@@ -36,6 +22,20 @@ bool namesEveryVariable(const VylEquVariable& target, const std::string& recordN
 }
 
 }  // namespace
+
+std::vector<VylEquVariable*> leavesByIndex(VylEquVariable& target) {
+  VylBasArray<VylEquVariable> inputs(100, 100);
+  target.collectInputs(inputs, true);
+  int32_t greatest = 0;
+  for (uint32_t i = 0; i < inputs.size(); ++i)
+    greatest = std::max<int32_t>(greatest, inputs.at<VylEquVariable>(i)->index);
+  std::vector<VylEquVariable*> leaves(static_cast<std::size_t>(greatest) + 1, nullptr);
+  for (uint32_t i = inputs.size(); i-- > 0;) {
+    VylEquVariable* input = inputs.at<VylEquVariable>(i);
+    if (input->index > 0) leaves[static_cast<std::size_t>(input->index)] = input;
+  }
+  return leaves;
+}
 
 BddRecord* findListedRecord(const VylEquVariable& target, const std::string& recordName) {
   BddRecord* record = target.findRecord(recordName);

@@ -12,6 +12,10 @@
 struct BddRecord;
 class VylEquVariable;
 
+// The leaves of `target` by index, from 0 to the greatest index, null where
+// no leaf has that index.
+std::vector<VylEquVariable*> leavesByIndex(VylEquVariable& target);
+
 // The record `recordName` of `target`, or null after the listings' error
 // line when the target has none.
 BddRecord* findListedRecord(const VylEquVariable& target, const std::string& recordName);

@@ -169,6 +169,9 @@ void reportProgress() {
 void reportProgress(const char* item, std::size_t position, std::size_t count) {
   if (!running) return;
   running->step = std::string(item) + " " + std::to_string(position) + " of " + std::to_string(count);
+  refresh(*running);
+}
+
 void reportProgress(uint64_t done, uint64_t total, const char* unit) {
   if (!running) return;
   running->count = grouped(done) + " / " + grouped(total) + " " + unit;

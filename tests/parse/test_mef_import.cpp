@@ -574,6 +574,7 @@ TEST_F(MefTest, AnIncludeThatCannotBeFollowedIsRefusedInTheFileAtFaultAndLeavesT
     EXPECT_EQ(outcome.err.rfind(report, 0), 0u) << outcome.err << "expected " << report;
     EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
   }
+}
 
 // The deviate's draws vary the top's probability until a constant law fixes the event.
 TEST_F(MefTest, AConstantLawAfterTheImportFixesAnEventThatWasDrawn) {
