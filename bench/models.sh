@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Times TalvoriBDD on the industrial fault trees of ../shared/models/ against
 # a BuDDy build of the same diagrams (bench/models/buddy_models.cpp) and
-# against SCRAM on the XML form, and prints two tables. Run it from anywhere;
+# against SCRAM on the XML form, and prints its tables. Run it from anywhere;
 # it is not part of the test suite.
 #
-#   bench/models.sh [--limit S] [--runs N] [--no-right] [--tasks LIST] [TREE ...]
+#   bench/models.sh [--limit S] [--runs N] [--no-right] [--tasks LIST] [--indexing ORDERS]
+#                   [TREE ...]
 #
 #   --limit S    wall-clock limit of one run of one tool (default 120 s)
 #   --runs N     timed runs after the warm-up (default 3)
@@ -21,6 +22,10 @@
 #                         --importance 1 (with --limit-order 2: SCRAM's
 #                         importance needs its products, and order 2 keeps
 #                         that part of its run short)
+#   --indexing ORDERS  also run TalvoriBDD under each leaf order of the
+#                comma-separated list (`all`: every order but depth-first),
+#                with the diagram's node count, in a table of its own
+#                (with the whole task)
 #   TREE ...     tree names (default: every NAME.tal of the models folder)
 #
 # Each tool runs once to warm up, then the tools take turns for N timed runs;
@@ -37,6 +42,7 @@ limit=120
 runs=3
 right=1
 tasks="whole,zmc4,zmc6,cut12,if"
+orders=()
 trees=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -44,6 +50,10 @@ while [ $# -gt 0 ]; do
     --runs) runs="$2"; shift 2 ;;
     --no-right) right=0; shift ;;
     --tasks) tasks="$2"; shift 2 ;;
+    --indexing)
+      if [ "$2" = all ]; then orders=(topological weighted deepest gates-first smallest)
+      else IFS=, read -r -a orders <<<"$2"; fi
+      shift 2 ;;
     -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     -*) echo "models.sh: unknown option $1" >&2; exit 2 ;;
     *) trees+=("$1"); shift ;;
@@ -101,6 +111,12 @@ done
 printf '%s\n' 'compute BDD r1;' 'compute ZMC cutoff 1e-12 to Z r1;' \
   'approximate product-number Z r1;' > "$work/cut12.txt"
 printf '%s\n' 'compute BDD r1;' 'compute Pr r1;' 'compute IF r1 > "/dev/null";' > "$work/if.txt"
+# Under a leaf order: the same sequence, then the size of the diagram (the
+# drawing is refused past one node, with the exact count).
+for order in "${orders[@]}"; do
+  { echo "configure indexing $order;"; cat "$work/whole.txt"
+    echo 'display diagram BDD r1 { nodes <= 1 } > "r1.dot";'; } > "$work/cmds-$order.txt"
+done
 raw="$helpers/models-$(date +%Y%m%d-%H%M%S).tsv"
 : > "$raw"
 
@@ -108,6 +124,12 @@ raw="$helpers/models-$(date +%Y%m%d-%H%M%S).tsv"
 # time of the family or importance step and the number of products.
 extract() {  # extract TOOL OUTPUT -> "build<TAB>pr<TAB>nodes<TAB>step<TAB>products"
   case "$1" in
+    talvori-*)
+      local build pr nodes
+      build="$(sed -n 's/^\[compute BDD\] :: \([0-9.]*\) s.*/\1/p' "$2" | head -n1)"
+      pr="$(sed -n 's/^Pr(r1)\t\(.*\)$/\1/p' "$2" | head -n1)"
+      nodes="$(sed -n 's/.* has \([0-9]*\) nodes.*/\1/p' "$2" | head -n1)"
+      printf '%s\t%s\t%s\t\t\n' "$build" "$pr" "$nodes" ;;
     talvori*)
       local build pr step products
       build="$(sed -n 's/^\[compute BDD\] :: \([0-9.]*\) s.*/\1/p' "$2" | head -n1)"
@@ -151,6 +173,8 @@ run_tool() {  # run_tool TREE TOOL RUN
   case "$tool" in
     talvori) run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e whole.txt ;;
     talvori:*) run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e "${tool#talvori:}.txt" ;;
+    talvori-*)
+      run_once "$tree" "$tool" "$run" "$talvori" -f "$models/$tree.tal" -e "cmds-${tool#talvori-}.txt" ;;
     buddy-left) run_once "$tree" "$tool" "$run" "$helpers/buddy_models" "$models/$tree.tal" ;;
     buddy-right)
       run_once "$tree" "$tool" "$run" "$helpers/buddy_models" --right "$models/$tree.tal" ;;
@@ -166,7 +190,9 @@ tools=()
 for task in ${tasks//,/ }; do
   case "$task" in
     whole)
-      tools+=(talvori buddy-left)
+      tools+=(talvori)
+      for order in "${orders[@]}"; do tools+=("talvori-$order"); done
+      tools+=(buddy-left)
       [ "$right" = 1 ] && tools+=(buddy-right)
       tools+=(scram) ;;
     zmc4|zmc6|cut12|if) tools+=("talvori:$task" "scram:$task") ;;

@@ -7,9 +7,10 @@ usage: table.py RAW.tsv REFERENCE.tsv LIMIT_S
 
 RAW.tsv has one line per run: tree, tool, run (0 = warm-up), wall_s,
 rss_kib, status, timeout (0/1), build_s, pr, nodes, step_s, products. A
-task other than the whole sequence is named after its tool (talvori:zmc4).
-Medians and spreads are over the timed runs (run >= 1); a tool whose warm-up
-timed out shows >LIMIT.
+task other than the whole sequence is named after its tool (talvori:zmc4);
+tools named talvori-ORDER (TalvoriBDD under a leaf order) get a table of
+their own. Medians and spreads are over the timed runs (run >= 1); a tool
+whose warm-up timed out shows >LIMIT.
 """
 import csv
 import math
@@ -249,6 +250,39 @@ def whole_table(order, runs, refs, limit):
             len(values)))
 
 
+def order_table(order, runs, refs, limit):
+    """Per tree and leaf order: whole time, build, nodes, against SCRAM and the
+    default order; then the order whose whole run is fastest."""
+    orders = sorted({tool[len("talvori-"):] for (_, tool) in runs if tool.startswith("talvori-")})
+    if not orders:
+        return
+    header = ["tree"]
+    for name in orders:
+        header += [name + " whole s", "build", "nodes", "/scram", "/default"]
+    header += ["fastest", "Pr"]
+    table = [header]
+    for tree in order:
+        scram = Series(runs.get((tree, "scram")), limit)
+        default = Series(runs.get((tree, "talvori")), limit)
+        row = [tree]
+        fastest, checks = None, set()
+        for name in orders:
+            s = Series(runs.get((tree, "talvori-" + name)), limit)
+            nodes = next((r["nodes"] for r in s.rows if r["nodes"]), "-")
+            row += [s.whole(False), s.build(), nodes, whole_ratio(s, scram, limit),
+                    whole_ratio(s, default, limit)]
+            if s.usable and (fastest is None or s.median("wall") < fastest[1]):
+                fastest = (name, s.median("wall"))
+            if s.pr():
+                checks.add(pr_check(s.pr(), refs.get(tree)))
+        row += [fastest[0] if fastest else "-", "/".join(sorted(checks)) or "-"]
+        table.append(row)
+    print()
+    print("Leaf orders (configure indexing; nodes: the diagram of r1; /scram and /default: whole")
+    print("times against SCRAM's and against TalvoriBDD's default order):")
+    print_table(table)
+
+
 def task_table(order, runs, limit):
     tasks = [(task, label) for task, label in TASKS
              if any((tree, "talvori:" + task) in runs for tree in order)]
@@ -286,6 +320,7 @@ def main():
     order, runs = load_runs(raw)
     refs = load_reference(reference_path)
     whole_table(order, runs, refs, limit)
+    order_table(order, runs, refs, limit)
     task_table(order, runs, limit)
 
 

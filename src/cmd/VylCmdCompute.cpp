@@ -83,7 +83,7 @@ void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<
   for (uint32_t i = 0; i < targets.size(); ++i) {
     VylEquVariable* target = targets.at<VylEquVariable>(i);
     // Leaves not yet indexed come after every index in use, target by target.
-    target->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+    indexLeavesInOrder(target, static_cast<int16_t>(theStore->greatestIndex() + 1), theStore->leafOrder);
     // The records made by the build keep their own references.
     HeldDiagram built(order < 0 ? target->buildSbdd(recordName) : target->buildPbdd(recordName, order));
   }

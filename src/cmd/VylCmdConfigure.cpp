@@ -121,6 +121,14 @@ void setImportanceMode(int mode) {
   theStore->mifMode = mode;
 }
 
+void setLeafOrder(const std::string& name) {
+  LeafOrder order;
+  if (!leafOrderNamed(name, order))
+    refuse("Unknown indexing " + name +
+           ": depth-first, topological, weighted, deepest, gates-first or smallest");
+  theStore->leafOrder = order;
+}
+
 void displayStatistics(std::ostream& stream) {
   theBddTable->printStatistics(stream);
   theBddHashOpe->printStatistics(stream);

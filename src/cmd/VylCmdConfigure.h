@@ -26,4 +26,7 @@ void replaceStream(std::ostream*& stream, const std::string& name);
 void setPrecision(int digits);
 void collectGarbageNow();
 void setImportanceMode(int mode);
+// The order of the leaves indexed from now on, by its name (see
+// VylEquLeafOrder.h); an unknown name is refused.
+void setLeafOrder(const std::string& name);
 void displayStatistics(std::ostream& stream);

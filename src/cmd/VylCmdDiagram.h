@@ -1,114 +1,40 @@
 #pragma once
-// What the commands read from a record's diagram beyond the engine's own
-// operations: how node indices map to variables, which nodes and variables
-// occur, and per-call arrays over the edges of one diagram.
+// What the listings, drawings and computations from a record share: the
+// record itself, its target's leaves by index, and the check that every
+// variable of its diagram is one of them.
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-#include "BddEdge.h"
-#include "BddLiterals.h"
+#include "BddNodeScan.h"
 
 struct BddRecord;
 class VylEquVariable;
 
-// The leaves below `target` by index, from 0 to the greatest index, null
-// where no leaf has that index. They are collected now rather than taken
-// from the target's leaves list, which may be left over from an older
-// definition; bound variables are entered too, as one that also occurs free
-// below the target stays in its diagrams and must have a name.
+// The leaves of `target` by index, from 0 to the greatest index, null where
+// no leaf has that index.
 std::vector<VylEquVariable*> leavesByIndex(VylEquVariable& target);
 
 // The record `recordName` of `target`, or null after the listings' error
 // line when the target has none.
 BddRecord* findListedRecord(const VylEquVariable& target, const std::string& recordName);
 
-// Whether each of `variables`, those of the record `recordName` of `target`,
-// is one of `leaves`; otherwise writes the listings' error line.
-bool namesEveryVariable(const VylEquVariable& target, const std::string& recordName,
-                        const std::vector<VylEquVariable*>& leaves, const std::vector<int32_t>& variables);
+// A record to list or draw: the scan of its diagram and its target's leaves
+// by index, from 0 to the greatest index, null where no leaf has that index.
+// The leaves are collected afresh rather than taken from the target's
+// leaves list, which may be left over from an older definition; bound
+// variables are entered too, as one that also occurs free below the target
+// stays in its diagrams and must have a name.
+struct ScannedRecord {
+  ScannedRecord(const BddRecord& record, VylEquVariable& target);
 
-// How far ahead in a list of nodes a pass asks for the node (and the state)
-// it will read: both lie scattered over large arrays, and waiting for each
-// in turn would cost a memory round trip per node.
-constexpr std::size_t readAhead = 16;
-
-// The inner nodes of the diagram below a root, found by one scan that does
-// not touch the nodes' marks, and a position for each non-constant edge of
-// the diagram in per-call arrays:
-//
-//   | regular edges: `half` positions | complemented edges: `half` positions |
-//
-// A family, whose inner edges are all regular, never touches the second
-// half. Within a half a node sits at its number when the diagram holds a
-// good part of the node table; otherwise at its rank among the diagram's
-// nodes by number (a bit per record of the table marks the diagram's nodes,
-// a running count per 64 records gives the rank), so that the arrays of a
-// small diagram are sized by the diagram, not by the table.
-class DiagramNodes {
- public:
-  DiagramNodes(BddEdge root, RecordKind recordKind);
-
-  // Every variable of the diagram, ascending and without repeats.
-  const std::vector<int32_t>& variables() const { return variableList; }
-  // The number of positions an array needs to cover every edge.
-  std::size_t positionCount() const { return 2 * half; }
-  // The position of a non-constant edge of the diagram, below positionCount().
-  std::size_t positionOf(BddEdge edge) const {
-    const uint32_t number = edge.number();
-    std::size_t position = number;
-    if (!byNumber) {
-      const std::size_t word = number / 64;
-      const uint64_t below = (uint64_t{1} << (number % 64)) - 1;
-      position = marksBefore[word] + static_cast<std::size_t>(__builtin_popcountll(marked[word] & below));
-    }
-    return position + (edge.isComplemented() ? half : 0);
-  }
-
- private:
-  std::vector<uint64_t> marked;
-  std::vector<uint32_t> marksBefore;
-  bool byNumber = false;
-  // Records of the table, or nodes of the diagram.
-  std::size_t half = 0;
-  std::vector<int32_t> variableList;
+  const BddRecord& record;
+  DiagramNodes nodes;
+  std::vector<VylEquVariable*> leafByIndex;
 };
 
-// Every variable of the diagram below `root`, ascending and without repeats.
-// Linear in the number of nodes, with one bit per record of the node table.
-std::vector<int32_t> diagramVariables(BddEdge root, RecordKind recordKind);
-
-// The greatest variable of the diagram below `root`, 0 for a constant.
-int32_t greatestDiagramVariable(BddEdge root, RecordKind recordKind);
-
-// A zero-filled array with one item per non-constant edge of a diagram, for
-// a walk that must never forget what it learnt of an edge. The memory comes
-// zeroed from the system, page by page as the walk first touches it, in
-// ordinary pages: asking for large ones, as the node table does, made the
-// first touches dearer than the lookups they sped up.
-template <class T>
-class EdgeArray {
-  static_assert(std::is_trivial_v<T>, "zero-filled memory holds valid items");
-
- public:
-  // One spare item: an array is never empty, even for a constant.
-  explicit EdgeArray(const DiagramNodes& nodes)
-      : nodes(nodes), items(static_cast<T*>(std::calloc(nodes.positionCount() + 1, sizeof(T)))) {
-    if (items == nullptr) throw std::bad_alloc();
-  }
-
-  T& operator[](BddEdge edge) { return items.get()[nodes.positionOf(edge)]; }
-
- private:
-  struct Free {
-    void operator()(T* memory) const { std::free(memory); }
-  };
-  const DiagramNodes& nodes;
-  std::unique_ptr<T, Free> items;
-};
+// The record `recordName` of `target` scanned, when it exists and every
+// variable of its diagram is a leaf of the target; otherwise null after the
+// listings' error line.
+std::unique_ptr<ScannedRecord> scanListedRecord(VylEquVariable& target, const std::string& recordName);

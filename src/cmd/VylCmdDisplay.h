@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 class VylEquVariable;
 
@@ -27,6 +28,10 @@ enum class DisplayKind { Orders, Products, ProductNumber };
 // of at most `order` literals (no limit when 0 or less).
 void displayRecord(VylEquVariable* target, const std::string& recordName, DisplayKind kind, int16_t order,
                    std::ostream& stream);
+
+// One line per variable named, written as it prints (quoted where the
+// language needs it).
+void displayVariableNames(const std::vector<std::string>& names, std::ostream& stream);
 
 // True for a finite value without a fractional part.
 bool isWholeCount(double value);

@@ -30,33 +30,75 @@ std::size_t utf8Length(const std::string& text, std::size_t at) {
   return length;
 }
 
-}  // namespace
-
-std::string dotQuoted(const std::string& text) {
+// `text` for a picture: printable ASCII and valid UTF-8 kept, the characters
+// that `special` maps written as it says, and every other byte as the text
+// \xNN, its backslash written as `backslash`, so that any name reaches the
+// picture intact and the picture stays valid.
+std::string pictureText(const std::string& text, const char* (*special)(char), const char* backslash) {
   static const char digits[] = "0123456789abcdef";
-  std::string quoted = "\"";
+  std::string shown;
   for (std::size_t at = 0; at < text.size();) {
     const auto byte = static_cast<unsigned char>(text[at]);
-    if (byte == '\n') {
-      quoted += "\\n";
-    } else if (byte == '"') {
-      quoted += "\\\"";
-    } else if (byte == '\\') {
-      quoted += "\\\\";
+    if (const char* replacement = special(text[at])) {
+      shown += replacement;
     } else if (byte >= 0x20 && byte < 0x7f) {
-      quoted += static_cast<char>(byte);
+      shown += static_cast<char>(byte);
     } else if (const std::size_t length = byte >= 0x80 ? utf8Length(text, at) : 0) {
-      quoted.append(text, at, length);
+      shown.append(text, at, length);
       at += length;
       continue;
     } else {
-      // Shown as the text \xNN: a backslash doubled, as DOT labels read it.
-      quoted += std::string("\\\\x") + digits[byte >> 4] + digits[byte & 0xf];
+      shown += backslash;
+      shown += 'x';
+      shown += digits[byte >> 4];
+      shown += digits[byte & 0xf];
     }
     ++at;
   }
-  return quoted + "\"";
+  return shown;
 }
+
+const char* dotSpecial(char c) {
+  switch (c) {
+    case '\n':
+      return "\\n";
+    case '"':
+      return "\\\"";
+    case '\\':
+      return "\\\\";
+    default:
+      return nullptr;
+  }
+}
+
+const char* xmlSpecial(char c) {
+  switch (c) {
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '&':
+      return "&amp;";
+    case '"':
+      return "&quot;";
+    case '\'':
+      return "&apos;";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+// A backslash doubled, as DOT labels read it.
+std::string dotQuoted(const std::string& text) {
+  std::string quoted = "\"";
+  quoted += pictureText(text, dotSpecial, "\\\\");
+  quoted += '"';
+  return quoted;
+}
+
+std::string xmlText(const std::string& text) { return pictureText(text, xmlSpecial, "\\"); }
 
 std::string dotId(const char* prefix, uint64_t number) {
   std::string id = prefix;

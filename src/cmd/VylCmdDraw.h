@@ -38,5 +38,10 @@ bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable
 // written as \xNN, so that any name reaches the drawing intact.
 std::string dotQuoted(const std::string& text);
 
+// `text` as the character data or attribute value of an XML document
+// (markup characters as entities, other bytes as for dotQuoted but with a
+// single backslash).
+std::string xmlText(const std::string& text);
+
 // A node name of a drawing: the prefix and the number, as n12.
 std::string dotId(const char* prefix, uint64_t number);

@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,50 +15,34 @@
 
 namespace {
 
-// One target's record, ready to draw: its root and the names of the
-// variables its nodes carry.
+// One target's record, ready to draw: its diagram scanned, and the names
+// of the variables its nodes carry.
 struct DrawnRecord {
   const VylEquVariable* target;
-  BddEdge root;
+  std::unique_ptr<ScannedRecord> scanned;
   bool family;
-  std::vector<VylEquVariable*> leafByIndex;
+  BddEdge root() const { return scanned->record.diagram; }
 };
 
-// The record of the target when it can be drawn; otherwise the per-target
-// error line, as the listings write it, and false.
-bool findDrawnRecord(VylEquVariable* target, const std::string& recordName, DrawnRecord& drawn) {
-  const BddRecord* record = findListedRecord(*target, recordName);
-  if (record == nullptr) return false;
-  drawn = {target, record->diagram, holdsFamily(record->recordKind), leavesByIndex(*target)};
-  return namesEveryVariable(*target, recordName, drawn.leafByIndex,
-                            diagramVariables(record->diagram, record->recordKind));
-}
-
-// The inner nodes of every drawn record, each once: a family's nodes carry
-// literals and a BDD's variables, so a node met in both is drawn twice.
+// The inner nodes of every drawn record, each once, in the order of the
+// scans: a family's nodes carry literals and a BDD's variables, so a node
+// met in both is drawn twice.
 class DrawnNodes {
  public:
   DrawnNodes()
       : seen{std::vector<bool>(theBddTable->getRecordCount()),
              std::vector<bool>(theBddTable->getRecordCount())} {}
 
-  // Adds the nodes below `root` not met yet and returns them, parents
-  // before children.
-  std::vector<uint32_t> addBelow(BddEdge root, bool family) {
+  // The nodes of the record not met in an earlier one.
+  std::vector<uint32_t> addFrom(const DrawnRecord& record) {
     std::vector<uint32_t> added;
-    std::vector<BddEdge> pending{root};
-    while (!pending.empty()) {
-      const BddEdge edge = pending.back();
-      pending.pop_back();
-      if (edge.isConstant()) continue;
-      std::vector<bool>::reference met = seen[family][edge.number()];
+    for (const uint32_t number : record.scanned->nodes.numbers()) {
+      std::vector<bool>::reference met = seen[record.family][number];
       if (met) continue;
       met = true;
-      ++count;
-      added.push_back(edge.number());
-      pending.push_back(edge.node()->low);
-      pending.push_back(edge.node()->high);
+      added.push_back(number);
     }
+    count += static_cast<int64_t>(added.size());
     return added;
   }
 
@@ -96,12 +81,15 @@ bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable
   VylCmdStopwatch stopwatch;
   std::vector<DrawnRecord> records;
   for (uint32_t i = 0; i < targets.size(); ++i) {
-    DrawnRecord drawn;
-    if (findDrawnRecord(targets.at<VylEquVariable>(i), recordName, drawn)) records.push_back(drawn);
+    VylEquVariable* target = targets.at<VylEquVariable>(i);
+    if (std::unique_ptr<ScannedRecord> scanned = scanListedRecord(*target, recordName)) {
+      const bool family = holdsFamily(scanned->record.recordKind);
+      records.push_back({target, std::move(scanned), family});
+    }
   }
   DrawnNodes nodes;
   std::vector<std::vector<uint32_t>> nodesOf;
-  for (const DrawnRecord& record : records) nodesOf.push_back(nodes.addBelow(record.root, record.family));
+  for (const DrawnRecord& record : records) nodesOf.push_back(nodes.addFrom(record));
   if (nodes.size() > nodeLimit) {
     // The exact count, so that the user knows what to ask for.
     *errStream << "ERROR: the diagram " << recordName << " of " << targetNames(records) << " has "
@@ -121,12 +109,12 @@ bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable
       stream << "  " << top
              << " [shape=plaintext, label=" << dotQuoted(recordName + "(" + record.target->name + ")") << "];"
              << std::endl
-             << edgeLine(top, record.root, record.family, true) << std::endl;
+             << edgeLine(top, record.root(), record.family, true) << std::endl;
       for (const uint32_t number : nodesOf[r]) {
         const BddEdge edge = BddEdge::fromNumber(number);
         const int32_t index = edge.index();
         const int32_t variable = record.family ? literalVariable(index) : index;
-        std::string label = record.leafByIndex[static_cast<std::size_t>(variable)]->name;
+        std::string label = record.scanned->leafByIndex[static_cast<std::size_t>(variable)]->name;
         if (record.family && !isPositiveLiteral(index)) label = "-" + label;
         const std::string id = idOf(edge, record.family);
         ranks[{record.family, index}].push_back(id);

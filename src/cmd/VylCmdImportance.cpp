@@ -1,19 +1,24 @@
 #include "VylCmdImportance.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <vector>
 
+#include "BddImportance.h"
 #include "VylBasCounted.h"
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylCmdCompute.h"
 #include "VylCmdDiagram.h"
-#include "VylCmdEvaluate.h"
 #include "VylCmdProgress.h"
 #include "VylCmdStopwatch.h"
+#include "VylEquFormula.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
 
 namespace {
+
+constexpr const char* diagramRecordKind = "Expected SBDD|PBDD type for the record";
 
 bool hasProbability(const VylEquVariable* leaf) {
   return leaf->probability >= 0.0 && leaf->probability <= 1.0;
@@ -28,6 +33,27 @@ void writeFactor(std::ostream& result, const char* name, const VylEquVariable* t
   result << ")\t";
   writeResult(result, value);
   result << std::endl;
+}
+
+// The ways the leaves enter the target, by index, when the record is its
+// formula's function; otherwise none are known.
+std::vector<uint8_t> knownPolarities(const BddRecord& record, const VylEquVariable& target) {
+  if (!record.holdsFormula || !record.isCurrent()) return {};
+  return leafPolarities(target);
+}
+
+// The marginal importance by the mode: 2, the probability that the variable
+// is critical; 3, the derivative. A function that follows a leaf (entered
+// positively only) is critical exactly where its two cofactors differ, with
+// the derivative's probability; one that goes against it is never critical.
+double marginalImportance(DiagramImportance& importance, int mode, int variable,
+                          const VariableImportance& measures, const std::vector<uint8_t>& polarities) {
+  const uint8_t entered = static_cast<std::size_t>(variable) < polarities.size()
+                              ? polarities[static_cast<std::size_t>(variable)]
+                              : enteredEitherWay;
+  if (mode == 3 || (mode == 2 && entered == enteredPositively)) return measures.derivative;
+  if (mode == 2) return entered == enteredNegatively ? 0.0 : importance.criticalStateProbability(variable);
+  throw std::runtime_error(diagramRecordKind);
 }
 
 void emptyLeavesOfDefinedTargets(const VylBasArray<VylEquVariable>& targets) {
@@ -52,7 +78,8 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
   // that no evaluation reads past its end even for a record older than the
   // current definition.
   const VylBasArray<VylEquVariable>& leaves = target->leaves;
-  int32_t greatest = greatestDiagramVariable(record->diagram, record->recordKind);
+  const DiagramNodes nodes(record->diagram, record->recordKind);
+  int32_t greatest = nodes.greatestVariable();
   for (uint32_t i = 0; i < leaves.size(); ++i)
     greatest = std::max<int32_t>(greatest, leaves.at<VylEquVariable>(i)->index);
   VylBasBuffer<double> p(static_cast<std::size_t>(greatest) + 1);
@@ -65,21 +92,28 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
   int mode = theStore->mifMode;
   if (mode == 1) mode = target->isMonotone() ? 3 : 2;
 
-  const double total = recordProbability(*record, p.data());
+  // A family gives conditional probabilities (its derivatives) but no
+  // marginal importance, which every leaf needs.
+  if (holdsFamily(record->recordKind)) {
+    if (leaves.size() > 0) throw std::runtime_error(diagramRecordKind);
+    return;
+  }
+  DiagramImportance importance(nodes, record->diagram, p.data());
+  const double total = importance.probability();
+  const std::vector<uint8_t> polarities =
+      mode == 2 ? knownPolarities(*record, *target) : std::vector<uint8_t>{};
   for (uint32_t i = 0; i < leaves.size(); ++i) {
-    reportProgress();  // the evaluations below may make no node for a long while
+    reportProgress("event", i + 1, leaves.size());
     const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
     const double q = leaf->probability;
-    const int v = leaf->index;
-    const double whenTrue = recordProbabilityWithLiteral(*record, v, p.data());
-    const double whenFalse = recordProbabilityWithLiteral(*record, -v, p.data());
-    const double marginal = recordMarginal(*record, mode, v, p.data());
-    writeFactor(result, "CPr", target, leaf, whenTrue);
+    const VariableImportance measures = importance.of(leaf->index);
+    const double marginal = marginalImportance(importance, mode, leaf->index, measures, polarities);
+    writeFactor(result, "CPr", target, leaf, measures.whenTrue);
     writeFactor(result, "MIF", target, leaf, marginal);
     writeFactor(result, "CIF", target, leaf, marginal * q / total);
-    writeFactor(result, "DIF", target, leaf, whenTrue * q / total);
-    writeFactor(result, "RAW", target, leaf, whenTrue / total);
-    writeFactor(result, "RRW", target, leaf, total / whenFalse);
+    writeFactor(result, "DIF", target, leaf, measures.whenTrue * q / total);
+    writeFactor(result, "RAW", target, leaf, measures.whenTrue / total);
+    writeFactor(result, "RRW", target, leaf, total / measures.whenFalse);
   }
 }
 

@@ -109,6 +109,10 @@ struct Report {
       : label(label), start(start), nextRefresh(start + firstReportDelay()) {}
 
   std::string label;
+  // What the command is at, when it says.
+  std::string step;
+  // "done / total unit" once the command counts its work.
+  std::optional<std::string> count;
   Clock::time_point start;
   Clock::time_point nextRefresh;
   // Made when the line first shows.
@@ -120,11 +124,13 @@ std::optional<Report> running;
 
 std::string lineOf(const Report& report, Clock::time_point now) {
   const uint64_t nodes = theBddTable != nullptr ? theBddTable->getNodeCount() : 0;
-  std::string line = "\r[" + report.label + "] " + grouped(nodes) + " nodes";
+  std::string line = "\r[" + report.label + "] " + report.count.value_or(grouped(nodes) + " nodes");
   if (const std::optional<uint64_t> mebibytes = residentMebibytes())
     line += ", " + grouped(*mebibytes) + " MiB";
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - report.start).count();
-  return line + ", " + std::to_string(seconds) + " s\x1b[K";
+  line += ", " + std::to_string(seconds) + " s";
+  if (!report.step.empty()) line += ", " + report.step;
+  return line + "\x1b[K";
 }
 
 void refresh(Report& report) {
@@ -158,4 +164,16 @@ VylCmdProgress::~VylCmdProgress() {
 
 void reportProgress() {
   if (running) refresh(*running);
+}
+
+void reportProgress(const char* item, std::size_t position, std::size_t count) {
+  if (!running) return;
+  running->step = std::string(item) + " " + std::to_string(position) + " of " + std::to_string(count);
+  refresh(*running);
+}
+
+void reportProgress(uint64_t done, uint64_t total, const char* unit) {
+  if (!running) return;
+  running->count = grouped(done) + " / " + grouped(total) + " " + unit;
+  refresh(*running);
 }

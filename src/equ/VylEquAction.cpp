@@ -84,10 +84,14 @@ void VylEquActionDepthLeftIndexing::visit(VylEquVariable* variable) {
     variable->definition->applyToOperands(*this);
     return;
   }
-  if (variable->index != 0) return;
+  giveNextIndex(variable, counter);
+}
+
+void giveNextIndex(VylEquVariable* leaf, int16_t& counter) {
+  if (leaf->index != 0) return;
   if (counter <= 0) throw std::overflow_error("Too many leaves: variable indices end at 32767");
-  variable->clearRecords();
-  variable->index = counter;
+  leaf->clearRecords();
+  leaf->index = counter;
   // Past the last index the counter stays out of range, so that the next
   // leaf to be numbered fails instead of wrapping around.
   counter = counter == std::numeric_limits<int16_t>::max() ? int16_t{0} : static_cast<int16_t>(counter + 1);

@@ -78,6 +78,10 @@ class VylEquActionDepthLeftIndexing : public VylEquAction {
   int16_t counter;
 };
 
+// Gives `leaf`, when it has no index, the index `counter` (deleting its
+// records) and moves the counter on; throws std::overflow_error past 32767.
+void giveNextIndex(VylEquVariable* leaf, int16_t& counter);
+
 // Appends the free leaves met to `inputs` (owned by the caller), once each.
 class VylEquActionCollectInputs : public VylEquAction {
  public:

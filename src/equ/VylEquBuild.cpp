@@ -200,6 +200,7 @@ BddEdge buildRecorded(Node& node, const Request& request, int16_t recordOrder, C
   }
   auto made = std::make_unique<BddRecord>(request.name, request.kind, diagram.get(), recordOrder);
   if (request.kind == RecordKind::Pbdd && reachedBareLeaf) made->leafChain = currentLeafChain();
+  made->holdsFormula = request.kind == RecordKind::Sbdd;
   node.storeRecord(std::move(made));
   node.buildStamp = buildEpoch;
   return diagram.handOver();

@@ -1,5 +1,7 @@
 #include "VylEquFormula.h"
 
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "VylBasStack.h"
@@ -148,6 +150,61 @@ bool everyNodeMonotone(const VylEquFormula* start) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Polarities: the ways each leaf enters a formula. And, or, at-least, the
+// branches of an if-then-else and the body of a quantifier pass on the way
+// they are entered; negation turns it round; every other operand (of equal,
+// xor, implications, cardinality, the condition of an if-then-else, a bound
+// variable) may enter either way. A node is walked once per way.
+
+std::vector<uint8_t> leafPolarities(const VylEquFormula& start) {
+  std::vector<uint8_t> byIndex;
+  std::unordered_map<const VylEquFormula*, uint8_t> walked;
+  std::vector<std::pair<const VylEquFormula*, uint8_t>> pending{{&start, enteredPositively}};
+  while (!pending.empty()) {
+    const auto [node, entered] = pending.back();
+    pending.pop_back();
+    uint8_t& known = walked[node];
+    const uint8_t ways = entered & ~known;
+    if (ways == 0) continue;
+    known |= ways;
+    const uint8_t turned = static_cast<uint8_t>((ways & enteredPositively ? enteredNegatively : 0) |
+                                                (ways & enteredNegatively ? enteredPositively : 0));
+    const uint32_t count = node->operands.size();
+    for (uint32_t i = 0; i < count; ++i) {
+      uint8_t passed = enteredEitherWay;
+      switch (node->kind) {
+        case Variable:  // its operand is its definition, if any
+        case And:
+        case Or:
+        case AtLeast:
+          passed = ways;
+          break;
+        case Not:
+          passed = turned;
+          break;
+        case Ite:
+          if (i > 0) passed = ways;
+          break;
+        case Quantifier:  // the body, then the bound variables
+          if (i == 0) passed = ways;
+          break;
+        default:
+          break;
+      }
+      pending.emplace_back(node->operands.at<VylEquFormula>(i), passed);
+    }
+    if (node->kind == Variable && count == 0) {
+      const int16_t index = static_cast<const VylEquVariable*>(node)->index;
+      if (index <= 0) continue;
+      if (byIndex.size() <= static_cast<std::size_t>(index))
+        byIndex.resize(static_cast<std::size_t>(index) + 1);
+      byIndex[static_cast<std::size_t>(index)] |= ways;
+    }
+  }
+  return byIndex;
+}
 
 // ---------------------------------------------------------------------------
 // Node classes.

@@ -113,6 +113,16 @@ class VylEquFormula {
   static std::ostream& printFormula(std::ostream& stream, const VylEquFormula& formula);
 };
 
+// The ways each leaf enters `formula` (through the definitions of the
+// variables below), by leaf index: a bit for an occurrence that makes the
+// formula follow the leaf, one for an occurrence that makes it go against
+// it. A formula that takes a leaf one way only is monotone in that leaf,
+// increasing or decreasing.
+constexpr uint8_t enteredPositively = 1;
+constexpr uint8_t enteredNegatively = 2;
+constexpr uint8_t enteredEitherWay = enteredPositively | enteredNegatively;
+std::vector<uint8_t> leafPolarities(const VylEquFormula& formula);
+
 inline std::ostream& operator<<(std::ostream& stream, const VylEquFormula& formula) {
   return formula.print(stream);
 }

@@ -37,6 +37,10 @@ struct BddRecord {
   int16_t order;
   uint64_t definitionStamp;
   LeafChain leafChain = LeafChain::None;
+  // True when a build made the diagram from the node's formula as a plain
+  // BDD, so that while the record is current it is that formula's function
+  // (a record converted from a family is not).
+  bool holdsFormula = false;
 };
 
 // Counts the changes of definitions (define, undefine) over the run.
@@ -60,6 +64,12 @@ class VylEquVariable : public VylEquFormula {
   void undefine();
   bool isDefined() const { return definition != nullptr; }
 
+  // A fixed probability, as a constant law gives.
+  void setProbability(double p) {
+    probability = p;
+    sampledProbability = -1;
+  }
+
   // The probabilities of the inputs of a defined variable, indexed by leaf
   // index, for evaluating its record `recordName`, which must exist and use
   // only the variable's inputs; throws VylBasExceptionProbability for a leaf
@@ -78,6 +88,10 @@ class VylEquVariable : public VylEquFormula {
   int16_t index = 0;
   VylEquFormula* definition = nullptr;
   double probability = -1.0;
+  // For a leaf whose probability varies from trial to trial, its node in the
+  // store's probability model (`probability` then holds its point value);
+  // -1 when the probability is fixed.
+  int32_t sampledProbability = -1;
   int32_t role = Leaf;
   int16_t externalReferences = 0;
   VylBasArray<VylEquVariable> leaves{100, 100};

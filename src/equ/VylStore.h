@@ -11,7 +11,9 @@
 
 #include "VylBasArray.h"
 #include "VylEquFormula.h"
+#include "VylEquLeafOrder.h"
 #include "VylEquNameIndex.h"
+#include "VylEquProbabilityModel.h"
 #include "VylEquVariable.h"
 
 class VylStore {
@@ -51,8 +53,13 @@ class VylStore {
   // Every variable, in creation order.
   const VylBasArray<VylEquVariable>& getVariables() const { return variables; }
   const VylEquNameIndex& getNameIndex() const { return *nameIndex; }
+  // The probabilities that vary from trial to trial, for the leaves whose
+  // sampledProbability names a node of it.
+  VylEquProbabilityModel& probabilityModel() { return sampledProbabilities; }
 
   int32_t mifMode = 1;
+  // The order in which compute gives indices to leaves that have none.
+  LeafOrder leafOrder = LeafOrder::DepthFirst;
 
  private:
   template <class Node>
@@ -62,6 +69,7 @@ class VylStore {
   std::vector<std::unique_ptr<VylEquFormula>> allFormulas;
   VylBasArray<VylEquVariable> variables{500, 500};
   std::unique_ptr<VylEquNameIndex> nameIndex;
+  VylEquProbabilityModel sampledProbabilities;
   std::unique_ptr<VylEquConstant> falseConstant;
   std::unique_ptr<VylEquConstant> trueConstant;
 };

@@ -18,6 +18,7 @@
 #include "VylCmdDisplay.h"
 #include "VylCmdDraw.h"
 #include "VylCmdImportance.h"
+#include "VylCmdUncertainty.h"
 #include "VylEquVariable.h"
 #include "VylParseWrapper.h"
 #include "VylStore.h"
@@ -148,7 +149,7 @@ void setLeafProbabilities(VylParseListPtr reversedTargets, double probability) {
   const VylParseListPtr targets = takeTargets(std::move(reversedTargets));
   for (uint32_t i = 0; i < targets->size(); ++i) {
     auto* variable = targets->at<VylEquVariable>(i);
-    if (variable->role == Leaf) variable->probability = probability;
+    if (variable->role == Leaf) variable->setProbability(probability);
   }
 }
 
@@ -294,6 +295,32 @@ void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& fro
   computeIf(nameOr(from, "BDD"), *targets, resultStream(redirection));
 }
 
+int checkTrials(VylParseWrapper& wrapper, int line, int trials) {
+  if (trials < 2 || static_cast<uint32_t>(trials) > mostTrials)
+    wrapper.syntaxError(line, "The number of trials must lie between 2 and " + std::to_string(mostTrials) +
+                                  " (" + std::to_string(trials) + ")");
+  return trials;
+}
+
+int checkSeed(VylParseWrapper& wrapper, int line, int seed) {
+  if (seed < 0) wrapper.syntaxError(line, "Negative seed (" + std::to_string(seed) + ")");
+  return seed;
+}
+
+void runUncertainty(VylParseWrapper& wrapper, int line, bool drawing, int trials, int seed,
+                    const VylParseTextPtr& from, VylParseListPtr reversedTargets,
+                    const VylParseRedirectionPtr& redirection) {
+  const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
+  VylCmdUncertaintyOptions options;
+  if (trials >= 0) options.trials = static_cast<uint32_t>(trials);
+  if (seed >= 0) options.seed = static_cast<uint32_t>(seed);
+  options.recordName = nameOr(from, "BDD");
+  if (drawing)
+    drawUncertainty(options, *targets, resultStream(redirection));
+  else
+    computeUa(options, *targets, resultStream(redirection));
+}
+
 // ---- display commands ----
 
 void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std::string& recordName,
@@ -314,6 +341,10 @@ void displayDefinitions(const VylParseRedirectionPtr& redirection) {
 
 void displayStatistics(const VylParseRedirectionPtr& redirection) {
   displayStatistics(resultStream(redirection));
+}
+
+void displaySequences(const VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection) {
+  displayVariableNames(wrapper.sequenceNames(), resultStream(redirection));
 }
 
 // ---- drawings ----

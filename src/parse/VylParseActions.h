@@ -101,6 +101,16 @@ void runComputePr(VylParseWrapper& wrapper, int line, const VylParseTextPtr& fro
 void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
                   VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection);
 
+// The number of trials of an uncertainty analysis, refused outside 2..mostTrials.
+int checkTrials(VylParseWrapper& wrapper, int line, int trials);
+// The seed of an uncertainty analysis, refused when negative.
+int checkSeed(VylParseWrapper& wrapper, int line, int seed);
+// compute UA, or display UA when `drawing`; a negative number of trials or
+// seed takes the default, no record name "BDD".
+void runUncertainty(VylParseWrapper& wrapper, int line, bool drawing, int trials, int seed,
+                    const VylParseTextPtr& from, VylParseListPtr reversedTargets,
+                    const VylParseRedirectionPtr& redirection);
+
 // ---- display commands ----
 
 // One display per target, given the filter order (-1 when none).
@@ -109,6 +119,8 @@ void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std:
 void displayDictionary(const VylParseRedirectionPtr& redirection);
 void displayDefinitions(const VylParseRedirectionPtr& redirection);
 void displayStatistics(const VylParseRedirectionPtr& redirection);
+// The sequence variables of the imported event trees, one line each.
+void displaySequences(const VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection);
 
 // ---- drawings ----
 

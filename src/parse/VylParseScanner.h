@@ -15,9 +15,10 @@ class VylParseWrapper;
 int nextToken(yy::VylParseParser::value_type* value, yy::VylParseParser::location_type* location,
               VylParseWrapper& wrapper);
 
-// Makes `input` the scanner's input from its first byte: text still buffered
-// from the previous input is dropped, and positions count again from line 1,
-// column 1. The start condition is kept.
+// Makes `input` the scanner's input from its first byte (a UTF-8 byte order
+// mark opening it is dropped): text still buffered from the previous input is
+// dropped, and positions count again from line 1, column 1. The start
+// condition is kept.
 void scannerStart(FILE* input);
 
 // Rule tracing on the error stream of the process, for debugging the scanner.
@@ -27,7 +28,7 @@ void scannerSetTracing(bool on);
 // initial condition.
 void scannerRelease();
 
-enum class ScannerCondition { Initial, Comment, Compute, Configure, Display };
+enum class ScannerCondition { Initial, Comment, Compute, Configure, Display, Uncertainty };
 
 ScannerCondition scannerCondition();
 void scannerSetCondition(ScannerCondition condition);

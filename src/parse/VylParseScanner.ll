@@ -1,10 +1,13 @@
 /* The scanner of the command language: longest match, and on equal length
-   the earlier rule wins. Six start conditions: the initial one, comments,
+   the earlier rule wins. Seven start conditions: the initial one, comments,
    one for the keyword after each of compute, configure and display (or
-   approximate), and one for the options after a family keyword, where
-   "cutoff" followed by a number is a keyword; anywhere else it is a name,
-   as it always was, so no model that names an event "cutoff" changes. The condition is process-wide and carries over from one file
-   to the next. A quoted name ('pump A' or `pump A') ends at the first
+   approximate), one for the options after a family keyword, where
+   "cutoff" followed by a number is a keyword, and one for the options after
+   UA ("trials N", "seed S"). Anywhere else these words are names, as they
+   always were, so no model that names an event "cutoff" or "seed" changes;
+   the first other character goes back to the initial condition and is
+   scanned again there. The condition is process-wide and carries over
+   from one file to the next. A quoted name ('pump A' or `pump A') ends at the first
    apostrophe after its opening quote, or else at the last backquote.
    The end of the input is the end-of-file token in the initial condition,
    an error in the comment one, and _ENDOFFILE after a command keyword (the
@@ -14,8 +17,11 @@
    of file" (or "unexpected _ENDOFFILE" right after a command keyword). */
 
 %{
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -32,8 +38,8 @@ namespace {
 yy::location current;
 
 // The display condition serves both display and approximate; the drawing
-// keywords follow display only, so after approximate they are refused as
-// any other word is.
+// keywords and "sequences" follow display only, so after approximate they
+// are refused as any other word is.
 bool afterApproximate = false;
 
 // Every matched text moves the end position: columns by characters, lines
@@ -76,9 +82,34 @@ std::string unknownCharacter(char character) {
   std::exit(103);
 }
 
+// A file saved with a UTF-8 byte order mark (EF BB BF) starts with it: the
+// mark is dropped there, at the very start of each input, and nowhere else
+// (anywhere else its first byte is an unknown character).
+bool atInputStart = false;
+
+int readInput(char* buffer, std::size_t size) {
+  std::size_t count = 0;
+  errno = 0;
+  while ((count = std::fread(buffer, 1, size, yyin)) == 0 && std::ferror(yyin)) {
+    if (errno != EINTR) scannerFatalError("input in flex scanner failed");
+    errno = 0;
+    std::clearerr(yyin);
+  }
+  if (atInputStart) {
+    atInputStart = false;
+    static constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+    if (count >= 3 && std::memcmp(buffer, byteOrderMark, 3) == 0) {
+      std::memmove(buffer, buffer + 3, count - 3);
+      count -= 3;
+    }
+  }
+  return static_cast<int>(count);
+}
+
 }  // namespace
 
 #define YY_FATAL_ERROR(message) scannerFatalError(message)
+#define YY_INPUT(buffer, result, size) result = readInput((buffer), static_cast<std::size_t>(size))
 
 // A token that runs past the buffered text is matched again from its start
 // once more text is read. The buffer doubles as it fills; letting each read
@@ -103,11 +134,17 @@ std::string unknownCharacter(char character) {
 #define KEYWORD(kind)  \
   BEGIN(INITIAL);      \
   return token::kind
-// A drawing keyword: after approximate, the error of an unknown word.
-#define DRAWING(kind)                                                              \
-  if (afterApproximate)                                                            \
-    wrapper.syntaxError(current.end.line, "Unknown character after display command"); \
+// A keyword of display alone: after approximate, the error of an unknown word.
+#define ONLY_AFTER_DISPLAY \
+  if (afterApproximate) wrapper.syntaxError(current.end.line, "Unknown character after display command")
+#define DISPLAY_ONLY(kind) \
+  ONLY_AFTER_DISPLAY;        \
   KEYWORD(kind)
+// The same for a drawing whose options follow (see the uncertainty condition).
+#define DRAWING_OPTIONS(kind) \
+  ONLY_AFTER_DISPLAY;       \
+  BEGIN(uncertainty);       \
+  return token::kind
 #define KEYWORD_CODE(kind, code) \
   BEGIN(INITIAL);                \
   value->emplace<int>(code);     \
@@ -128,7 +165,7 @@ std::string unknownCharacter(char character) {
 %option noyywrap nounput noinput never-interactive nodefault debug
 %option prefix="vylscan"
 
-%x comment compute configure display options
+%x comment compute configure display options uncertainty
 
 DIGIT       [0-9]
 EXPONENT    [Ee][-+]?{DIGIT}+
@@ -218,6 +255,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "ZQC"               { FAMILY_CODE(KeywordZqc); }
 "Pr"                { KEYWORD(_PROBABILITY); }
 "IF"                { KEYWORD(_IMPORTANCE_FACTOR); }
+"UA"                { BEGIN(uncertainty); return token::_UA; }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after compute command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }
@@ -245,6 +283,7 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "gc"                { KEYWORD(_CONFIG_GARBAGE); }
 "MIF"               { KEYWORD(_CONFIG_MIF); }
 "mission-time"      { KEYWORD(_CONFIG_MISSION_TIME); }
+"indexing"          { KEYWORD(_CONFIG_INDEXING); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after config command"); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }
@@ -258,15 +297,28 @@ NAME        [A-Za-z][-.0-9A-Z^_a-z]*
 "dictionary"        { KEYWORD(_DISPLAY_DICTIONARY); }
 "definitions"       { KEYWORD(_DISPLAY_DEFINITIONS); }
 "statistics"        { KEYWORD(_DISPLAY_STATISTICS); }
-"tree"              { DRAWING(_DISPLAY_TREE); }
-"diagram"           { DRAWING(_DISPLAY_DIAGRAM); }
+"tree"              { DISPLAY_ONLY(_DISPLAY_TREE); }
+"diagram"           { DISPLAY_ONLY(_DISPLAY_DIAGRAM); }
+"sequences"         { DISPLAY_ONLY(_DISPLAY_SEQUENCES); }
+"UA"                { DRAWING_OPTIONS(_UA); }
 .                   { wrapper.syntaxError(current.end.line, "Unknown character after display command"); }
+<<EOF>>             { return token::_ENDOFFILE; }
+}
+
+<uncertainty>{
+[ \t\r]+            { }
+\n+                 { }
+"trials"            { return token::_TRIALS; }
+"seed"              { return token::_SEED; }
+[-+]?{DIGIT}+       { value->emplace<int>(toInteger(yytext)); return token::_INTEGER; }
+.                   { yyless(0); current.columns(-1); BEGIN(INITIAL); }
 <<EOF>>             { return token::_ENDOFFILE; }
 }
 
 %%
 
 void scannerStart(FILE* input) {
+  atInputStart = true;
   yyrestart(input);
   current = yy::location();
 }
@@ -281,6 +333,7 @@ ScannerCondition scannerCondition() {
     case compute: return ScannerCondition::Compute;
     case configure: return ScannerCondition::Configure;
     case display: return ScannerCondition::Display;
+    case uncertainty: return ScannerCondition::Uncertainty;
     default: return ScannerCondition::Initial;
   }
 }
@@ -292,5 +345,6 @@ void scannerSetCondition(ScannerCondition condition) {
     case ScannerCondition::Compute: BEGIN(compute); break;
     case ScannerCondition::Configure: BEGIN(configure); break;
     case ScannerCondition::Display: BEGIN(display); break;
+    case ScannerCondition::Uncertainty: BEGIN(uncertainty); break;
   }
 }

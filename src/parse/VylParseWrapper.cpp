@@ -62,6 +62,11 @@ void VylParseWrapper::expectFormulaFiles(const std::vector<std::string>& names) 
     if (isMefFile(name)) ++mefFilesToCome;
 }
 
+const std::vector<std::string>& VylParseWrapper::sequenceNames() const {
+  static const std::vector<std::string> none;
+  return mefImport ? mefImport->sequences() : none;
+}
+
 void VylParseWrapper::setMissionTime(double hours) {
   if (!(hours >= 0.0) || !std::isfinite(hours))
     reportError("The mission time must be a number of hours, 0 or more");

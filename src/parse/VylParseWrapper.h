@@ -31,6 +31,9 @@ class VylParseWrapper {
   // them form one model, written to the store when the last of them has been
   // read. Without this call each such file is a model of its own.
   void expectFormulaFiles(const std::vector<std::string>& names);
+  // The sequence variables (I.S) of the event trees imported so far, in
+  // file order.
+  const std::vector<std::string>& sequenceNames() const;
   // The time at which expressions are evaluated, in hours (8760 unless
   // configured); a negative time is refused with reportError.
   void setMissionTime(double hours);

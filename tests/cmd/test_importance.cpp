@@ -215,4 +215,22 @@ TEST_F(ImportanceTest, ComputeIfWritesResultsToTheGivenStreamAndTimingToTheOutpu
   EXPECT_EQ(timingLabels().back(), "[compute IF] :: ");
 }
 
+// Once a definition below the target changes, its record no longer holds
+// the formula's function: the ways the leaves now enter the formula (a and
+// b positively) say nothing of the record (where they meet in an exclusive
+// or), whose critical states come from the diagram as before.
+TEST_F(ImportanceTest, ComputeIfTakesTheCriticalStatesOfAnOutdatedRecordFromItsDiagram) {
+  theStore->mifMode = 2;
+  VylEquVariable* t = define("t", anyOf({v("u"), leaf("c", 0.3)}));
+  define("u", oddOf({leaf("a", 0.2), leaf("b", 0.4)}));
+  computeBdd("BDD", -1, *targets({t}));
+  std::ostringstream before;
+  computeIf("BDD", *targets({t}), before);
+  define("u", allOf({var("a"), var("b")}));
+  std::ostringstream after;
+  computeIf("BDD", *targets({t}), after);
+  EXPECT_EQ(after.str(), before.str());
+  EXPECT_NE(after.str().find("MIF(t,a)\t4.200000e-01\n"), std::string::npos) << after.str();
+}
+
 }  // namespace

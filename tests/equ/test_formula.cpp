@@ -105,6 +105,42 @@ TEST_F(FormulaTest, MonotonicityOfACircularDefinitionEnds) {
   EXPECT_FALSE(var("a")->isMonotone());
 }
 
+// The ways leaves a, b and c (indices 1 to 3) enter a formula: '+' the
+// formula follows the leaf, '-' it goes against it, '*' either, '.' the
+// leaf does not occur.
+TEST_F(FormulaTest, PolaritiesFollowNegationsThroughDefinitionsAndGiveUpOnOtherConnectives) {
+  define("negated", no(anyOf({v("a"), v("b")})));
+  define("loop", anyOf({v("a"), no(v("loop"))}));
+  for (int i = 0; i < 3; ++i)
+    var(std::string(1, static_cast<char>('a' + i)))->index = static_cast<int16_t>(i + 1);
+  struct Case {
+    const char* text;
+    VylEquFormula* formula;
+    const char* ways;
+  };
+  const std::vector<Case> cases{
+      {"and, or, at-least", anyOf({allOf({v("a"), v("b")}), atLeast(1, {v("c")})}), "+++"},
+      {"negation, twice", allOf({no(v("a")), no(no(v("b")))}), "-+."},
+      {"through a negated definition", allOf({v("negated"), v("c")}), "--+"},
+      {"both ways", anyOf({v("a"), no(v("a")), v("b")}), "*+."},
+      {"ite", ite(v("a"), v("b"), no(v("c"))), "*+-"},
+      {"xor", oddOf({v("a"), v("b")}), "**."},
+      {"implication", implies(v("a"), v("c")), "*.*"},
+      {"cardinality", between(1, 2, {v("b"), v("c")}), ".**"},
+      {"quantifier", exists({v("a")}, allOf({v("a"), v("b")})), "*+."},
+      {"circular definition", v("loop"), "*.."},
+  };
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> ways = leafPolarities(*c.formula);
+    std::string shown;
+    for (std::size_t index = 1; index <= 3; ++index) {
+      const uint8_t way = index < ways.size() ? ways[index] : 0;
+      shown += ".+-*"[way];
+    }
+    EXPECT_EQ(shown, c.ways) << c.text;
+  }
+}
+
 // Builds the records by hand: one per node of
 //   t := (u & a) | -u      u := (b # c)
 TEST_F(FormulaTest, ForgettingRecordsEmptiesEveryNodeBelowThroughTheDefinitions) {

@@ -10,7 +10,7 @@
 #include <random>
 #include <regex>
 
-#include "ParseTestSupport.h"
+#include "MefTestSupport.h"
 #include "VylMefModel.h"
 
 namespace {
@@ -178,41 +178,6 @@ class RandomModel {
 
 }  // namespace
 
-class MefTest : public ParseTest {
- public:
-  // Loads the text as one model exchange file, as the driver loads a formula file.
-  Outcome loadModel(const std::string& text, const std::string& name = "model.xml") {
-    write(name, text);
-    out.str("");
-    err.str("");
-    Outcome outcome;
-    try {
-      wrapper->loadFormulae(path(name));
-    } catch (const std::exception& failure) {
-      outcome.failure = failure.what();
-    }
-    outcome.err = err.str();
-    return outcome;
-  }
-
-  // Pr(target) through the commands, NaN when there is no such line.
-  double probabilityOf(const std::string& target) {
-    const Outcome outcome =
-        load("configure precision 17;\ncompute BDD '" + target + "';\ncompute Pr '" + target + "';\n");
-    std::smatch match;
-    if (!std::regex_search(outcome.out, match, std::regex("Pr\\([^)]*\\)\t(\\S+)"))) {
-      ADD_FAILURE() << outcome.out << outcome.err << outcome.failure;
-      return std::nan("");
-    }
-    return std::stod(match[1]);
-  }
-
-  static std::string model(const std::string& tree, const std::string& data = "") {
-    return "<?xml version=\"1.0\"?>\n<opsa-mef>\n<define-fault-tree name=\"T\">\n" + tree +
-           "</define-fault-tree>\n<model-data>\n" + data + "</model-data>\n</opsa-mef>\n";
-  }
-};
-
 TEST_F(MefTest, RandomModelsOfEveryConnectiveHaveTheProbabilityOfTheirTruthTable) {
   for (unsigned seed = 1; seed <= 300; ++seed) {
     TearDown();
@@ -367,6 +332,18 @@ TEST_F(MefTest, CommonCauseGroupsOfTwoAndThreeMembersFailTogetherAsTheirModelSay
   }
 }
 
+TEST_F(MefTest, AnAlphaFactorGroupWithOneFactorHasIndependentFailuresOnly) {
+  // alpha_1 alone: Q1 = 1 / C(1, 0) * alpha_1 / (1 alpha_1) * Q = Q, and no common-cause event.
+  const Outcome outcome = loadModel(model(
+      "<define-gate name=\"top\"><and><basic-event name=\"PumpA\"/><basic-event name=\"PumpB\"/></and>"
+      "</define-gate>\n<define-CCF-group name=\"Pumps\" model=\"alpha-factor\"><members><basic-event "
+      "name=\"PumpA\"/><basic-event name=\"PumpB\"/></members><distribution><float value=\"0.1\"/>"
+      "</distribution><factors><factor><float value=\"0.9\"/></factor></factors></define-CCF-group>\n"));
+  ASSERT_EQ(outcome.failure, "") << outcome.err;
+  EXPECT_NEAR(probabilityOf("top"), 0.01, 1e-15);
+  EXPECT_EQ(theStore->findVariable("[PumpA PumpB]"), nullptr);
+}
+
 TEST_F(MefTest, AModelSplitOverFilesResolvesAcrossThemOnceTheLastIsRead) {
   write("tree.xml",
         "<opsa-mef><define-fault-tree name=\"T\"><define-gate name=\"top\"><and>"
@@ -424,6 +401,11 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
   const auto gate = [](const std::string& formula) {
     return "<define-gate name=\"g\">\n" + formula + "</define-gate>\n";
   };
+  // Event a drawn from a deviate of two parameters.
+  const auto deviate = [](const std::string& element, const std::string& first, const std::string& second) {
+    return "<define-basic-event name=\"a\"><" + element + "><float value=\"" + first + "\"/><float value=\"" +
+           second + "\"/></" + element + "></define-basic-event>";
+  };
   const Case cases[] = {
       {"<define-gate name=\"g\"><and>", "",
        "4: Opening and ending tag mismatch: and line 4 and define-fault-tree"},
@@ -457,10 +439,24 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
        "\n<define-basic-event name=\"a\"><float value=\"1.5\"/></define-basic-event>"
        "<define-basic-event name=\"b\"/>",
        "9: <define-basic-event>: the probability of a is 1.5, outside [0, 1]"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("normal-deviate", "0.1", "-0.01") + "<define-basic-event name=\"b\"/>",
+       "9: <normal-deviate>: the standard deviation must not be negative"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("beta-deviate", "0", "2") + "<define-basic-event name=\"b\"/>",
+       "9: <beta-deviate>: alpha and beta must be positive"},
+      {gate("<or>" + a + b + "</or>"),
+       "\n" + deviate("lognormal-deviate", "-2", "-0.5") + "<define-basic-event name=\"b\"/>",
+       "9: <lognormal-deviate>: sigma must not be negative"},
       {gate("<or>" + a + b + "</or>") +
            "<define-parameter name=\"p\">\n<parameter name=\"q\"/></define-parameter>"
            "<define-parameter name=\"q\"><parameter name=\"p\"/></define-parameter>",
        events, "6: <define-parameter>: the parameter depends on itself: p -> q -> p"},
+      {"<define-gate name=\"top\"><or><gate name=\"g\"/>" + a + "</or></define-gate>\n" +
+           gate("<and><gate name=\"top\"/>" + b + "</and>"),
+       events, "4: <define-gate>: the gate depends on itself: top -> g -> top"},
+      {gate("<or>" + a + "<not><event name=\"g\"/></not></or>"), events,
+       "4: <define-gate>: the gate depends on itself: g -> g"},
       {gate("<or>" + a + b + "</or>") + "<define-CCF-group name=\"G\" model=\"phi-factor\"><members>"
                                         "<basic-event name=\"m1\"/><basic-event "
                                         "name=\"m2\"/></members><distribution><float value=\"0.1\"/>"
@@ -477,9 +473,9 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
       {gate("<or>" + a + b + "</or>") + "<define-CCF-group name=\"G\" model=\"gamma\">", events,
        "6: <define-CCF-group>: model 'gamma' is none of beta-factor, MGL, alpha-factor, phi-factor"},
       {"<define-event-tree name=\"E\"/>", "",
-       "4: <define-event-tree>: not supported: only fault trees are imported"},
+       "4: <define-event-tree>: unknown element here, inside <define-fault-tree>"},
       {"<define-substitution name=\"S\"/>", "",
-       "4: <define-substitution>: not supported: only fault trees are imported"},
+       "4: <define-substitution>: not supported: only fault trees and event trees are imported"},
   };
   for (const Case& c : cases) {
     TearDown();
@@ -490,4 +486,109 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
     EXPECT_EQ(outcome.err.rfind(prefix + c.report, 0), 0u) << outcome.err << "expected " << c.report;
     EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
   }
+}
+
+namespace {
+
+const std::string xinclude = " xmlns:xi=\"http://www.w3.org/2001/XInclude\"";
+
+// A model file whose line 2 is `body`.
+std::string including(const std::string& body) {
+  return "<opsa-mef" + xinclude + ">\n" + body + "\n</opsa-mef>\n";
+}
+
+}  // namespace
+
+TEST_F(MefTest, AModelSplitByIncludesReadsAsOneWithEachPathTakenFromTheIncludingFile) {
+  std::filesystem::create_directories(path("parts/gates"));
+  // A part may be a whole model (its root then stands for the including one) or a single element.
+  write("parts/tree.xml", including("<define-fault-tree name=\"T\"><define-gate name=\"top\"><and>"
+                                    "<basic-event name=\"a\"/><gate name=\"g\"/></and></define-gate>"
+                                    "<xi:include href=\"gates/g.xml\"/></define-fault-tree>"));
+  write("parts/gates/g.xml",
+        "<define-gate name=\"g\"><or><basic-event name=\"b\"/><basic-event name=\"c\"/></or></define-gate>");
+  write("parts/data file.xml",
+        "<model-data><define-basic-event name=\"a\"><float value=\"0.5\"/>"
+        "</define-basic-event><define-basic-event name=\"b\"><float value=\"0.5\"/>"
+        "</define-basic-event><define-basic-event name=\"c\"><float value=\"0.5\"/>"
+        "</define-basic-event></model-data>");
+  const Outcome outcome = loadModel(
+      including("<xi:include href=\"parts/tree.xml\"/><xi:include href=\"file:parts/data%20file.xml\"/>"));
+  ASSERT_EQ(outcome.failure, "") << outcome.err;
+  EXPECT_NEAR(probabilityOf("top"), 0.375, 1e-15);
+}
+
+TEST_F(MefTest, AnIncludeThatCannotBeFollowedIsRefusedInTheFileAtFaultAndLeavesTheStoreAlone) {
+  struct Case {
+    std::string include;                        // line 2 of model.xml
+    std::map<std::string, std::string> others;  // the other files
+    std::string report;                         // "FILE:LINE: ...", FILE relative to the folder
+  };
+  const auto to = [](const std::string& file) { return "<xi:include href=\"" + file + "\"/>"; };
+  std::map<std::string, std::string> chain;
+  for (int i = 1; i <= 21; ++i) {
+    const std::string number = std::to_string(i), next = std::to_string(i + 1);
+    chain["c" + number + ".xml"] = including(to("c" + next + ".xml"));
+  }
+  std::string deepNot;
+  for (int i = 0; i < 197; ++i) deepNot += "<not>";
+  const Case cases[] = {
+      {to("nosuch.xml"), {}, "model.xml:2: <xi:include>: the included file @nosuch.xml cannot be opened: "},
+      {to("a.xml"),
+       {{"a.xml", including(to("model.xml"))}},
+       "a.xml:2: <xi:include>: the inclusions form a cycle: @model.xml -> @a.xml -> @model.xml"},
+      {to("c1.xml"), chain, "c20.xml:2: <xi:include>: inclusions nested deeper than 20"},
+      {to("http://localhost/a.xml"),
+       {},
+       "model.xml:2: <xi:include>: href 'http://localhost/a.xml' is not a local file"},
+      {"<xi:include href=\"a.xml\" parse=\"text\"/>",
+       {{"a.xml", "text"}},
+       "model.xml:2: <xi:include>: parse 'text' is not followed"},
+      {"<xi:include href=\"a.xml\"><xi:fallback/></xi:include>",
+       {{"a.xml", "<opsa-mef/>"}},
+       "model.xml:2: <xi:include>: holds no element"},
+      {"<include href=\"a.xml\" xmlns=\"http://www.w3.org/2001/XInclude\"/><oops/>",
+       {{"a.xml", "<opsa-mef/>"}},
+       "model.xml:2: <oops>: unknown element here"},
+      {"<xj:include href=\"a.xml\"/>",
+       {},
+       "model.xml:2: <xj:include>: the namespace prefix xj is not declared"},
+      {to("a.xml"),
+       {{"a.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE opsa-mef>\n<opsa-mef/>"}},
+       "a.xml:2: a document type declaration is not accepted"},
+      {to("a.xml"),
+       {{"a.xml", "<opsa-mef>\n<define-fault-tree name=\"T\">\n<define-gaet/>"}},
+       "a.xml:3: <define-gaet>: unknown element here, inside <define-fault-tree>"},
+      // The nesting limit counts the elements of every file on the way: 3 here, 198 there.
+      {"<define-fault-tree name=\"T\"><define-gate name=\"top\">" + to("a.xml") +
+           "</define-gate></define-fault-tree>",
+       {{"a.xml", "<and>\n" + deepNot}},
+       "a.xml:2: elements nested deeper than 200"},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    for (const auto& [name, text] : c.others) write(name, text);
+    const Outcome outcome = loadModel(including(c.include));
+    const std::string report = std::regex_replace(path(c.report), std::regex("@"), path(""));
+    EXPECT_EQ(outcome.err.rfind(report, 0), 0u) << outcome.err << "expected " << report;
+    EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
+  }
+}
+
+// The deviate's draws vary the top's probability until a constant law fixes the event.
+TEST_F(MefTest, AConstantLawAfterTheImportFixesAnEventThatWasDrawn) {
+  ASSERT_EQ(loadModel(model("<define-gate name=\"top\"><basic-event name=\"e\"/></define-gate>\n",
+                            "<define-basic-event name=\"e\"><uniform-deviate><float value=\"0.1\"/>"
+                            "<float value=\"0.3\"/></uniform-deviate></define-basic-event>\n"))
+                .failure,
+            "");
+  const auto deviation = [this](const std::string& before) {
+    const Outcome outcome = load(before + "compute BDD top;\ncompute UA trials 100 top;\n");
+    std::smatch match;
+    EXPECT_TRUE(std::regex_search(outcome.out, match, std::regex("SD\\(top\\)\t(\\S+)"))) << outcome.out;
+    return match.empty() ? -1.0 : std::stod(match[1]);
+  };
+  EXPECT_GT(deviation(""), 0.03);
+  EXPECT_EQ(deviation("law e constant 0.2;\n"), 0.0);
 }

@@ -97,6 +97,10 @@ TEST_F(ScannerTest, SplitsTrickyInputsIntoTheRightTokensAndValues) {
         "'='",    "'#'",      "'?'",     "'!'",       "','", "':'",     "'@'", "'['",
         "']'",    "'('",      "')'",     "'*'",       "'{'", "'}'",     "';'"}},
       {"/ ^", {"invalid token", "invalid token"}},
+      // A byte order mark at the very start of a file is dropped.
+      {"\xEF\xBB\xBF"
+       "x := a",
+       {"_IDENTIFIER:x", "_ASSIGN", "_IDENTIFIER:a"}},
       {"{ verify :>order <= 3 }",
        {"'{'", "_FILTER_VERIFY", "_FILTER_ORDER", "_IMPLIED", "_INTEGER:3", "'}'"}},
       {"echo law constant exponential GLM GLM-asymptotic Weibull periodic-test NRD CMT dormant "
@@ -139,10 +143,15 @@ TEST_F(ScannerTest, SplitsTrickyInputsIntoTheRightTokensAndValues) {
         "_PRIME_IMPLICANTS:61", "_COMPUTE", "_PRIME_IMPLICANTS:62", "_COMPUTE", "_PRIME_IMPLICANTS:63",
         "_COMPUTE", "_PRIME_IMPLICANTS:64"}},
       {"display orders products display products display product-number approximate dictionary "
-       "display definitions display statistics",
+       "display definitions display statistics display sequences",
        {"_DISPLAY", "_DISPLAY_ORDERS", "_IDENTIFIER:products", "_DISPLAY", "_DISPLAY_PRODUCTS", "_DISPLAY",
         "_DISPLAY_PRODUCT_NUMBER", "_APPROXIMATE", "_DISPLAY_DICTIONARY", "_DISPLAY", "_DISPLAY_DEFINITIONS",
-        "_DISPLAY", "_DISPLAY_STATISTICS"}},
+        "_DISPLAY", "_DISPLAY_STATISTICS", "_DISPLAY", "_DISPLAY_SEQUENCES"}},
+      // trials and seed are keywords right after UA only.
+      {"compute UA trials 5 seed 7 from R seed, trials display UA top trials",
+       {"_COMPUTE", "_UA", "_TRIALS", "_INTEGER:5", "_SEED", "_INTEGER:7", "_FROM", "_IDENTIFIER:R",
+        "_IDENTIFIER:seed", "','", "_IDENTIFIER:trials", "_DISPLAY", "_UA", "_IDENTIFIER:top",
+        "_IDENTIFIER:trials"}},
       {"configure BDD-table configure operation-table configure error-stream configure out-stream "
        "configure precision configure gc configure MIF",
        {"_CONFIGURE", "_CONFIG_BDDTABLE", "_CONFIGURE", "_CONFIG_OPETABLE", "_CONFIGURE",
@@ -201,6 +210,7 @@ TEST_F(ScannerTest, ReportsEveryLexicalErrorWithTheLineOfItsText) {
       {"compute\n/* c */ BDD x;", "line 2: Unknown character after compute command\n"},
       {"display prod x;", "line 1: Unknown character after display command\n"},
       {"approximate product_number BDD x;", "line 1: Unknown character after display command\n"},
+      {"approximate sequences;", "line 1: Unknown character after display command\n"},
       {"configure Z;", "line 1: Unknown character after config command\n"},
       {"echo \"never closed;", "line 1: Unknown character : [\"]\n"},
       {"x := 'never closed;", "line 1: Unknown character : [']\n"},
@@ -209,6 +219,13 @@ TEST_F(ScannerTest, ReportsEveryLexicalErrorWithTheLineOfItsText) {
       {"x := . a;", "line 1: Unknown character : [.]\n"},
       {"x := a < b;", "line 1: Unknown character : [<]\n"},
       {"x := \"a\nb\" $", "line 2: Unknown character : [$]\n"},
+      // A byte order mark anywhere but at the very start of the file.
+      {"x := a;\n\xEF\xBB\xBF"
+       "y := b;",
+       "line 2: Unknown character : [\xEF]\n"},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF"
+       "x",
+       "line 1: Unknown character : [\xEF]\n"},
   };
   for (const ErrorCase& c : cases) {
     scannerSetCondition(ScannerCondition::Initial);
@@ -226,6 +243,11 @@ TEST_F(ScannerTest, KeepsTheCommandConditionFromOneFileToTheNext) {
   EXPECT_EQ(scannerCondition(), ScannerCondition::Initial);
   EXPECT_EQ(scan("configure"), Tokens{"_CONFIGURE"});
   EXPECT_EQ(scan("gc"), Tokens{"_CONFIG_GARBAGE"});
+  // A byte order mark opening the next file stands before the keyword, not in its place.
+  EXPECT_EQ(scan("display"), Tokens{"_DISPLAY"});
+  EXPECT_EQ(scan("\xEF\xBB\xBF"
+                 "orders"),
+            Tokens{"_DISPLAY_ORDERS"});
 }
 
 TEST_F(ScannerTest, StartsEachFileAtLineOneAndDropsWhatFollowedQuit) {

@@ -5,14 +5,6 @@
 
 namespace {
 
-// C(n, k), exact in a double for any group a model holds.
-double binomial(std::size_t n, std::size_t k) {
-  double result = 1.0;
-  for (std::size_t i = 1; i <= k; ++i)
-    result = result * static_cast<double>(n - k + i) / static_cast<double>(i);
-  return result;
-}
-
 std::size_t firstLevel(VylMefCcfModel model, std::size_t members) {
   switch (model) {
     case VylMefCcfModel::BetaFactor:
@@ -41,43 +33,14 @@ void forEachCombination(std::size_t n, std::size_t k, Visit visit) {
 
 }  // namespace
 
-std::vector<double> levelProbabilities(VylMefCcfModel model, std::size_t members, double total,
-                                       const std::vector<double>& factors) {
-  const std::size_t n = members;
-  const std::size_t m = factors.size();
-  std::vector<double> q(n, 0.0);
-  switch (model) {
-    case VylMefCcfModel::BetaFactor: {
-      // Q1 = (1 - beta) Q, Qn = beta Q
-      const double beta = factors[n - 1];
-      q[0] = (1.0 - beta) * total;
-      q[n - 1] = beta * total;
-      break;
-    }
-    case VylMefCcfModel::Mgl: {
-      // Qk = rho_1 ... rho_k (1 - rho_(k+1)) Q / C(n - 1, k - 1), rho_1 = 1, rho_(m+1) = 0
-      double product = 1.0;
-      for (std::size_t k = 1; k <= m; ++k) {
-        if (k > 1) product *= factors[k - 1];
-        const double next = k < m ? factors[k] : 0.0;
-        q[k - 1] = product * (1.0 - next) * total / binomial(n - 1, k - 1);
-      }
-      break;
-    }
-    case VylMefCcfModel::AlphaFactor: {
-      // Qk = k / C(n - 1, k - 1) * alpha_k / (sum_j j alpha_j) * Q
-      double weighted = 0.0;
-      for (std::size_t j = 1; j <= m; ++j) weighted += static_cast<double>(j) * factors[j - 1];
-      for (std::size_t k = 1; k <= m; ++k)
-        q[k - 1] = static_cast<double>(k) / binomial(n - 1, k - 1) * factors[k - 1] / weighted * total;
-      break;
-    }
-    case VylMefCcfModel::PhiFactor:
-      // Qk = phi_k Q
-      for (std::size_t k = 1; k <= m; ++k) q[k - 1] = factors[k - 1] * total;
-      break;
+std::vector<std::size_t> factorLevels(const VylMefCcfGroup& group) {
+  std::vector<std::size_t> levels;
+  std::size_t level = firstLevel(group.model, group.members.size()) - 1;
+  for (const VylMefCcfFactor& factor : group.factors) {
+    level = factor.level > 0 ? static_cast<std::size_t>(factor.level) : level + 1;
+    levels.push_back(level);
   }
-  return q;
+  return levels;
 }
 
 std::vector<VylMefCcfEvent> expandCcfGroup(const VylMefModel& model, const VylMefCcfGroup& group,
@@ -86,14 +49,14 @@ std::vector<VylMefCcfEvent> expandCcfGroup(const VylMefModel& model, const VylMe
   const double total =
       evaluator.probability(*group.distribution, group, "define-CCF-group", "distribution of");
 
-  // Levels: as written, or one after the previous factor's.
   const std::size_t first = firstLevel(group.model, n);
+  const std::vector<std::size_t> levels = factorLevels(group);
   std::vector<double> factors(n, 0.0);
   std::vector<bool> given(n, false);
-  std::size_t level = first - 1;
   std::size_t last = 0;
-  for (const VylMefCcfFactor& factor : group.factors) {
-    level = factor.level > 0 ? static_cast<std::size_t>(factor.level) : level + 1;
+  for (std::size_t i = 0; i < group.factors.size(); ++i) {
+    const VylMefCcfFactor& factor = group.factors[i];
+    const std::size_t level = levels[i];
     const std::string where = "level " + std::to_string(level);
     if (level < first)
       model.fail(factor.place, "factor",

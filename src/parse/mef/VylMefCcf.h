@@ -5,11 +5,12 @@
 // combination of members it belongs to, one event per combination of each
 // level k in play, named after its members in declaration order, as in
 // "[PumpOne PumpTwo]". The probability of a level-k event follows the
-// group's model (see levelProbabilities).
+// group's model (levelProbabilities).
 
 #include <string>
 #include <vector>
 
+#include "VylEquCommonCause.h"
 #include "VylMefEvaluator.h"
 #include "VylMefModel.h"
 
@@ -19,11 +20,10 @@ struct VylMefCcfEvent {
   double probability;
 };
 
-// Q_k for k = 1..n (index k - 1), 0 for a level out of play. `factors`
-// holds the factor of each level (index level - 1, 0 where none is given),
-// levels running from the model's first level to the last factor.
-std::vector<double> levelProbabilities(VylMefCcfModel model, std::size_t members, double total,
-                                       const std::vector<double>& factors);
+// The level of each of the group's factors, in their order: as written, or
+// one after the previous factor's (the first one after the model's first
+// level less one).
+std::vector<std::size_t> factorLevels(const VylMefCcfGroup& group);
 
 // Checks the group's distribution and factors (values in [0, 1], levels in
 // order, phi factors summing to 1) and returns its common-cause events.

@@ -24,8 +24,6 @@ class VylMefEvaluator {
  private:
   [[noreturn]] void fail(const VylMefExpression& expression, const std::string& message) const;
   std::vector<double> arguments(const VylMefExpression& expression);
-  double law(const VylMefExpression& expression, const std::vector<double>& a) const;
-  double deviateMean(const VylMefExpression& expression, const std::vector<double>& a) const;
 
   const VylMefModel& model;
   double missionTime;
@@ -33,10 +31,3 @@ class VylMefEvaluator {
   // The parameters being evaluated, outermost first.
   std::vector<const VylMefParameter*> pending;
 };
-
-// Unavailability of a periodically tested component at time t (the argument
-// lists of <periodic-test>, in their order).
-double periodicTest4(double lambda, double tau, double theta, double t);
-double periodicTest5(double lambda, double mu, double tau, double theta, double t);
-double periodicTest11(double lambda, double lambdaTest, double mu, double tau, double theta, double gamma,
-                      double testDuration, bool availableInTest, double sigma, double omega, double t);

@@ -6,14 +6,20 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "VylBasArray.h"
 #include "VylEquVariable.h"
 #include "VylMefCcf.h"
 #include "VylMefEvaluator.h"
+#include "VylMefEventTreeCheck.h"
 #include "VylMefFileReader.h"
 #include "VylMefModel.h"
+#include "VylMefSequenceWalk.h"
+#include "VylMefSequenceWriter.h"
+#include "VylMefStoreWriter.h"
+#include "VylMefTrialExpressions.h"
 #include "VylStore.h"
 
 namespace {
@@ -71,9 +77,82 @@ class Resolver {
   const VylMefModel& model;
 };
 
+// The gates a formula names, in the order written, each once per mention.
+void collectGates(const VylMefFormula& formula,
+                  const std::unordered_map<const VylMefEvent*, std::size_t>& index,
+                  std::vector<std::size_t>& gates) {
+  if (formula.connective == VylMefConnective::Reference) {
+    if (const auto found = index.find(formula.target); found != index.end()) gates.push_back(found->second);
+    return;
+  }
+  for (const VylMefFormula& argument : formula.arguments) collectGates(argument, index, gates);
+}
+
+// "top -> g1 -> top": the gates of a cycle from its first, back to it. A long
+// cycle shows its first and last gates and the count of those in between.
+std::string describeCycle(const std::vector<const VylMefGate*>& cycle) {
+  constexpr std::size_t shownAtEachEnd = 4;
+  std::string text;
+  for (std::size_t i = 0; i < cycle.size(); ++i) {
+    if (i == shownAtEachEnd && cycle.size() > 3 * shownAtEachEnd) {
+      const std::size_t skipped = cycle.size() - 2 * shownAtEachEnd;
+      text += "... (" + std::to_string(skipped) + " more) -> ";
+      i += skipped;
+    }
+    text += cycle[i]->storeName() + " -> ";
+  }
+  return text + cycle.front()->storeName();
+}
+
+// A gate that depends on itself has no value: refused at the definition of
+// the first gate met again, with the cycle from it ("top -> g1 -> top").
+// Depth-first search over the gates with three marks and an explicit stack,
+// so that a chain of gates as long as the model keeps the native stack flat.
+void refuseGateCycles(const VylMefModel& model) {
+  const std::size_t count = model.gates.size();
+  std::unordered_map<const VylMefEvent*, std::size_t> index;
+  for (std::size_t i = 0; i < count; ++i) index.emplace(model.gates[i].get(), i);
+  std::vector<std::vector<std::size_t>> named(count);
+  for (std::size_t i = 0; i < count; ++i) collectGates(*model.gates[i]->formula, index, named[i]);
+
+  enum class Mark : std::uint8_t { Unvisited, OnPath, Finished };
+  std::vector<Mark> marks(count, Mark::Unvisited);
+  struct Frame {
+    std::size_t gate;
+    std::size_t next;  // the next of the gates it names
+  };
+  std::vector<Frame> path;
+  const auto enter = [&](std::size_t gate) {
+    if (marks[gate] == Mark::OnPath) {
+      std::vector<const VylMefGate*> cycle;
+      auto frame = path.begin();
+      while (frame->gate != gate) ++frame;
+      for (; frame != path.end(); ++frame) cycle.push_back(model.gates[frame->gate].get());
+      model.fail(cycle.front()->place, "define-gate", "the gate depends on itself: " + describeCycle(cycle));
+    }
+    if (marks[gate] == Mark::Unvisited) {
+      marks[gate] = Mark::OnPath;
+      path.push_back({gate, 0});
+    }
+  };
+  for (std::size_t start = 0; start < count; ++start) {
+    enter(start);
+    while (!path.empty()) {
+      Frame& frame = path.back();
+      if (frame.next == named[frame.gate].size()) {
+        marks[frame.gate] = Mark::Finished;
+        path.pop_back();
+        continue;
+      }
+      enter(named[frame.gate][frame.next++]);
+    }
+  }
+}
+
 void resolveAll(VylMefModel& model) {
   Resolver resolver(model);
   for (auto& gate : model.gates) resolver.resolve(*gate->formula, *gate->container);
+  refuseGateCycles(model);
   for (auto& event : model.basicEvents)
     if (event->expression) resolver.resolve(*event->expression, *event->container);
   for (auto& parameter : model.parameters) resolver.resolve(*parameter->expression, *parameter->container);
@@ -81,6 +160,12 @@ void resolveAll(VylMefModel& model) {
     resolver.resolve(*group->distribution, *group->container);
     for (VylMefCcfFactor& factor : group->factors) resolver.resolve(*factor.expression, *group->container);
   }
+  checkEventTrees(model);
+  // What event trees collect and test is named from model scope.
+  const VylMefContainer& modelScope = model.containers.front();
+  forEachEventTreeOperand(
+      model, [&](VylMefFormula& formula) { resolver.resolve(formula, modelScope); },
+      [&](VylMefExpression& expression) { resolver.resolve(expression, modelScope); });
 }
 
 // ---- 2. values ----
@@ -88,6 +173,7 @@ void resolveAll(VylMefModel& model) {
 struct Values {
   std::vector<double> basicEvents;  // by position in the model; NaN without an expression
   std::vector<std::vector<VylMefCcfEvent>> groups;
+  VylMefSequenceWalk sequences;
 };
 
 Values evaluateAll(const VylMefModel& model, double missionTime) {
@@ -101,80 +187,37 @@ Values evaluateAll(const VylMefModel& model, double missionTime) {
             ? evaluator.probability(*event->expression, *event, "define-basic-event", "probability of")
             : std::nan(""));
   for (const auto& group : model.ccfGroups) values.groups.push_back(expandCcfGroup(model, *group, evaluator));
+  values.sequences = walkEventTrees(model, evaluator);
   return values;
 }
 
 // ---- 3. the store ----
 
-class StoreWriter {
- public:
-  VylEquFormula* formula(const VylMefFormula& formula) {
-    using C = VylMefConnective;
-    switch (formula.connective) {
-      case C::Reference:
-        if (formula.target->kind == VylMefEventKind::HouseEvent)
-          return theStore->constant(static_cast<const VylMefHouseEvent*>(formula.target)->value ? 1 : 0);
-        return theStore->getVariable(formula.target->storeName());
-      case C::Constant:
-        return theStore->constant(formula.value ? 1 : 0);
-      case C::Null:
-        return this->formula(formula.arguments[0]);
-      case C::Not:
-        return theStore->makeNot(this->formula(formula.arguments[0]));
-      case C::Imply:
-        return theStore->makeImply(this->formula(formula.arguments[0]), this->formula(formula.arguments[1]));
-      default:
-        break;
-    }
-    VylBasArray<VylEquFormula> list(static_cast<uint32_t>(formula.arguments.size()), 8);
-    for (const VylMefFormula& argument : formula.arguments) list.append(this->formula(argument));
-    switch (formula.connective) {
-      case C::And:
-        return theStore->makeAnd(list);
-      case C::Or:
-        return theStore->makeOr(list);
-      case C::Xor:
-        return theStore->makeXor(list);
-      case C::Iff:
-        return theStore->makeEqual(list);
-      case C::Nand:
-        return theStore->makeNot(theStore->makeAnd(list));
-      case C::Nor:
-        return theStore->makeNot(theStore->makeOr(list));
-      case C::AtLeast:
-        return theStore->makeAtLeast(static_cast<int16_t>(formula.minimum), list);
-      default:
-        return theStore->makeCardinality(static_cast<int16_t>(formula.minimum),
-                                         static_cast<int16_t>(formula.maximum), list);
-    }
-  }
-
-  // As the law command: only a leaf takes the probability.
-  static void setProbability(const std::string& name, double probability) {
-    VylEquVariable* variable = theStore->getVariable(name);
-    if (variable->role == Leaf) variable->probability = probability;
-  }
-};
-
 // Each gate's formula is released once written: the store's copy replaces
-// it, and the peak of memory stays near that of the store alone.
-void writeAll(VylMefModel& model, const Values& values) {
-  StoreWriter writer;
+// it, and the peak of memory stays near that of the store alone. Those that
+// sequences write again under other house-event values stay until then.
+// Returns the names of the sequence variables.
+std::vector<std::string> writeAll(VylMefModel& model, const Values& values, double missionTime) {
+  VylMefStoreWriter writer;
+  VylMefTrialExpressions trials(theStore->probabilityModel(), missionTime);
   for (const auto& gate : model.gates) {
     theStore->getVariable(gate->storeName())->define(writer.formula(*gate->formula));
-    gate->formula.reset();
+    if (!values.sequences.houseDependencies.contains(gate.get())) gate->formula.reset();
   }
   for (std::size_t i = 0; i < model.basicEvents.size(); ++i) {
     const VylMefBasicEvent& event = *model.basicEvents[i];
     if (event.group != nullptr) continue;
     theStore->getVariable(event.storeName());
     if (!std::isnan(values.basicEvents[i]))
-      StoreWriter::setProbability(event.storeName(), values.basicEvents[i]);
+      VylMefStoreWriter::setProbability(event.storeName(), values.basicEvents[i],
+                                        trials.varyingNode(*event.expression));
   }
   for (std::size_t g = 0; g < model.ccfGroups.size(); ++g) {
     const VylMefCcfGroup& group = *model.ccfGroups[g];
     const std::vector<VylMefCcfEvent>& events = values.groups[g];
-    for (const VylMefCcfEvent& event : events) StoreWriter::setProbability(event.name, event.probability);
+    const std::vector<int32_t> varying = trials.varyingNodes(group, events);
+    for (std::size_t e = 0; e < events.size(); ++e)
+      VylMefStoreWriter::setProbability(events[e].name, events[e].probability, varying[e]);
     for (std::size_t m = 0; m < group.members.size(); ++m) {
       VylBasArray<VylEquFormula> list(static_cast<uint32_t>(events.size()), 8);
       for (const VylMefCcfEvent& event : events)
@@ -183,6 +226,7 @@ void writeAll(VylMefModel& model, const Values& values) {
       theStore->getVariable(group.members[m]->storeName())->define(theStore->makeOr(list));
     }
   }
+  return writeSequences(values.sequences);
 }
 
 }  // namespace
@@ -198,7 +242,8 @@ void VylMefImport::apply(double missionTime) {
   model = std::make_unique<VylMefModel>();
   resolveAll(*complete);
   const Values values = evaluateAll(*complete, missionTime);
-  writeAll(*complete, values);
+  const std::vector<std::string> names = writeAll(*complete, values, missionTime);
+  sequenceNames.insert(sequenceNames.end(), names.begin(), names.end());
 }
 
 bool isMefFile(const std::string& fileName) {

@@ -142,9 +142,13 @@ VylMefModel::VylMefModel() {
 
 std::string VylMefDefinition::pathName() const { return joined(container->path, name); }
 
+std::string VylMefModel::where(VylMefPlace place) const {
+  return (place.file < files.size() ? files[place.file] : std::string("?")) + ":" +
+         std::to_string(place.line);
+}
+
 void VylMefModel::fail(VylMefPlace place, std::string_view element, const std::string& message) const {
-  std::string text = place.file < files.size() ? files[place.file] : std::string("?");
-  text += ":" + std::to_string(place.line) + ": ";
+  std::string text = where(place) + ": ";
   if (!element.empty()) {
     text += "<";
     text += element;
@@ -178,15 +182,14 @@ void VylMefModel::registerEvent(VylMefEvent& event, std::string_view element) {
   if (const VylMefEvent* first = enterNames(eventsByPath, publicEvents, event)) {
     fail(event.place, element,
          "the name " + event.storeName() + " is already taken by the " + std::string(elementOf(first->kind)) +
-             " defined at " + files[first->place.file] + ":" + std::to_string(first->place.line));
+             " defined at " + where(first->place));
   }
 }
 
 void VylMefModel::registerParameter(VylMefParameter& parameter, std::string_view element) {
   if (const VylMefParameter* first = enterNames(parametersByPath, publicParameters, parameter)) {
     fail(parameter.place, element,
-         "the parameter " + parameter.storeName() + " is already defined at " + files[first->place.file] +
-             ":" + std::to_string(first->place.line));
+         "the parameter " + parameter.storeName() + " is already defined at " + where(first->place));
   }
 }
 

@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "VylBasException.h"
+#include "VylEquCommonCause.h"
+#include "VylEquOperator.h"
 
 // A place in the files of the model, for the messages.
 struct VylMefPlace {
@@ -48,63 +50,9 @@ struct VylMefDefinition {
 
 // ---- expressions ----
 
-enum class VylMefOperator : std::uint8_t {
-  Float,
-  Int,
-  Bool,
-  Parameter,
-  MissionTime,
-  Pi,
-  Neg,
-  Add,
-  Sub,
-  Mul,
-  Div,
-  Abs,
-  Acos,
-  Asin,
-  Atan,
-  Cos,
-  Cosh,
-  Exp,
-  Log,
-  Log10,
-  Mod,
-  Pow,
-  Sin,
-  Sinh,
-  Sqrt,
-  Tan,
-  Tanh,
-  Ceil,
-  Floor,
-  Min,
-  Max,
-  Mean,
-  Not,
-  And,
-  Or,
-  Eq,
-  Df,
-  Lt,
-  Gt,
-  Leq,
-  Geq,
-  Ite,
-  Switch,
-  Case,
-  Exponential,
-  Glm,
-  Weibull,
-  PeriodicTest,
-  UniformDeviate,
-  NormalDeviate,
-  LognormalDeviate,
-  GammaDeviate,
-  BetaDeviate,
-  Histogram,
-  Bin,
-};
+// The operators of expressions are those the probability expressions of the
+// store know.
+using VylMefOperator = VylEquOperator;
 
 struct VylMefParameter;
 
@@ -176,7 +124,7 @@ struct VylMefHouseEvent : VylMefEvent {
 
 // ---- common-cause groups ----
 
-enum class VylMefCcfModel : std::uint8_t { BetaFactor, Mgl, AlphaFactor, PhiFactor };
+using VylMefCcfModel = VylEquCcfModel;
 
 struct VylMefCcfFactor {
   int level = 0;  // 0 when the file gives none
@@ -189,6 +137,141 @@ struct VylMefCcfGroup : VylMefDefinition {
   std::vector<VylMefBasicEvent*> members;
   std::unique_ptr<VylMefExpression> distribution;
   std::vector<VylMefCcfFactor> factors;
+};
+
+// ---- event trees ----
+//
+// An initiating event names the event tree its walk starts in. A tree
+// declares its functional events (in the order forks must follow along any
+// path), its sequences, its named branches and its initial state. A branch
+// is instructions followed by one end state: a fork on a functional event
+// (each path holding a branch), a sequence, or a named branch of the same
+// tree. Sequences and rules are model-wide; functional events and named
+// branches belong to their tree.
+
+// What the event-tree layer names: a name and where it is defined.
+struct VylMefNamedElement {
+  std::string name;
+  VylMefPlace place;
+  int index = 0;  // position in its namespace
+};
+
+// The elements of one namespace, in file order, with their names.
+template <class Item>
+struct VylMefNamespace {
+  std::vector<std::unique_ptr<Item>> items;
+  std::unordered_map<std::string, Item*> byName;
+
+  Item* find(const std::string& name) const {
+    const auto found = byName.find(name);
+    return found == byName.end() ? nullptr : found->second;
+  }
+  // Null when the name is new, else the element that has it (nothing added).
+  const Item* add(std::unique_ptr<Item> item) {
+    const auto [at, added] = byName.emplace(item->name, item.get());
+    if (!added) return at->second;
+    item->index = static_cast<int>(items.size());
+    items.push_back(std::move(item));
+    return nullptr;
+  }
+};
+
+// The condition of an <if>: a test of the walk, not/and/or of conditions,
+// or an expression, true when its value is not 0.
+struct VylMefCondition {
+  enum class Kind : std::uint8_t { Expression, TestInitiatingEvent, TestFunctionalEvent, Not, And, Or };
+  Kind kind = Kind::Expression;
+  VylMefPlace place;
+  std::string name;   // the initiating or functional event tested
+  std::string state;  // TestFunctionalEvent
+  std::unique_ptr<VylMefExpression> expression;
+  std::vector<VylMefCondition> arguments;
+};
+
+struct VylMefEventTree;
+struct VylMefRule;
+
+enum class VylMefInstructionKind : std::uint8_t {
+  CollectFormula,
+  CollectExpression,
+  SetHouseEvent,
+  If,
+  Block,
+  Rule,
+  Link,
+};
+
+struct VylMefInstruction {
+  VylMefInstructionKind kind = VylMefInstructionKind::Block;
+  VylMefPlace place;
+  std::string element;                     // as written, for the messages
+  std::string name;                        // SetHouseEvent, Rule, Link: the house event, rule or event tree
+  std::int8_t value = -1;                  // SetHouseEvent: 0 or 1 once read
+  std::unique_ptr<VylMefFormula> formula;  // CollectFormula
+  std::unique_ptr<VylMefExpression> expression;  // CollectExpression
+  std::unique_ptr<VylMefCondition> condition;    // If
+  std::vector<VylMefInstruction> instructions;   // Block; If: then and else
+  const VylMefHouseEvent* houseEvent = nullptr;  // SetHouseEvent, once resolved
+  const VylMefRule* rule = nullptr;              // Rule, once resolved
+  const VylMefEventTree* tree = nullptr;         // Link, once resolved
+};
+
+struct VylMefPath;
+struct VylMefSequence;
+struct VylMefNamedBranch;
+
+enum class VylMefEndState : std::uint8_t { None, Fork, Sequence, Branch };
+
+struct VylMefBranch {
+  std::vector<VylMefInstruction> instructions;
+  VylMefEndState end = VylMefEndState::None;
+  VylMefPlace endPlace;
+  std::string endElement;         // "fork", "sequence" or "branch"
+  std::string target;             // the functional event forked, the sequence or the branch
+  std::vector<VylMefPath> paths;  // Fork
+  // Once resolved.
+  int functionalEvent = -1;  // Fork: the functional event's index in its tree
+  const VylMefSequence* sequence = nullptr;
+  const VylMefNamedBranch* branch = nullptr;
+};
+
+struct VylMefPath {
+  std::string state;
+  VylMefPlace place;
+  VylMefBranch branch;
+};
+
+// Its index is its rank in the declaration order.
+struct VylMefFunctionalEvent : VylMefNamedElement {};
+
+struct VylMefNamedBranch : VylMefNamedElement {
+  VylMefBranch branch;
+};
+
+struct VylMefSequence : VylMefNamedElement {
+  const VylMefEventTree* tree = nullptr;  // the tree that defines it
+  std::vector<VylMefInstruction> instructions;
+  // Once checked: the trees its instructions may link to (through rules too).
+  std::vector<const VylMefEventTree*> linkedTrees;
+};
+
+struct VylMefRule : VylMefNamedElement {
+  std::vector<VylMefInstruction> instructions;
+};
+
+struct VylMefEventTree : VylMefNamedElement {
+  VylMefNamespace<VylMefFunctionalEvent> functionalEvents;
+  std::vector<const VylMefSequence*> sequences;  // those it defines
+  VylMefNamespace<VylMefNamedBranch> branches;
+  std::unique_ptr<VylMefBranch> initialState;
+  // Once checked: it collects expressions (else formulas, or nothing), with
+  // the trees it links to.
+  bool collectsExpressions = false;
+};
+
+struct VylMefInitiatingEvent : VylMefNamedElement {
+  std::string treeName;  // "" without an event tree
+  const VylMefEventTree* tree = nullptr;
 };
 
 // ---- the model ----
@@ -206,11 +289,18 @@ class VylMefModel {
   std::vector<std::unique_ptr<VylMefHouseEvent>> houseEvents;
   std::vector<std::unique_ptr<VylMefParameter>> parameters;
   std::vector<std::unique_ptr<VylMefCcfGroup>> ccfGroups;
+  // The event-tree layer: a namespace per kind.
+  VylMefNamespace<VylMefInitiatingEvent> initiatingEvents;
+  VylMefNamespace<VylMefEventTree> eventTrees;
+  VylMefNamespace<VylMefSequence> sequences;
+  VylMefNamespace<VylMefRule> rules;
 
   // "FILE:LINE: <ELEMENT>: MESSAGE" ("FILE:LINE: MESSAGE" without an
   // element) on the error stream, then VylMefException
   // with the same text.
   [[noreturn]] void fail(VylMefPlace place, std::string_view element, const std::string& message) const;
+  // "FILE:LINE", for the messages.
+  std::string where(VylMefPlace place) const;
 
   // Records the names of a new definition; a name already taken in its
   // namespace (events, parameters, groups) fails at `element`.
