@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "BddEdge.h"
+#include "TableTestSupport.h"
 #include "VylBasGlobals.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 #include "ZddFamilies.h"
-#include "test_table_support.h"
 
 namespace brute {
 

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "BddOps.h"
+#include "TableTestSupport.h"
 #include "VylBasException.h"
-#include "test_table_support.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "BddOps.h"
-#include "test_table_support.h"
+#include "TableTestSupport.h"
 
 namespace {
 

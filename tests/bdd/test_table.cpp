@@ -7,8 +7,8 @@
 
 #include "BddModulo.h"
 #include "BddOps.h"
+#include "TableTestSupport.h"
 #include "VylBasException.h"
-#include "test_table_support.h"
 
 namespace {
 

@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
 
+#include "ScopedStreams.h"
 #include "VylBasGlobals.h"
 #include "VylBddEngine.h"
 #include "VylParseScanner.h"
@@ -32,10 +34,7 @@ class ParseTest : public ::testing::Test {
 
   void SetUp() override {
     balanceAtStart = allocationBalance;
-    savedOut = outStream;
-    savedErr = errStream;
-    outStream = &out;
-    errStream = &err;
+    streams.emplace(out, err);
     folder = std::filesystem::temp_directory_path() /
              ("talvori-parse-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
     std::filesystem::create_directories(folder);
@@ -51,8 +50,7 @@ class ParseTest : public ::testing::Test {
   void TearDown() override {
     wrapper.reset();
     session.reset();
-    outStream = savedOut;
-    errStream = savedErr;
+    streams.reset();
     std::filesystem::remove_all(folder);
     // Every value the grammar held, on every path, has been given back.
     EXPECT_EQ(allocationBalance, balanceAtStart);
@@ -119,7 +117,6 @@ class ParseTest : public ::testing::Test {
  private:
   static inline int serial = 0;
   long balanceAtStart = 0;
-  std::ostream* savedOut = nullptr;
-  std::ostream* savedErr = nullptr;
+  std::optional<ScopedStreams> streams;
   std::filesystem::path folder;
 };

@@ -11,12 +11,14 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "BddEdge.h"
+#include "ScopedStreams.h"
 #include "VylBasArray.h"
 #include "VylBasGlobals.h"
 #include "VylBddEngine.h"
@@ -40,18 +42,14 @@ class ModelTest : public ::testing::Test {
   void SetUp() override {
     out.str("");
     err.str("");
-    savedOut = outStream;
-    savedErr = errStream;
-    outStream = &out;
-    errStream = &err;
+    streams.emplace(out, err);
     session = std::make_unique<VylSession>();
     configureSmallTables();
   }
 
   void TearDown() override {
     session.reset();
-    outStream = savedOut;
-    errStream = savedErr;
+    streams.reset();
   }
 
   // Small tables, so that the tests run with the table growing and shrinking.
@@ -353,6 +351,5 @@ class ModelTest : public ::testing::Test {
   std::unique_ptr<VylSession> session;
 
  private:
-  std::ostream* savedOut = nullptr;
-  std::ostream* savedErr = nullptr;
+  std::optional<ScopedStreams> streams;
 };

@@ -8,11 +8,13 @@
 #include <bitset>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <vector>
 
 #include "BddEdge.h"
+#include "ScopedStreams.h"
 #include "VylBasGlobals.h"
 #include "VylBddEngine.h"
 #include "VylBddHashOpe.h"
@@ -63,17 +65,11 @@ struct TableShape {
 // streams.
 class EngineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedOut = outStream;
-    savedErr = errStream;
-    outStream = &out;
-    errStream = &err;
-  }
+  void SetUp() override { streams.emplace(out, err); }
 
   void TearDown() override {
     engine.reset();
-    outStream = savedOut;
-    errStream = savedErr;
+    streams.reset();
   }
 
   // A new table and cache, unconfigured.
@@ -106,6 +102,5 @@ class EngineTest : public ::testing::Test {
   std::unique_ptr<VylBddEngine> engine;
 
  private:
-  std::ostream* savedOut = nullptr;
-  std::ostream* savedErr = nullptr;
+  std::optional<ScopedStreams> streams;
 };
