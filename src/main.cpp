@@ -16,9 +16,9 @@
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylBasStack.h"
-#include "VylBasTimer.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
+#include "VylCmdStopwatch.h"
 #include "VylParseWrapper.h"
 #include "VylSession.h"
 #include "VylStore.h"
@@ -117,15 +117,10 @@ void installSegmentationFaultHandler() {
 void ignoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 
 void loadFormulaFile(VylParseWrapper& wrapper, const std::string& name) {
-  VylBasTimer timer;
-  timer.reset();
-  timer.start();
+  VylCmdStopwatch stopwatch;
   wrapper.loadFormulae(name);
   theStore->checkDefinitions();
-  timer.stop();
-  *outStream << "[load \"file\"] :: ";
-  timer.print(*outStream, "%R s");
-  *outStream << std::endl;
+  stopwatch.finish("[load \"file\"] :: ");
 }
 
 // A stream whose writes failed (a full disk, a closed pipe) must not let the

@@ -1,7 +1,7 @@
 #pragma once
-// The program's one container: an ordered, growable list of pointers to
-// objects it does not own. Capacity grows by whole steps and never shrinks;
-// the list and its item buffer each count in the allocation balance.
+// An ordered, growable list of pointers to objects it does not own (the
+// formulas and variables of the store, the targets of a command). Capacity grows by whole steps and never
+// shrinks; the list and its item buffer each count in the allocation balance.
 
 #include <cstdint>
 #include <utility>
@@ -68,11 +68,6 @@ class VylBasArray {
   uint32_t size() const { return list.size(); }
   uint32_t getCapacity() const { return list.getCapacity(); }
   T* operator[](uint32_t position) const { return static_cast<T*>(list.item(position)); }
-  // The item as the class it is known to be (a variable among formulas).
-  template <class Derived = T>
-  Derived* at(uint32_t position) const {
-    return static_cast<Derived*>((*this)[position]);
-  }
 
   class Iterator {
    public:

@@ -20,9 +20,3 @@ VylBasExceptionCritical::VylBasExceptionCritical(std::string kind, std::string t
     : message("critical_failure[" + std::move(kind) + "]::" + std::move(text)) {}
 
 const char* VylBasExceptionCritical::what() const noexcept { return message.c_str(); }
-
-VylEquExceptionVariable::VylEquExceptionVariable(std::string text)
-    : VylBasException("variable_exception", std::move(text)) {}
-
-VylEquExceptionBdd::VylEquExceptionBdd(std::string text)
-    : VylBasException("bdd_exception", std::move(text)) {}

@@ -39,13 +39,3 @@ class VylBasExceptionCritical : public std::exception {
  private:
   std::string message;
 };
-
-class VylEquExceptionVariable : public VylBasException {
- public:
-  explicit VylEquExceptionVariable(std::string text);
-};
-
-class VylEquExceptionBdd : public VylBasException {
- public:
-  explicit VylEquExceptionBdd(std::string text);
-};

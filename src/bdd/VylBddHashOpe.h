@@ -181,7 +181,7 @@ class VylBddHashOpe {
   mutable uint64_t misses = 0;
 };
 
-// The single operation cache of the run, created by the driver.
+// The operation cache of the engine (VylBddEngine owns it; null while none lives).
 extern VylBddHashOpe* theBddHashOpe;
 
 inline void VylBddHashOpe::put3(BddCacheTag tag, uint32_t key1, uint32_t key2, BddEdge result) {

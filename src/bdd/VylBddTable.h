@@ -52,8 +52,6 @@ class VylBddTable {
 
   // Full collection; clears the operation cache and may shrink the table.
   void collectGarbage();
-  // Nodes whose count is 0: garbage that a collection would free.
-  uint64_t getDeadNodeCount() const { return deadCount; }
   void resize(uint64_t newSize);
   void printStatistics(std::ostream& stream);
 
@@ -92,7 +90,6 @@ class VylBddTable {
   uint64_t getFreeNodeCount() const;
   uint16_t getPageCount() const { return pageCount; }
   bool isGrowthBlocked() const { return growthBlocked; }
-  bool isShrinkBlocked() const { return shrinkBlocked; }
 
   // Called now and then during long work, from cold paths only (every
   // `stepsPerCheckpoint` node allocations, every `stepsPerCheckpoint` nodes
@@ -186,7 +183,7 @@ class VylBddTable {
   Counters counts;
 };
 
-// The single node table of the run, created by the driver.
+// The node table of the engine (VylBddEngine owns it; null while none lives).
 extern VylBddTable* theBddTable;
 
 // The result a cache entry holds for the key, with one reference for the

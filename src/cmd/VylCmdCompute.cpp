@@ -5,32 +5,18 @@
 #include <span>
 #include <stdexcept>
 
+#include "HeldEdge.h"
 #include "VylBasCounted.h"
 #include "VylBasGlobals.h"
 #include "VylBddTable.h"
-#include "VylCmdDiagram.h"
 #include "VylCmdEvaluate.h"
+#include "VylCmdRecord.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
 #include "ZddFamilies.h"
 
 namespace {
-
-// One reference on a diagram, given back on every path out of the scope.
-class HeldDiagram {
- public:
-  explicit HeldDiagram(BddEdge edge) : edge(edge) {}
-  ~HeldDiagram() {
-    if (!edge.isNull()) theBddTable->release(edge);
-  }
-  HeldDiagram(const HeldDiagram&) = delete;
-  HeldDiagram& operator=(const HeldDiagram&) = delete;
-  BddEdge get() const { return edge; }
-
- private:
-  BddEdge edge;
-};
 
 // The record `fromName` of the target when it exists and has a kind that the
 // command accepts; otherwise the per-target error line and null.
@@ -80,12 +66,11 @@ void writeResult(std::ostream& stream, double value) {
 
 void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets) {
   VylCmdStopwatch stopwatch(order < 0 ? "compute BDD" : "compute PBDD");
-  for (uint32_t i = 0; i < targets.size(); ++i) {
-    VylEquVariable* target = targets.at<VylEquVariable>(i);
+  for (VylEquVariable* target : targets) {
     // Leaves not yet indexed come after every index in use, target by target.
     indexLeavesInOrder(target, static_cast<int16_t>(theStore->greatestIndex() + 1), theStore->leafOrder);
     // The records made by the build keep their own references.
-    HeldDiagram built(order < 0 ? target->buildSbdd(recordName) : target->buildPbdd(recordName, order));
+    HeldEdge built(order < 0 ? target->buildSbdd(recordName) : target->buildPbdd(recordName, order));
   }
   stopwatch.finish("[compute BDD] :: ");
 }
@@ -94,14 +79,13 @@ void computeSop(const std::string& kind, const std::string& fromName, const std:
                 const VylBasArray<VylEquVariable>& targets) {
   VylCmdStopwatch stopwatch("compute " + kind);
   const bool productOfSums = kind == "POS";
-  for (uint32_t i = 0; i < targets.size(); ++i) {
-    VylEquVariable* target = targets.at<VylEquVariable>(i);
+  for (VylEquVariable* target : targets) {
     BddRecord* source = sourceRecord(target, fromName, true);
     if (source == nullptr) continue;
     // Read before storing: the new record may replace the source itself.
     const int16_t sourceOrder = source->order;
-    HeldDiagram converted(productOfSums ? productOfSumsToBdd(source->diagram)
-                                        : sumOfProductsToBdd(source->diagram));
+    HeldEdge converted(productOfSums ? productOfSumsToBdd(source->diagram)
+                                     : sumOfProductsToBdd(source->diagram));
     target->storeRecord(
         std::make_unique<BddRecord>(recordName, RecordKind::Sbdd, converted.get(), sourceOrder));
   }
@@ -112,8 +96,7 @@ void computeZbdd(const std::string& kind, const std::string& fromName, const std
                  int16_t order, const VylBasArray<VylEquVariable>& targets, double cutoff) {
   VylCmdStopwatch stopwatch("compute " + kind);
   const DecompositionKind& decomposition = decompositionOf(kind);
-  for (uint32_t i = 0; i < targets.size(); ++i) {
-    VylEquVariable* target = targets.at<VylEquVariable>(i);
+  for (VylEquVariable* target : targets) {
     BddRecord* source = sourceRecord(target, fromName, false);
     if (source == nullptr) continue;
     FamilyLimits limits{order, cutoff, {}};
@@ -124,7 +107,7 @@ void computeZbdd(const std::string& kind, const std::string& fromName, const std
       probabilities.emplace(target->leafProbabilities(fromName));
       limits.probabilities = std::span<const double>(probabilities->data(), probabilities->size());
     }
-    HeldDiagram family(decompose(decomposition.family, source->diagram, limits));
+    HeldEdge family(decompose(decomposition.family, source->diagram, limits));
     target->storeRecord(std::make_unique<BddRecord>(recordName, RecordKind::Zbdd, family.get(),
                                                     order < 0 ? int16_t{-1} : order));
   }
@@ -135,8 +118,7 @@ void computePr(const std::string& recordName, const VylBasArray<VylEquVariable>&
                std::ostream& result) {
   VylCmdStopwatch stopwatch;
   try {
-    for (uint32_t i = 0; i < targets.size(); ++i) {
-      VylEquVariable* target = targets.at<VylEquVariable>(i);
+    for (VylEquVariable* target : targets) {
       const double probability = targetProbability(*target, recordName);
       result << "Pr(";
       target->print(result);

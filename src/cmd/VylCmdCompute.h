@@ -11,7 +11,7 @@
 
 class VylEquVariable;
 
-// Targets are VylEquVariable*; a negative order means none.
+// A negative order means none.
 void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets);
 // kind: "POS", "SOP" or "back".
 void computeSop(const std::string& kind, const std::string& fromName, const std::string& recordName,

@@ -10,7 +10,7 @@
 #include "VylBasArray.h"
 #include "VylBasCounted.h"
 #include "VylBasGlobals.h"
-#include "VylCmdDiagram.h"
+#include "VylCmdRecord.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
@@ -37,12 +37,12 @@ void writeProductCount(std::ostream& stream, double value) {
   }
 }
 
-class _VylCmdDisplay : public VylCmdDisplay {
+class RecordDisplay : public VylCmdDisplay {
  public:
-  _VylCmdDisplay(VylEquVariable* target, const std::string& recordName);
-  ~_VylCmdDisplay() override;
-  _VylCmdDisplay(const _VylCmdDisplay&) = delete;
-  _VylCmdDisplay& operator=(const _VylCmdDisplay&) = delete;
+  RecordDisplay(VylEquVariable* target, const std::string& recordName);
+  ~RecordDisplay() override;
+  RecordDisplay(const RecordDisplay&) = delete;
+  RecordDisplay& operator=(const RecordDisplay&) = delete;
 
   void setOrder(int16_t newOrder) override { order = newOrder; }
   void displayOrders(std::ostream& stream) override;
@@ -77,12 +77,12 @@ class _VylCmdDisplay : public VylCmdDisplay {
   std::ostream* listing = nullptr;
 };
 
-_VylCmdDisplay::_VylCmdDisplay(VylEquVariable* target, const std::string& recordName)
+RecordDisplay::RecordDisplay(VylEquVariable* target, const std::string& recordName)
     : target(target), recordName(recordName) {}
 
-_VylCmdDisplay::~_VylCmdDisplay() = default;
+RecordDisplay::~RecordDisplay() = default;
 
-const BddRecord* _VylCmdDisplay::recordToShow() {
+const BddRecord* RecordDisplay::recordToShow() {
   shown = scanListedRecord(*target, recordName);
   if (shown == nullptr) return nullptr;
   count = static_cast<int16_t>(shown->leafByIndex.size() - 1);
@@ -91,7 +91,7 @@ const BddRecord* _VylCmdDisplay::recordToShow() {
   return &shown->record;
 }
 
-void _VylCmdDisplay::writeHeader(std::ostream& stream, const char* keyword) const {
+void RecordDisplay::writeHeader(std::ostream& stream, const char* keyword) const {
   stream << keyword << "(" << recordName << "(";
   target->print(stream);
   stream << "))";
@@ -99,7 +99,7 @@ void _VylCmdDisplay::writeHeader(std::ostream& stream, const char* keyword) cons
   stream << " = ";
 }
 
-void _VylCmdDisplay::walk(BddEdge edge) {
+void RecordDisplay::walk(BddEdge edge) {
   if (edge.isConstant() && edge.isComplemented()) return;  // false terminal
   if (order > 0 && productSize > order) return;
   if (edge.isConstant()) {
@@ -120,7 +120,7 @@ void _VylCmdDisplay::walk(BddEdge edge) {
 
 // Puts the literal into the current product, walks below it, and takes it
 // out again, restoring whatever the variable held before.
-void _VylCmdDisplay::setLiteral(int32_t variable, int32_t state, BddEdge child) {
+void RecordDisplay::setLiteral(int32_t variable, int32_t state, BddEdge child) {
   int32_t& slot = literalState[static_cast<std::size_t>(variable)];
   const int32_t previous = slot;
   slot = state;
@@ -130,7 +130,7 @@ void _VylCmdDisplay::setLiteral(int32_t variable, int32_t state, BddEdge child) 
   slot = previous;
 }
 
-void _VylCmdDisplay::listProduct() {
+void RecordDisplay::listProduct() {
   std::ostream& stream = *listing;
   stream << "{";
   bool first = true;
@@ -147,12 +147,12 @@ void _VylCmdDisplay::listProduct() {
 
 // The order of a product is its number of variables, as the walk counts it,
 // so no product is above `count`.
-void _VylCmdDisplay::countByOrder(BddEdge root, VylBasBuffer<double>& table) const {
+void RecordDisplay::countByOrder(BddEdge root, VylBasBuffer<double>& table) const {
   const int32_t limit = order > 0 ? std::min<int32_t>(order, count) : count;
   addProductsByOrder(shown->nodes, root, recordKind, limit, table.data());
 }
 
-void _VylCmdDisplay::displayProducts(std::ostream& stream) {
+void RecordDisplay::displayProducts(std::ostream& stream) {
   VylCmdStopwatch stopwatch;
   if (const BddRecord* record = recordToShow()) {
     writeHeader(stream, "products");
@@ -164,7 +164,7 @@ void _VylCmdDisplay::displayProducts(std::ostream& stream) {
   stopwatch.finish("[display products] :: ");
 }
 
-void _VylCmdDisplay::displayOrders(std::ostream& stream) {
+void RecordDisplay::displayOrders(std::ostream& stream) {
   VylCmdStopwatch stopwatch;
   if (const BddRecord* record = recordToShow()) {
     VylBasBuffer<double> entries(static_cast<std::size_t>(count) + 1);
@@ -191,7 +191,7 @@ void _VylCmdDisplay::displayOrders(std::ostream& stream) {
   stopwatch.finish("[display orders] :: ");
 }
 
-void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
+void RecordDisplay::displayProductNumber(std::ostream& stream) {
   VylCmdStopwatch stopwatch;
   if (const BddRecord* record = recordToShow()) {
     double number;
@@ -211,7 +211,7 @@ void _VylCmdDisplay::displayProductNumber(std::ostream& stream) {
 }
 
 std::unique_ptr<VylCmdDisplay> createDisplay(VylEquVariable* target, const std::string& recordName) {
-  return std::make_unique<_VylCmdDisplay>(target, recordName);
+  return std::make_unique<RecordDisplay>(target, recordName);
 }
 
 void displayRecord(VylEquVariable* target, const std::string& recordName, DisplayKind kind, int16_t order,

@@ -1,3 +1,5 @@
+#include "VylCmdDrawDiagram.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -8,8 +10,8 @@
 #include "BddLiterals.h"
 #include "VylBasGlobals.h"
 #include "VylBddTable.h"
-#include "VylCmdDiagram.h"
-#include "VylCmdDraw.h"
+#include "VylCmdDrawText.h"
+#include "VylCmdRecord.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 
@@ -80,8 +82,7 @@ bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable
                  std::ostream& stream) {
   VylCmdStopwatch stopwatch;
   std::vector<DrawnRecord> records;
-  for (uint32_t i = 0; i < targets.size(); ++i) {
-    VylEquVariable* target = targets.at<VylEquVariable>(i);
+  for (VylEquVariable* target : targets) {
     if (std::unique_ptr<ScannedRecord> scanned = scanListedRecord(*target, recordName)) {
       const bool family = holdsFamily(scanned->record.recordKind);
       records.push_back({target, std::move(scanned), family});

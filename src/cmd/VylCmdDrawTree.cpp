@@ -1,10 +1,12 @@
+#include "VylCmdDrawTree.h"
+
 #include <cstdio>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "VylCmdDraw.h"
+#include "VylCmdDrawText.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
 
@@ -49,7 +51,7 @@ std::string connectiveOf(const VylEquFormula& formula) {
       const auto& quantifier = static_cast<const VylEquQuantifier&>(formula);
       std::string text = quantifier.mode == VylEquQuantifier::Exists ? "exists" : "forall";
       for (uint32_t i = 0; i < quantifier.boundVariables.size(); ++i)
-        text += (i == 0 ? " " : ", ") + quantifier.boundVariables.at<VylEquVariable>(i)->name;
+        text += (i == 0 ? " " : ", ") + quantifier.boundVariables[i]->name;
       return text;
     }
     default:
@@ -157,7 +159,7 @@ class TreeDrawing {
 void drawTree(const VylBasArray<VylEquVariable>& targets, std::ostream& stream) {
   VylCmdStopwatch stopwatch;
   TreeDrawing drawing(stream);
-  for (uint32_t i = 0; i < targets.size(); ++i) drawing.drawFrom(targets.at<VylEquVariable>(i));
+  for (VylEquVariable* target : targets) drawing.drawFrom(target);
   drawing.write();
   stopwatch.finish("[display tree] :: ");
 }

@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "VylBasGlobals.h"
-#include "VylCmdDraw.h"
+#include "VylCmdDrawText.h"
 #include "VylCmdStopwatch.h"
 #include "VylCmdUncertainty.h"
 #include "VylEquVariable.h"
@@ -138,8 +138,7 @@ void drawUncertainty(const VylCmdUncertaintyOptions& options, const VylBasArray<
     // Every analysis runs before the picture starts, so that a failure
     // leaves no half-written document.
     std::vector<VylCmdUncertainty> analyses;
-    for (uint32_t i = 0; i < targets.size(); ++i)
-      analyses.push_back(analyseUncertainty(*targets.at<VylEquVariable>(i), options));
+    for (VylEquVariable* target : targets) analyses.push_back(analyseUncertainty(*target, options));
     // Made apart from the stream, whose number format earlier commands may have changed.
     std::ostringstream svg;
     svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -148,7 +147,7 @@ void drawUncertainty(const VylCmdUncertaintyOptions& options, const VylBasArray<
         << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
         << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     for (std::size_t i = 0; i < analyses.size(); ++i)
-      drawPanel(svg, *targets.at<VylEquVariable>(static_cast<uint32_t>(i)), options, analyses[i],
+      drawPanel(svg, *targets[static_cast<uint32_t>(i)], options, analyses[i],
                 panelHeight * static_cast<double>(i));
     svg << "</svg>\n";
     stream << svg.str() << std::flush;

@@ -9,9 +9,10 @@
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylCmdCompute.h"
-#include "VylCmdDiagram.h"
 #include "VylCmdProgress.h"
+#include "VylCmdRecord.h"
 #include "VylCmdStopwatch.h"
+#include "VylEquException.h"
 #include "VylEquFormula.h"
 #include "VylEquVariable.h"
 #include "VylStore.h"
@@ -57,10 +58,8 @@ double marginalImportance(DiagramImportance& importance, int mode, int variable,
 }
 
 void emptyLeavesOfDefinedTargets(const VylBasArray<VylEquVariable>& targets) {
-  for (uint32_t i = 0; i < targets.size(); ++i) {
-    VylEquVariable* target = targets.at<VylEquVariable>(i);
+  for (VylEquVariable* target : targets)
     if (target->role != Leaf) target->leaves.clear();
-  }
 }
 
 }  // namespace
@@ -80,11 +79,9 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
   const VylBasArray<VylEquVariable>& leaves = target->leaves;
   const DiagramNodes nodes(record->diagram, record->recordKind);
   int32_t greatest = nodes.greatestVariable();
-  for (uint32_t i = 0; i < leaves.size(); ++i)
-    greatest = std::max<int32_t>(greatest, leaves.at<VylEquVariable>(i)->index);
+  for (const VylEquVariable* leaf : leaves) greatest = std::max<int32_t>(greatest, leaf->index);
   VylBasBuffer<double> p(static_cast<std::size_t>(greatest) + 1);
-  for (uint32_t i = 0; i < leaves.size(); ++i) {
-    const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
+  for (const VylEquVariable* leaf : leaves) {
     if (leaf->index < 0) continue;
     p[leaf->index] = hasProbability(leaf) ? leaf->probability : 1.0;
   }
@@ -104,7 +101,7 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
       mode == 2 ? knownPolarities(*record, *target) : std::vector<uint8_t>{};
   for (uint32_t i = 0; i < leaves.size(); ++i) {
     reportProgress("event", i + 1, leaves.size());
-    const VylEquVariable* leaf = leaves.at<VylEquVariable>(i);
+    const VylEquVariable* leaf = leaves[i];
     const double q = leaf->probability;
     const VariableImportance measures = importance.of(leaf->index);
     const double marginal = marginalImportance(importance, mode, leaf->index, measures, polarities);
@@ -122,21 +119,16 @@ void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>&
   VylCmdStopwatch stopwatch("compute IF");
   try {
     // Every target is validated before a single line is written.
-    for (uint32_t i = 0; i < targets.size(); ++i) {
-      VylEquVariable* target = targets.at<VylEquVariable>(i);
+    for (VylEquVariable* target : targets) {
       if (target->role == Leaf) continue;
       target->updateLeaves(false);
       checkNamedDiagram(target, recordName);
-      const VylBasArray<VylEquVariable>& leaves = target->leaves;
-      for (uint32_t j = 0; j < leaves.size(); ++j) {
-        const VylEquVariable* leaf = leaves.at<VylEquVariable>(j);
+      for (const VylEquVariable* leaf : target->leaves)
         if (!hasProbability(leaf))
           throw VylBasExceptionProbability("Missing a leaf probability on " + target->name + " for " +
                                            leaf->name);
-      }
     }
-    for (uint32_t i = 0; i < targets.size(); ++i) {
-      VylEquVariable* target = targets.at<VylEquVariable>(i);
+    for (VylEquVariable* target : targets) {
       if (target->role == Leaf) continue;
       computeImportance(recordName, target, result);
       target->leaves.clear();

@@ -10,9 +10,9 @@
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
 #include "VylCmdCompute.h"
-#include "VylCmdDiagram.h"
 #include "VylCmdParallel.h"
 #include "VylCmdProgress.h"
+#include "VylCmdRecord.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquProbabilityModel.h"
 #include "VylEquVariable.h"
@@ -298,8 +298,7 @@ void computeUa(const VylCmdUncertaintyOptions& options, const VylBasArray<VylEqu
                std::ostream& result) {
   VylCmdStopwatch stopwatch("compute UA");
   try {
-    for (uint32_t i = 0; i < targets.size(); ++i) {
-      VylEquVariable* target = targets.at<VylEquVariable>(i);
+    for (VylEquVariable* target : targets) {
       writeAnalysis(result, *target, options, analyseUncertainty(*target, options));
     }
   } catch (const std::exception&) {

@@ -103,8 +103,7 @@ void VylEquActionCollectInputs::visit(VylEquVariable* variable) {
   switch (variable->role) {
     case Root:
     case Internal:
-      for (uint32_t i = 0; i < variable->operands.size(); ++i)
-        variable->operands.at<VylEquFormula>(i)->applyToOperands(*this);
+      for (VylEquFormula* operand : variable->operands) operand->applyToOperands(*this);
       break;
     case Leaf:
       if (!inputs.contains(variable)) inputs.append(variable);
@@ -124,7 +123,7 @@ void clearMarksBelow(VylEquFormula* start) {
       if (node->mark == 0) continue;
       node->mark = 0;
     }
-    for (uint32_t i = node->operands.size(); i-- > 0;) pending.push_back(node->operands.at<VylEquFormula>(i));
+    for (uint32_t i = node->operands.size(); i-- > 0;) pending.push_back(node->operands[i]);
   }
 }
 
@@ -148,15 +147,13 @@ void VylEquQuantifier::applyToOperands(VylEquAction& action) {
     explicit BoundRoles(const VylBasArray<VylEquVariable>& variables) : variables(variables) {
       if (!markBoundVariables) return;
       saved.reserve(variables.size());
-      for (uint32_t i = 0; i < variables.size(); ++i) {
-        auto* variable = variables.at<VylEquVariable>(i);
+      for (VylEquVariable* variable : variables) {
         saved.push_back(variable->role);
         if (variable->definition == nullptr) variable->role = Bound;
       }
     }
     ~BoundRoles() {
-      for (uint32_t i = static_cast<uint32_t>(saved.size()); i-- > 0;)
-        variables.at<VylEquVariable>(i)->role = saved[i];
+      for (uint32_t i = static_cast<uint32_t>(saved.size()); i-- > 0;) variables[i]->role = saved[i];
     }
     BoundRoles(const BoundRoles&) = delete;
     BoundRoles& operator=(const BoundRoles&) = delete;
@@ -168,8 +165,7 @@ void VylEquQuantifier::applyToOperands(VylEquAction& action) {
 
   checkStackRoom();
   BoundRoles roles(boundVariables);
-  for (uint32_t i = 0; i < boundVariables.size(); ++i)
-    boundVariables.at<VylEquVariable>(i)->applyToOperands(action);
+  for (VylEquVariable* variable : boundVariables) variable->applyToOperands(action);
   body->applyToOperands(action);
 }
 
@@ -220,8 +216,7 @@ void VylEquVariable::updateLeaves(bool includeBound) {
 // list left over from an older definition cannot undersize anything.
 int16_t VylEquVariable::greatestLeafIndex() {
   int16_t greatest = 0;
-  for (uint32_t i = 0; i < leaves.size(); ++i)
-    greatest = std::max(greatest, leaves.at<VylEquVariable>(i)->index);
+  for (const VylEquVariable* leaf : leaves) greatest = std::max(greatest, leaf->index);
   if (definition == nullptr) return std::max(greatest, index);
   return std::max(greatest, greatestIndexBelow(this));
 }

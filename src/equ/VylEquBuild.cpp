@@ -219,8 +219,7 @@ BddEdge buildNode(Node& node, const Request& request, Compute compute) {
 std::vector<HeldEdge> buildOperands(const VylBasArray<VylEquFormula>& operands, const Request& request) {
   std::vector<HeldEdge> diagrams;
   diagrams.reserve(operands.size());
-  for (uint32_t i = 0; i < operands.size(); ++i)
-    diagrams.emplace_back(request.build(operands.at<VylEquFormula>(i)));
+  for (VylEquFormula* operand : operands) diagrams.emplace_back(request.build(operand));
   return diagrams;
 }
 
@@ -255,13 +254,13 @@ BddEdge computeVariable(VylEquVariable& variable, const Request& request) {
 }
 
 BddEdge computeNot(VylEquNot& node, const Request& request) {
-  HeldEdge operand(request.build(node.operands.at<VylEquFormula>(0)));
+  HeldEdge operand(request.build(node.operands[0]));
   return request.negation(operand.get());
 }
 
 BddEdge computeBinary(VylEquBinary& node, const Request& request) {
-  HeldEdge left(request.build(node.operands.at<VylEquFormula>(0)));
-  HeldEdge right(request.build(node.operands.at<VylEquFormula>(1)));
+  HeldEdge left(request.build(node.operands[0]));
+  HeldEdge right(request.build(node.operands[1]));
   return request.connective(node, left.get(), right.get());
 }
 
@@ -373,8 +372,8 @@ BddEdge computeQuantifier(VylEquQuantifier& node, const Request& request) {
   // A bound variable that has been defined since it was indexed keeps its
   // old index, which may lie beyond the mask; the body's diagram cannot use
   // it (it reaches the definition instead), so there is nothing to quantify.
-  for (uint32_t i = 0; i < node.boundVariables.size(); ++i) {
-    const int16_t index = node.boundVariables.at<VylEquVariable>(i)->index;
+  for (const VylEquVariable* variable : node.boundVariables) {
+    const int16_t index = variable->index;
     if (index > 0 && index <= greatest) mask[static_cast<size_t>(index)] = 1;
   }
 

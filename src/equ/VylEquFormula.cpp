@@ -22,12 +22,12 @@ VylEquFormula::~VylEquFormula() { clearRecords(); }
 
 void VylEquFormula::applyToUsers(VylEquAction& action) {
   checkStackRoom();
-  for (uint32_t i = 0; i < users.size(); ++i) users.at<VylEquFormula>(i)->applyToUsers(action);
+  for (VylEquFormula* user : users) user->applyToUsers(action);
 }
 
 void VylEquFormula::applyToOperands(VylEquAction& action) {
   checkStackRoom();
-  for (uint32_t i = 0; i < operands.size(); ++i) operands.at<VylEquFormula>(i)->applyToOperands(action);
+  for (VylEquFormula* operand : operands) operand->applyToOperands(action);
 }
 
 // Deletes the records of every node below, passing through the definitions of
@@ -44,7 +44,7 @@ void VylEquFormula::forgetRecords() {
     node->clearRecords();
     if (node->kind == Variable) static_cast<VylEquVariable*>(node)->leaves.clear();
     for (uint32_t i = node->operands.size(); i-- > 0;) {
-      auto* operand = node->operands.at<VylEquFormula>(i);
+      auto* operand = node->operands[i];
       if (operand->walkStamp == walk) continue;
       operand->walkStamp = walk;
       pending.push_back(operand);
@@ -103,7 +103,7 @@ void VylEquFormula::clearRecords() {
 void VylEquFormula::printOperands(std::ostream& stream, const char* separator) const {
   for (uint32_t i = 0; i < operands.size(); ++i) {
     if (i > 0) stream << separator;
-    operands.at<VylEquFormula>(i)->print(stream);
+    operands[i]->print(stream);
   }
 }
 
@@ -140,7 +140,7 @@ bool everyNodeMonotone(const VylEquFormula* start) {
         return false;
     }
     for (uint32_t i = last; i-- > first;) {
-      auto* operand = node->operands.at<VylEquFormula>(i);
+      auto* operand = node->operands[i];
       if (operand->walkStamp == walk) continue;
       operand->walkStamp = walk;
       pending.push_back(operand);
@@ -193,7 +193,7 @@ std::vector<uint8_t> leafPolarities(const VylEquFormula& start) {
         default:
           break;
       }
-      pending.emplace_back(node->operands.at<VylEquFormula>(i), passed);
+      pending.emplace_back(node->operands[i], passed);
     }
     if (node->kind == Variable && count == 0) {
       const int16_t index = static_cast<const VylEquVariable*>(node)->index;

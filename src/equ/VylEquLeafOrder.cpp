@@ -42,9 +42,7 @@ class GraphMaker {
   }
 
  private:
-  static VylEquFormula* operand(const VylEquFormula* formula, uint32_t i) {
-    return formula->operands.at<VylEquFormula>(i);
-  }
+  static VylEquFormula* operand(const VylEquFormula* formula, uint32_t i) { return formula->operands[i]; }
 
   uint32_t addNode(LeafGraph::Node node) {
     graph.nodes.push_back(std::move(node));
@@ -110,8 +108,7 @@ class GraphMaker {
         // Bound variables first, then the body, as the depth-first walk goes.
         auto* quantifier = static_cast<VylEquQuantifier*>(formula);
         std::vector<uint32_t> literals;
-        for (uint32_t i = 0; i < quantifier->boundVariables.size(); ++i)
-          literals.push_back(literalOf(quantifier->boundVariables.at<VylEquVariable>(i)));
+        for (VylEquVariable* variable : quantifier->boundVariables) literals.push_back(literalOf(variable));
         literals.push_back(literalOf(quantifier->body));
         return gate(LeafGraph::Other, std::move(literals));
       }

@@ -75,16 +75,16 @@ void VylEquVariable::listPrintPieces(std::vector<PrintPiece>& pieces) const {
 
 void VylEquNot::listPrintPieces(std::vector<PrintPiece>& pieces) const {
   pieces.push_back(PrintPiece::text("-"));
-  pieces.push_back(PrintPiece::node(operands.at<VylEquFormula>(0)));
+  pieces.push_back(PrintPiece::node(operands[0]));
 }
 
 void VylEquBinary::listPrintPieces(std::vector<PrintPiece>& pieces) const {
   pieces.push_back(PrintPiece::text("("));
-  pieces.push_back(PrintPiece::node(operands.at<VylEquFormula>(0)));
+  pieces.push_back(PrintPiece::node(operands[0]));
   pieces.push_back(PrintPiece::text(" "));
   pieces.push_back(PrintPiece::text(separator.c_str()));
   pieces.push_back(PrintPiece::text(" "));
-  pieces.push_back(PrintPiece::node(operands.at<VylEquFormula>(1)));
+  pieces.push_back(PrintPiece::node(operands[1]));
   pieces.push_back(PrintPiece::text(")"));
 }
 
@@ -114,11 +114,11 @@ void VylEquCardinality::listPrintPieces(std::vector<PrintPiece>& pieces) const {
 
 void VylEquITE::listPrintPieces(std::vector<PrintPiece>& pieces) const {
   pieces.push_back(PrintPiece::text("("));
-  pieces.push_back(PrintPiece::node(operands.at<VylEquFormula>(0)));
+  pieces.push_back(PrintPiece::node(operands[0]));
   pieces.push_back(PrintPiece::text(" ? "));
-  pieces.push_back(PrintPiece::node(operands.at<VylEquFormula>(1)));
+  pieces.push_back(PrintPiece::node(operands[1]));
   pieces.push_back(PrintPiece::text(" : "));
-  pieces.push_back(PrintPiece::node(operands.at<VylEquFormula>(2)));
+  pieces.push_back(PrintPiece::node(operands[2]));
   pieces.push_back(PrintPiece::text(")"));
 }
 

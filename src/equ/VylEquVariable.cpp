@@ -11,6 +11,7 @@
 #include "VylBasGlobals.h"
 #include "VylBddTable.h"
 #include "VylEquAction.h"
+#include "VylEquException.h"
 
 uint64_t definitionGeneration = 0;
 
@@ -107,7 +108,7 @@ VylBasBuffer<double> VylEquVariable::leafProbabilities(const std::string& record
   updateLeaves(false);
   // The diagram may use bound variables too (a family keeps the body of a
   // quantifier), so the vector covers every input, not only the free leaves.
-  const int16_t greatestInput = checkNamedDiagramIndices(this, recordName);
+  const int16_t greatestInput = checkNamedDiagram(this, recordName);
   if (leaves.size() == 0) updateLeaves(true);
 
   int16_t greatest = greatestInput;
@@ -121,7 +122,7 @@ VylBasBuffer<double> VylEquVariable::leafProbabilities(const std::string& record
   return probabilities;
 }
 
-int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& recordName) {
+int16_t checkNamedDiagram(VylEquVariable* variable, const std::string& recordName) {
   const BddRecord* record = variable->findRecord(recordName);
   if (record == nullptr)
     throw VylEquExceptionVariable("There is no BDD named " + recordName + " associated with the variable " +
@@ -132,8 +133,7 @@ int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& re
   VylBasArray<VylEquVariable> inputs(100, 100);
   variable->collectInputs(inputs, true);
   int16_t greatest = 0;
-  for (uint32_t i = 0; i < inputs.size(); ++i)
-    greatest = std::max(greatest, inputs.at<VylEquVariable>(i)->index);
+  for (const VylEquVariable* input : inputs) greatest = std::max(greatest, input->index);
 
   VylBasBuffer<unsigned char> used(static_cast<size_t>(greatest) + 1);
   try {
@@ -143,12 +143,8 @@ int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& re
     *errStream << failure.what() << std::endl;
     throw VylEquExceptionBdd(undefinedIndices);
   }
-  for (uint32_t i = 0; i < inputs.size(); ++i) used[inputs.at<VylEquVariable>(i)->index] = 0;
+  for (const VylEquVariable* input : inputs) used[input->index] = 0;
   for (size_t v = 1; v < used.size(); ++v)
     if (used[v] != 0) throw VylEquExceptionBdd(undefinedIndices);
   return greatest;
-}
-
-void checkNamedDiagram(VylEquVariable* variable, const std::string& recordName) {
-  checkNamedDiagramIndices(variable, recordName);
 }

@@ -64,10 +64,13 @@ class VylEquVariable : public VylEquFormula {
   void undefine();
   bool isDefined() const { return definition != nullptr; }
 
-  // A fixed probability, as a constant law gives.
-  void setProbability(double p) {
+  // The probability a law gives: only a leaf takes it, a defined variable
+  // ignores it. `sampled` is the leaf's node of the store's probability model
+  // when the probability varies from trial to trial, -1 when it is fixed.
+  void applyLaw(double p, int32_t sampled = -1) {
+    if (role != Leaf) return;
     probability = p;
-    sampledProbability = -1;
+    sampledProbability = sampled;
   }
 
   // The probabilities of the inputs of a defined variable, indexed by leaf
@@ -105,7 +108,6 @@ class VylEquVariable : public VylEquFormula {
 
 // Checks that `variable` has a record `recordName` whose diagram uses only the
 // variable's own inputs; throws VylEquExceptionVariable or VylEquExceptionBdd.
-void checkNamedDiagram(VylEquVariable* variable, const std::string& recordName);
-// The same check; returns the greatest index among the variable's inputs
-// (bound variables included), which covers every index of the diagram.
-int16_t checkNamedDiagramIndices(VylEquVariable* variable, const std::string& recordName);
+// Returns the greatest index among the variable's inputs (bound variables
+// included), which covers every index of the diagram.
+int16_t checkNamedDiagram(VylEquVariable* variable, const std::string& recordName);

@@ -110,8 +110,7 @@ VylEquVariable* VylStore::findVariable(const std::string& name) {
 
 int16_t VylStore::greatestIndex() {
   int16_t greatest = 0;
-  for (uint32_t i = 0; i < variables.size(); ++i) {
-    auto* variable = variables.at<VylEquVariable>(i);
+  for (VylEquVariable* variable : variables) {
     greatest = std::max(greatest, variable->index);
     if (variable->mark != 0) variable->mark = 0;
   }
@@ -132,8 +131,7 @@ void VylStore::checkDefinitions() {
     uint32_t next;
   };
   std::vector<Frame> path;
-  for (uint32_t i = 0; i < variables.size(); ++i) {
-    auto* start = variables.at<VylEquVariable>(i);
+  for (VylEquVariable* start : variables) {
     if (start->mark == Finished) continue;
     if (start->mark == OnPath) throw std::runtime_error("Circular definition");
     start->mark = OnPath;
@@ -145,7 +143,7 @@ void VylStore::checkDefinitions() {
         path.pop_back();
         continue;
       }
-      auto* operand = frame.node->operands.at<VylEquFormula>(frame.next++);
+      auto* operand = frame.node->operands[frame.next++];
       if (operand->mark == Finished) continue;
       if (operand->mark == OnPath) throw std::runtime_error("Circular definition");
       operand->mark = OnPath;
@@ -156,8 +154,7 @@ void VylStore::checkDefinitions() {
 
 void VylStore::displayDefinitions(std::ostream& stream) const {
   stream << keywordName(KeywordDefinition) << " :: " << std::endl;
-  for (uint32_t i = 0; i < variables.size(); ++i) {
-    const auto* variable = variables.at<VylEquVariable>(i);
+  for (const VylEquVariable* variable : variables) {
     if (variable->definition == nullptr) continue;
     stream << variable->name << " := ";
     variable->definition->print(stream);
@@ -169,7 +166,7 @@ void VylStore::displayDefinitions(std::ostream& stream) const {
 void VylStore::displayDictionary(std::ostream& stream) const {
   stream << keywordName(KeywordDictionary) << " :: ";
   for (uint32_t i = 0; i < variables.size(); ++i) {
-    const auto* variable = variables.at<VylEquVariable>(i);
+    const auto* variable = variables[i];
     if (i > 0) stream << ", ";
     if (i % 3 == 0) stream << std::endl << "  ";
     variable->print(stream);

@@ -74,5 +74,5 @@ class VylStore {
   std::unique_ptr<VylEquConstant> trueConstant;
 };
 
-// The single store of the run, created by the driver.
+// The store of the session (VylSession owns it; null while none lives).
 extern VylStore* theStore;

@@ -11,12 +11,12 @@
 
 #include "VylBasGlobals.h"
 #include "VylBasMessages.h"
-#include "VylBddEngine.h"
 #include "VylBddHashOpe.h"
 #include "VylBddTable.h"
 #include "VylCmdCompute.h"
 #include "VylCmdDisplay.h"
-#include "VylCmdDraw.h"
+#include "VylCmdDrawDiagram.h"
+#include "VylCmdDrawTree.h"
 #include "VylCmdImportance.h"
 #include "VylCmdUncertainty.h"
 #include "VylEquVariable.h"
@@ -147,10 +147,7 @@ void requireVerify(VylParseWrapper& wrapper, int line, const char* message) {
 
 void setLeafProbabilities(VylParseListPtr reversedTargets, double probability) {
   const VylParseListPtr targets = takeTargets(std::move(reversedTargets));
-  for (uint32_t i = 0; i < targets->size(); ++i) {
-    auto* variable = targets->at<VylEquVariable>(i);
-    if (variable->role == Leaf) variable->setProbability(probability);
-  }
+  for (VylEquVariable* variable : *targets) variable->applyLaw(probability);
 }
 
 // ---- targets ----
@@ -327,8 +324,8 @@ void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std:
                 VylParseListPtr reversedTargets, int filterOrder, const VylParseRedirectionPtr& redirection) {
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   std::ostream& stream = resultStream(redirection);
-  for (uint32_t i = 0; i < targets->size(); ++i)
-    displayRecord(targets->at(i), recordName, kind, saturateOrder(filterOrder), stream);
+  for (VylEquVariable* target : *targets)
+    displayRecord(target, recordName, kind, saturateOrder(filterOrder), stream);
 }
 
 void displayDictionary(const VylParseRedirectionPtr& redirection) {

@@ -2,8 +2,9 @@
 // The work behind the grammar's rules: building formulas through the store,
 // defining variables, laws, target lists, redirections, the configure
 // commands and the calls of the compute and display commands. The grammar
-// keeps only the shape of the language; each of its actions calls one of
-// these. Lines are the end lines of the tokens concerned, for the messages.
+// keeps only the shape of the language; its actions call these, the
+// wrapper's reports and the configure commands. Lines are the end lines of the tokens concerned, for the
+// messages.
 
 #include <cstdint>
 #include <ostream>

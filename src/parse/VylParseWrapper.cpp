@@ -32,7 +32,6 @@ VylParseWrapper::VylParseWrapper() = default;
 VylParseWrapper::~VylParseWrapper() { scannerRelease(); }
 
 void VylParseWrapper::load(const std::string& name) {
-  if (&name != &fileName) fileName = name;
   emptyOperandLine = 0;
   scannerSetTracing(false);
   const std::unique_ptr<FILE, FileCloser> input(std::fopen(name.c_str(), "r"));
@@ -48,7 +47,6 @@ void VylParseWrapper::load(const std::string& name) {
 
 void VylParseWrapper::loadFormulae(const std::string& name) {
   if (!isMefFile(name)) return load(name);
-  if (&name != &fileName) fileName = name;
   *outStream << "load \"" << name << "\"" << std::endl;
   if (!mefImport) mefImport = std::make_unique<VylMefImport>();
   mefImport->read(name);

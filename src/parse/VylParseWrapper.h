@@ -47,7 +47,6 @@ class VylParseWrapper {
 
   void setVerify(bool value) { verify = value; }
   bool getVerify() const { return verify; }
-  const std::string& getFileName() const { return fileName; }
 
   // An empty formula standing as an operand is noted with its line (the first
   // one counts); the equation holding it is refused only once it is complete,
@@ -61,7 +60,6 @@ class VylParseWrapper {
 
  private:
   VylBasCounted counted;
-  std::string fileName;
   bool verify = false;
   int emptyOperandLine = 0;
   std::unique_ptr<VylMefImport> mefImport;

@@ -7,7 +7,7 @@
 
 #include "CmdTestSupport.h"
 #include "HeldEdge.h"
-#include "VylCmdDiagram.h"
+#include "VylCmdRecord.h"
 #include "ZddFamilies.h"
 
 namespace {

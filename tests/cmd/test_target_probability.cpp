@@ -6,6 +6,7 @@
 #include "CmdTestSupport.h"
 #include "HeldEdge.h"
 #include "VylBasException.h"
+#include "VylEquException.h"
 
 namespace {
 

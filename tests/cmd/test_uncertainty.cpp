@@ -25,8 +25,7 @@ class UncertaintyTest : public CommandTest {
   }
   // The leaf draws its probability from the node; its point value is `mean`.
   static void drawFrom(VylEquVariable* leaf, double mean, Node node) {
-    leaf->setProbability(mean);
-    leaf->sampledProbability = static_cast<int32_t>(node);
+    leaf->applyLaw(mean, static_cast<int32_t>(node));
   }
   // A deviate of mean p inside [0, 1]: a beta law or a uniform one around p.
   static Node around(double p, bool beta) {

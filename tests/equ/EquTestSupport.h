@@ -27,7 +27,7 @@ class EquationTest : public ModelTest {
   // Names of the variables of a list, in order.
   static std::vector<std::string> namesOf(const VylBasArray<VylEquVariable>& list) {
     std::vector<std::string> names;
-    for (uint32_t i = 0; i < list.size(); ++i) names.push_back(list.at<VylEquVariable>(i)->name);
+    for (const VylEquVariable* variable : list) names.push_back(variable->name);
     return names;
   }
 

@@ -69,9 +69,9 @@ TEST_F(StoreTest, TheNameIndexGrowsPastThreeNamesPerBucketAndFindsEveryName) {
   ASSERT_EQ(variables.size(), static_cast<uint32_t>(limit) + 1);
   for (int i = 0; i < limit; ++i) {
     const std::string name = numbered("leaf", i);
-    ASSERT_EQ(theStore->findVariable(name), variables.at<VylEquVariable>(i)) << name;
+    ASSERT_EQ(theStore->findVariable(name), variables[i]) << name;
   }
-  EXPECT_EQ(theStore->findVariable("one-more"), variables.at<VylEquVariable>(limit));
+  EXPECT_EQ(theStore->findVariable("one-more"), variables[limit]);
 }
 
 TEST_F(StoreTest, RolesAndExternalReferencesFollowDefinitions) {

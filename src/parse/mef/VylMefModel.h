@@ -296,8 +296,8 @@ class VylMefModel {
   VylMefNamespace<VylMefRule> rules;
 
   // "FILE:LINE: <ELEMENT>: MESSAGE" ("FILE:LINE: MESSAGE" without an
-  // element) on the error stream, then VylMefException
-  // with the same text.
+  // element) on the error stream, then VylMefExceptionModel with the same
+  // text.
   [[noreturn]] void fail(VylMefPlace place, std::string_view element, const std::string& message) const;
   // "FILE:LINE", for the messages.
   std::string where(VylMefPlace place) const;

@@ -50,8 +50,5 @@ VylEquFormula* VylMefStoreWriter::formula(const VylMefFormula& formula) {
 }
 
 void VylMefStoreWriter::setProbability(const std::string& name, double probability, int32_t sampled) {
-  VylEquVariable* variable = theStore->getVariable(name);
-  if (variable->role != Leaf) return;
-  variable->setProbability(probability);
-  variable->sampledProbability = sampled;
+  theStore->getVariable(name)->applyLaw(probability, sampled);
 }

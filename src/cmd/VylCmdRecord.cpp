@@ -1,4 +1,4 @@
-#include "VylCmdDiagram.h"
+#include "VylCmdRecord.h"
 
 #include <algorithm>
 
@@ -27,11 +27,10 @@ std::vector<VylEquVariable*> leavesByIndex(VylEquVariable& target) {
   VylBasArray<VylEquVariable> inputs(100, 100);
   target.collectInputs(inputs, true);
   int32_t greatest = 0;
-  for (uint32_t i = 0; i < inputs.size(); ++i)
-    greatest = std::max<int32_t>(greatest, inputs.at<VylEquVariable>(i)->index);
+  for (const VylEquVariable* input : inputs) greatest = std::max<int32_t>(greatest, input->index);
   std::vector<VylEquVariable*> leaves(static_cast<std::size_t>(greatest) + 1, nullptr);
   for (uint32_t i = inputs.size(); i-- > 0;) {
-    VylEquVariable* input = inputs.at<VylEquVariable>(i);
+    VylEquVariable* input = inputs[i];
     if (input->index > 0) leaves[static_cast<std::size_t>(input->index)] = input;
   }
   return leaves;

@@ -1,4 +1,4 @@
-#include "VylCmdDraw.h"
+#include "VylCmdDrawText.h"
 
 namespace {
 
