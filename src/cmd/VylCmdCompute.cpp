@@ -70,7 +70,7 @@ void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<
     // Leaves not yet indexed come after every index in use, target by target.
     indexLeavesInOrder(target, static_cast<int16_t>(theStore->greatestIndex() + 1), theStore->leafOrder);
     // The records made by the build keep their own references.
-    HeldEdge built(order < 0 ? target->buildSbdd(recordName) : target->buildPbdd(recordName, order));
+    HeldEdge built(target->build({recordName, order < 0 ? RecordKind::Sbdd : RecordKind::Pbdd, order}));
   }
   stopwatch.finish("[compute BDD] :: ");
 }

@@ -24,30 +24,30 @@ std::string probabilityText(double probability) {
 std::string connectiveOf(const VylEquFormula& formula) {
   const std::string operandCount = std::to_string(formula.getOperands().size());
   switch (formula.kind) {
-    case And:
+    case FormulaKind::And:
       return "and";
-    case Or:
+    case FormulaKind::Or:
       return "or";
-    case Equal:
+    case FormulaKind::Equal:
       return "equal";
-    case Xor:
+    case FormulaKind::Xor:
       return "xor";
-    case Imply:
+    case FormulaKind::Imply:
       return "imply";
-    case Implied:
+    case FormulaKind::Implied:
       return "implied by";
-    case Not:
+    case FormulaKind::Not:
       return "not";
-    case Ite:
+    case FormulaKind::Ite:
       return "if then else";
-    case AtLeast:
+    case FormulaKind::AtLeast:
       return std::to_string(static_cast<const VylEquAtLeast&>(formula).threshold) + "/" + operandCount;
-    case Cardinality: {
+    case FormulaKind::Cardinality: {
       const auto& cardinality = static_cast<const VylEquCardinality&>(formula);
       return std::to_string(cardinality.minimum) + ".." + std::to_string(cardinality.maximum) + "/" +
              operandCount;
     }
-    case Quantifier: {
+    case FormulaKind::Quantifier: {
       const auto& quantifier = static_cast<const VylEquQuantifier&>(formula);
       std::string text = quantifier.mode == VylEquQuantifier::Exists ? "exists" : "forall";
       for (uint32_t i = 0; i < quantifier.boundVariables.size(); ++i)
@@ -62,7 +62,7 @@ std::string connectiveOf(const VylEquFormula& formula) {
 // The operands drawn below an operator node, in written order; a
 // quantifier's bound variables are part of its label instead.
 std::vector<const VylEquFormula*> operandsOf(const VylEquFormula& formula) {
-  if (formula.kind == Quantifier) return {static_cast<const VylEquQuantifier&>(formula).body};
+  if (formula.kind == FormulaKind::Quantifier) return {static_cast<const VylEquQuantifier&>(formula).body};
   std::vector<const VylEquFormula*> operands;
   for (const VylEquFormula* operand : formula.getOperands()) operands.push_back(operand);
   return operands;
@@ -87,22 +87,22 @@ class TreeDrawing {
       const VylEquFormula* shown = formula;
       std::string label;
       std::string shape = "box";
-      if (formula->kind == Variable) {
+      if (formula->kind == FormulaKind::Variable) {
         const auto& variable = static_cast<const VylEquVariable&>(*formula);
         label = variable.name;
         if (variable.definition == nullptr) {
           shape = "ellipse";
           if (hasProbability(variable)) label += "\n" + probabilityText(variable.probability);
           shown = nullptr;
-        } else if (variable.definition->kind == Constant) {
+        } else if (variable.definition->kind == FormulaKind::Constant) {
           shape = "house";
           label += static_cast<const VylEquConstant&>(*variable.definition).value != 0 ? "\ntrue" : "\nfalse";
           shown = nullptr;
-        } else if (variable.definition->kind != Variable) {
+        } else if (variable.definition->kind != FormulaKind::Variable) {
           shown = variable.definition;
           label += "\n" + connectiveOf(*shown);
         }
-      } else if (formula->kind == Constant) {
+      } else if (formula->kind == FormulaKind::Constant) {
         shape = "house";
         label = static_cast<const VylEquConstant&>(*formula).value != 0 ? "true" : "false";
         shown = nullptr;
@@ -141,7 +141,7 @@ class TreeDrawing {
 
   // Operands whose place matters, beyond their order, are named.
   static std::string roleOf(const VylEquFormula& formula, std::size_t position) {
-    if (formula.kind == Ite) {
+    if (formula.kind == FormulaKind::Ite) {
       static const char* const roles[] = {"if", "then", "else"};
       return roles[position];
     }

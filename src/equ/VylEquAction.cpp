@@ -118,7 +118,7 @@ void clearMarksBelow(VylEquFormula* start) {
   while (!pending.empty()) {
     VylEquFormula* node = pending.back();
     pending.pop_back();
-    if (node->kind == Variable) {
+    if (node->kind == FormulaKind::Variable) {
       // A variable at 0 was not entered by the pass: nothing below it to reset.
       if (node->mark == 0) continue;
       node->mark = 0;

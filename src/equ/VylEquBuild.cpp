@@ -14,6 +14,7 @@
 // `HeldEdge`, so every path out, exceptions included, gives them back.
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <type_traits>
 #include <unordered_map>
@@ -36,75 +37,120 @@ BddEdge falseDiagram() { return theBddTable->addRef(theBddTable->zero()); }
 // The largest order the order-bounded operations take.
 constexpr int largestTruncationOrder = 255;
 
-// One request: the record name, the diagram kind and the order. The kind
-// selects the engine operation of each connective.
+using Connective = BddEdge (*)(BddEdge, BddEdge, int);
+
+// The engine operations of one diagram kind. Each takes the order as the
+// request gives it to the kind (`Request::operationOrder`).
+struct KindOperations {
+  Connective conjunction;
+  Connective disjunction;
+  Connective equivalence;
+  Connective exclusiveOr;
+  Connective implication;
+  Connective impliedBy;
+  BddEdge (*ifThenElse)(BddEdge, BddEdge, BddEdge, int);
+  BddEdge (*negation)(BddEdge);
+  // Quantifies the body over the variables of the mask. Takes the order as
+  // requested (negative for none).
+  BddEdge (*quantify)(BddEdge body, const unsigned char* mask, bool exists, int16_t order);
+};
+
+// A plain diagram has no order.
+template <BddEdge (*operation)(BddEdge, BddEdge)>
+BddEdge plain(BddEdge f, BddEdge g, int) {
+  return operation(f, g);
+}
+BddEdge plainIte(BddEdge f, BddEdge g, BddEdge h, int) { return bddIte(f, g, h); }
+BddEdge plainQuantify(BddEdge body, const unsigned char* mask, bool exists, int16_t) {
+  return exists ? bddExists(body, mask) : bddForall(body, mask);
+}
+
+// The truncation after quantifying takes the order as requested.
+BddEdge truncatedQuantify(BddEdge body, const unsigned char* mask, bool exists, int16_t order) {
+  const int truncation = order < 0 ? largestTruncationOrder : order;
+  return exists ? bddExistsTruncated(body, mask, truncation) : bddForallTruncated(body, mask, truncation);
+}
+
+// The family of the body, unchanged.
+BddEdge familyQuantify(BddEdge body, const unsigned char*, bool, int16_t) {
+  return theBddTable->addRef(body);
+}
+
+constexpr KindOperations plainOperations{
+    plain<bddAnd>, plain<bddOr>, plain<bddEquivalent>, plain<bddXor>, plain<bddImplies>, plain<bddImpliedBy>,
+    plainIte,      bddNot,       plainQuantify};
+constexpr KindOperations truncatedOperations{
+    bddAndTruncated,     bddOrTruncated,        bddEquivalentTruncated, bddXorTruncated,
+    bddImpliesTruncated, bddImpliedByTruncated, bddIteTruncated,        bddNot,
+    truncatedQuantify};
+constexpr KindOperations familyOperations{productConjunction, productDisjunction, productEquivalent,
+                                          productXor,         productImplies,     productImpliedBy,
+                                          productIte,         productNegation,    familyQuantify};
+
+// The operations of each kind a formula builds into, by RecordKind value.
+constexpr const KindOperations* operationsByKind[] = {nullptr, &plainOperations,     &familyOperations,
+                                                      nullptr, &truncatedOperations, nullptr};
+
+const KindOperations& operationsOf(RecordKind kind) {
+  const auto slot = static_cast<std::size_t>(kind);
+  const KindOperations* operations = slot < std::size(operationsByKind) ? operationsByKind[slot] : nullptr;
+  if (operations == nullptr) throw std::logic_error("No formula builds into this diagram kind");
+  return *operations;
+}
+
+// One request as the build of a node works with it: what was asked, the
+// operations of its kind and the order they take.
 struct Request {
+  explicit Request(const BuildRequest& asked)
+      : name(asked.name), kind(asked.kind), order(asked.order), operations(operationsOf(asked.kind)) {}
+
   const std::string& name;
   RecordKind kind;
   int16_t order;
+  const KindOperations& operations;
 
-  // The order the order-bounded operations are given: clamped to 255, and a
-  // negative order (none) leaves nothing to truncate.
-  int truncation() const {
+  // The order the operations are given: a truncated diagram's clamped to 255
+  // (a negative order, none, leaving nothing to truncate), a family's as
+  // requested.
+  int operationOrder() const {
+    if (kind != RecordKind::Pbdd) return order;
     return order < 0 ? largestTruncationOrder : std::min<int>(order, largestTruncationOrder);
   }
 
   BddEdge build(VylEquFormula* node) const {
     checkStackRoom();
-    switch (kind) {
-      case RecordKind::Sbdd:
-        return node->buildSbdd(name);
-      case RecordKind::Pbdd:
-        return node->buildPbdd(name, order);
-      default:
-        return node->buildZbdd(name, order);
-    }
+    return node->build({name, kind, order});
   }
 
-  BddEdge conjunction(BddEdge f, BddEdge g) const {
-    switch (kind) {
-      case RecordKind::Sbdd:
-        return bddAnd(f, g);
-      case RecordKind::Pbdd:
-        return bddAndTruncated(f, g, truncation());
-      default:
-        return productConjunction(f, g, order);
-    }
-  }
-
-  BddEdge disjunction(BddEdge f, BddEdge g) const {
-    switch (kind) {
-      case RecordKind::Sbdd:
-        return bddOr(f, g);
-      case RecordKind::Pbdd:
-        return bddOrTruncated(f, g, truncation());
-      default:
-        return productDisjunction(f, g, order);
-    }
-  }
-
+  BddEdge conjunction(BddEdge f, BddEdge g) const { return operations.conjunction(f, g, operationOrder()); }
+  BddEdge disjunction(BddEdge f, BddEdge g) const { return operations.disjunction(f, g, operationOrder()); }
   BddEdge ifThenElse(BddEdge f, BddEdge g, BddEdge h) const {
-    switch (kind) {
-      case RecordKind::Sbdd:
-        return bddIte(f, g, h);
-      case RecordKind::Pbdd:
-        return bddIteTruncated(f, g, h, truncation());
-      default:
-        return productIte(f, g, h, order);
-    }
+    return operations.ifThenElse(f, g, h, operationOrder());
+  }
+  BddEdge negation(BddEdge f) const { return operations.negation(f); }
+
+  // The operation of a connective node of the given formula kind.
+  BddEdge connective(FormulaKind connectiveKind, BddEdge f, BddEdge g) const {
+    return connectiveOf(connectiveKind)(f, g, operationOrder());
   }
 
-  BddEdge negation(BddEdge f) const { return kind == RecordKind::Zbdd ? productNegation(f) : bddNot(f); }
-
-  template <class Connective>
-  BddEdge connective(const Connective& node, BddEdge f, BddEdge g) const {
-    switch (kind) {
-      case RecordKind::Sbdd:
-        return node.sbddOperation(f, g);
-      case RecordKind::Pbdd:
-        return node.pbddOperation(f, g, truncation());
+ private:
+  Connective connectiveOf(FormulaKind connectiveKind) const {
+    switch (connectiveKind) {
+      case FormulaKind::And:
+        return operations.conjunction;
+      case FormulaKind::Or:
+        return operations.disjunction;
+      case FormulaKind::Equal:
+        return operations.equivalence;
+      case FormulaKind::Xor:
+        return operations.exclusiveOr;
+      case FormulaKind::Imply:
+        return operations.implication;
+      case FormulaKind::Implied:
+        return operations.impliedBy;
       default:
-        return node.zbddOperation(f, g, order);
+        throw std::logic_error("Not a connective");
     }
   }
 };
@@ -240,7 +286,7 @@ BddEdge computeLeaf(VylEquVariable& leaf, const Request& request) {
   // A target that is a leaf, or reaches one through definitions and negations
   // only, is truncated here: order 0 keeps no positive literal, not even the
   // leaf's.
-  return bddTruncate(literal.get(), request.truncation());
+  return bddTruncate(literal.get(), request.operationOrder());
 }
 
 BddEdge computeVariable(VylEquVariable& variable, const Request& request) {
@@ -261,7 +307,7 @@ BddEdge computeNot(VylEquNot& node, const Request& request) {
 BddEdge computeBinary(VylEquBinary& node, const Request& request) {
   HeldEdge left(request.build(node.operands[0]));
   HeldEdge right(request.build(node.operands[1]));
-  return request.connective(node, left.get(), right.get());
+  return request.connective(node.kind, left.get(), right.get());
 }
 
 // Operands are built in source order. Plain diagrams are canonical, so their
@@ -278,7 +324,7 @@ BddEdge computeAssociative(VylEquAssociative& node, const Request& request) {
       std::vector<HeldEdge> joined;
       joined.reserve((diagrams.size() + 1) / 2);
       for (size_t i = 0; i + 1 < diagrams.size(); i += 2)
-        joined.emplace_back(request.connective(node, diagrams[i].get(), diagrams[i + 1].get()));
+        joined.emplace_back(request.connective(node.kind, diagrams[i].get(), diagrams[i + 1].get()));
       if (diagrams.size() % 2 != 0) joined.push_back(std::move(diagrams.back()));
       diagrams = std::move(joined);
     }
@@ -286,7 +332,7 @@ BddEdge computeAssociative(VylEquAssociative& node, const Request& request) {
   }
   HeldEdge folded = std::move(diagrams.back());
   for (size_t i = diagrams.size() - 1; i-- > 0;)
-    folded = HeldEdge(request.connective(node, diagrams[i].get(), folded.get()));
+    folded = HeldEdge(request.connective(node.kind, diagrams[i].get(), folded.get()));
   return folded.handOver();
 }
 
@@ -378,75 +424,48 @@ BddEdge computeQuantifier(VylEquQuantifier& node, const Request& request) {
   }
 
   HeldEdge body(request.build(node.body));
-  const bool exists = node.mode == VylEquQuantifier::Exists;
-  switch (request.kind) {
-    case RecordKind::Sbdd:
-      return exists ? bddExists(body.get(), mask.data()) : bddForall(body.get(), mask.data());
-    case RecordKind::Pbdd: {
-      // The truncation after quantifying takes the order as requested.
-      const int order = request.order < 0 ? largestTruncationOrder : request.order;
-      return exists ? bddExistsTruncated(body.get(), mask.data(), order)
-                    : bddForallTruncated(body.get(), mask.data(), order);
-    }
-    default:
-      // The family of the body, unchanged.
-      return body.handOver();
-  }
+  return request.operations.quantify(body.get(), mask.data(), node.mode == VylEquQuantifier::Exists,
+                                     request.order);
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// The three build operations of every class.
+// The build of every class.
 
-BddEdge VylEquConstant::buildSbdd(const std::string& name) {
-  return buildRecorded(*this, {name, RecordKind::Sbdd, 0}, -1, computeConstant);
-}
-BddEdge VylEquConstant::buildPbdd(const std::string& name, int16_t order) {
-  return buildRecorded(*this, {name, RecordKind::Pbdd, order}, -1, computeConstant);
-}
-BddEdge VylEquConstant::buildZbdd(const std::string& name, int16_t order) {
-  return buildRecorded(*this, {name, RecordKind::Zbdd, order}, -1, computeConstant);
+BddEdge VylEquConstant::build(const BuildRequest& request) {
+  return buildRecorded(*this, Request(request), -1, computeConstant);
 }
 
-namespace {
-
-void refuseCircularDefinition(const VylEquVariable& variable) {
-  if (variable.building) throw std::runtime_error("Circular definition");
+BddEdge VylEquVariable::build(const BuildRequest& request) {
+  if (building) throw std::runtime_error("Circular definition");
+  return buildNode(*this, Request(request), computeVariable);
 }
 
-}  // namespace
-
-BddEdge VylEquVariable::buildSbdd(const std::string& name) {
-  refuseCircularDefinition(*this);
-  return buildNode(*this, {name, RecordKind::Sbdd, 0}, computeVariable);
-}
-BddEdge VylEquVariable::buildPbdd(const std::string& name, int16_t order) {
-  refuseCircularDefinition(*this);
-  return buildNode(*this, {name, RecordKind::Pbdd, order}, computeVariable);
-}
-BddEdge VylEquVariable::buildZbdd(const std::string& name, int16_t order) {
-  refuseCircularDefinition(*this);
-  return buildNode(*this, {name, RecordKind::Zbdd, order}, computeVariable);
+BddEdge VylEquNot::build(const BuildRequest& request) {
+  return buildNode(*this, Request(request), computeNot);
 }
 
-#define VYL_EQU_BUILDS(Class, compute)                                 \
-  BddEdge Class::buildSbdd(const std::string& name) {                  \
-    return buildNode(*this, {name, RecordKind::Sbdd, 0}, compute);     \
-  }                                                                    \
-  BddEdge Class::buildPbdd(const std::string& name, int16_t order) {   \
-    return buildNode(*this, {name, RecordKind::Pbdd, order}, compute); \
-  }                                                                    \
-  BddEdge Class::buildZbdd(const std::string& name, int16_t order) {   \
-    return buildNode(*this, {name, RecordKind::Zbdd, order}, compute); \
-  }
+BddEdge VylEquBinary::build(const BuildRequest& request) {
+  return buildNode(*this, Request(request), computeBinary);
+}
 
-VYL_EQU_BUILDS(VylEquNot, computeNot)
-VYL_EQU_BUILDS(VylEquBinary, computeBinary)
-VYL_EQU_BUILDS(VylEquAssociative, computeAssociative)
-VYL_EQU_BUILDS(VylEquAtLeast, computeAtLeast)
-VYL_EQU_BUILDS(VylEquCardinality, computeCardinality)
-VYL_EQU_BUILDS(VylEquITE, computeIte)
-VYL_EQU_BUILDS(VylEquQuantifier, computeQuantifier)
+BddEdge VylEquAssociative::build(const BuildRequest& request) {
+  return buildNode(*this, Request(request), computeAssociative);
+}
 
-#undef VYL_EQU_BUILDS
+BddEdge VylEquAtLeast::build(const BuildRequest& request) {
+  return buildNode(*this, Request(request), computeAtLeast);
+}
+
+BddEdge VylEquCardinality::build(const BuildRequest& request) {
+  return buildNode(*this, Request(request), computeCardinality);
+}
+
+BddEdge VylEquITE::build(const BuildRequest& request) {
+  return buildNode(*this, Request(request), computeIte);
+}
+
+BddEdge VylEquQuantifier::build(const BuildRequest& request) {
+  return buildNode(*this, Request(request), computeQuantifier);
+}

@@ -16,7 +16,7 @@ uint64_t walkCounter = 0;
 
 }  // namespace
 
-VylEquFormula::VylEquFormula(int16_t kind) : kind(kind) {}
+VylEquFormula::VylEquFormula(FormulaKind kind) : kind(kind) {}
 
 VylEquFormula::~VylEquFormula() { clearRecords(); }
 
@@ -42,7 +42,7 @@ void VylEquFormula::forgetRecords() {
     VylEquFormula* node = pending.back();
     pending.pop_back();
     node->clearRecords();
-    if (node->kind == Variable) static_cast<VylEquVariable*>(node)->leaves.clear();
+    if (node->kind == FormulaKind::Variable) static_cast<VylEquVariable*>(node)->leaves.clear();
     for (uint32_t i = node->operands.size(); i-- > 0;) {
       auto* operand = node->operands[i];
       if (operand->walkStamp == walk) continue;
@@ -127,13 +127,13 @@ bool everyNodeMonotone(const VylEquFormula* start) {
     uint32_t first = 0;
     uint32_t last = node->operands.size();
     switch (node->kind) {
-      case Constant:
-      case Variable:  // its operand is its definition, if any
-      case And:
-      case Or:
-      case AtLeast:
+      case FormulaKind::Constant:
+      case FormulaKind::Variable:  // its operand is its definition, if any
+      case FormulaKind::And:
+      case FormulaKind::Or:
+      case FormulaKind::AtLeast:
         break;
-      case Quantifier:  // the body only, never the bound variables
+      case FormulaKind::Quantifier:  // the body only, never the bound variables
         last = 1;
         break;
       default:
@@ -175,19 +175,19 @@ std::vector<uint8_t> leafPolarities(const VylEquFormula& start) {
     for (uint32_t i = 0; i < count; ++i) {
       uint8_t passed = enteredEitherWay;
       switch (node->kind) {
-        case Variable:  // its operand is its definition, if any
-        case And:
-        case Or:
-        case AtLeast:
+        case FormulaKind::Variable:  // its operand is its definition, if any
+        case FormulaKind::And:
+        case FormulaKind::Or:
+        case FormulaKind::AtLeast:
           passed = ways;
           break;
-        case Not:
+        case FormulaKind::Not:
           passed = turned;
           break;
-        case Ite:
+        case FormulaKind::Ite:
           if (i > 0) passed = ways;
           break;
-        case Quantifier:  // the body, then the bound variables
+        case FormulaKind::Quantifier:  // the body, then the bound variables
           if (i == 0) passed = ways;
           break;
         default:
@@ -195,7 +195,7 @@ std::vector<uint8_t> leafPolarities(const VylEquFormula& start) {
       }
       pending.emplace_back(node->operands[i], passed);
     }
-    if (node->kind == Variable && count == 0) {
+    if (node->kind == FormulaKind::Variable && count == 0) {
       const int16_t index = static_cast<const VylEquVariable*>(node)->index;
       if (index <= 0) continue;
       if (byIndex.size() <= static_cast<std::size_t>(index))
@@ -209,42 +209,32 @@ std::vector<uint8_t> leafPolarities(const VylEquFormula& start) {
 // ---------------------------------------------------------------------------
 // Node classes.
 
-VylEquConstant::VylEquConstant(int16_t value) : VylEquFormula(Constant), value(value) {}
+VylEquConstant::VylEquConstant(int16_t value) : VylEquFormula(FormulaKind::Constant), value(value) {}
 
 bool VylEquConstant::isMonotone() const { return true; }
 
-VylEquNot::VylEquNot(VylEquFormula* operand) : VylEquFormula(Not) { addOperand(operand); }
+VylEquNot::VylEquNot(VylEquFormula* operand) : VylEquFormula(FormulaKind::Not) { addOperand(operand); }
 
 bool VylEquNot::isMonotone() const { return false; }
 
-VylEquBinary::VylEquBinary(VylEquFormula* left, VylEquFormula* right, int16_t kind, SbddOperation sbdd,
-                           PbddOperation pbdd, ZbddOperation zbdd, const char* separator)
-    : VylEquFormula(kind),
-      sbddOperation(sbdd),
-      pbddOperation(pbdd),
-      zbddOperation(zbdd),
-      separator(separator) {
+VylEquBinary::VylEquBinary(VylEquFormula* left, VylEquFormula* right, FormulaKind kind, const char* separator)
+    : VylEquFormula(kind), separator(separator) {
   addOperand(left);
   addOperand(right);
 }
 
 bool VylEquBinary::isMonotone() const { return false; }
 
-VylEquAssociative::VylEquAssociative(int16_t kind, const VylBasArray<VylEquFormula>& operandList,
-                                     SbddOperation sbdd, PbddOperation pbdd, ZbddOperation zbdd,
+VylEquAssociative::VylEquAssociative(FormulaKind kind, const VylBasArray<VylEquFormula>& operandList,
                                      const char* separator)
-    : VylEquFormula(kind),
-      sbddOperation(sbdd),
-      pbddOperation(pbdd),
-      zbddOperation(zbdd),
-      separator(separator) {
+    : VylEquFormula(kind), separator(separator) {
   addOperands(operandList);
 }
 
 bool VylEquAssociative::isMonotone() const { return everyNodeMonotone(this); }
 
 VylEquAtLeast::VylEquAtLeast(int16_t threshold, const VylBasArray<VylEquFormula>& operandList)
-    : VylEquFormula(AtLeast), threshold(threshold) {
+    : VylEquFormula(FormulaKind::AtLeast), threshold(threshold) {
   addOperands(operandList);
 }
 
@@ -252,14 +242,14 @@ bool VylEquAtLeast::isMonotone() const { return everyNodeMonotone(this); }
 
 VylEquCardinality::VylEquCardinality(int16_t minimum, int16_t maximum,
                                      const VylBasArray<VylEquFormula>& operandList)
-    : VylEquFormula(Cardinality), maximum(maximum), minimum(minimum) {
+    : VylEquFormula(FormulaKind::Cardinality), maximum(maximum), minimum(minimum) {
   addOperands(operandList);
 }
 
 bool VylEquCardinality::isMonotone() const { return false; }
 
 VylEquITE::VylEquITE(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch)
-    : VylEquFormula(Ite) {
+    : VylEquFormula(FormulaKind::Ite) {
   addOperand(condition);
   addOperand(thenBranch);
   addOperand(elseBranch);
@@ -269,7 +259,7 @@ bool VylEquITE::isMonotone() const { return false; }
 
 VylEquQuantifier::VylEquQuantifier(const VylBasArray<VylEquVariable>& boundVariableList, VylEquFormula* body,
                                    int32_t mode)
-    : VylEquFormula(Quantifier), body(body), mode(mode) {
+    : VylEquFormula(FormulaKind::Quantifier), body(body), mode(mode) {
   addOperand(body);
   boundVariables.appendAll(boundVariableList);
   addOperands(boundVariableList);

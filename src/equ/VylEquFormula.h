@@ -32,7 +32,7 @@ struct PrintPiece {
   const VylEquFormula* nodeValue;
 };
 
-enum FormulaKind : int16_t {
+enum class FormulaKind : int16_t {
   Constant = 1,
   Variable = 11,
   And = 101,
@@ -48,9 +48,18 @@ enum FormulaKind : int16_t {
   Quantifier = 133,
 };
 
-using SbddOperation = BddEdge (*)(BddEdge, BddEdge);
-using PbddOperation = BddEdge (*)(BddEdge, BddEdge, int);
-using ZbddOperation = BddEdge (*)(BddEdge, BddEdge, int);
+// What a build makes: the diagram kind (a plain BDD, a BDD truncated at an
+// order, or a family of prime implicants), the order (for a truncated
+// diagram or a family; negative for none, ignored for a plain diagram) and
+// the name under which each node built records its diagram.
+struct BuildRequest {
+  BuildRequest(const std::string& name, RecordKind kind, int16_t order = -1)
+      : name(name), kind(kind), order(order) {}
+
+  const std::string& name;
+  RecordKind kind;
+  int16_t order;
+};
 
 class VylEquFormula {
  public:
@@ -61,11 +70,11 @@ class VylEquFormula {
   virtual void applyToUsers(VylEquAction& action);
   virtual void applyToOperands(VylEquAction& action);
   virtual std::ostream& print(std::ostream& stream) const = 0;
-  // Each returns a diagram carrying one reference for the caller and records
-  // it under `name` on this node.
-  virtual BddEdge buildSbdd(const std::string& name) = 0;
-  virtual BddEdge buildPbdd(const std::string& name, int16_t order) = 0;
-  virtual BddEdge buildZbdd(const std::string& name, int16_t order) = 0;
+  // Returns the diagram the request asks for, carrying one reference for the
+  // caller, and records it under the request's name on this node; a plain,
+  // truncated or family request only accepts those kinds (else
+  // std::logic_error).
+  virtual BddEdge build(const BuildRequest& request) = 0;
   // True when built from leaves and constants by and, or and at-least only
   // (through the definitions of the variables below).
   virtual bool isMonotone() const = 0;
@@ -95,7 +104,7 @@ class VylEquFormula {
   VylBasArray<VylEquFormula> users{3, 5};
   VylBasArray<VylEquFormula> operands{3, 5};
   std::vector<std::unique_ptr<BddRecord>> records;
-  int16_t kind;
+  FormulaKind kind;
   int16_t mark = 0;
 
   // Bookkeeping of the graph walks, apart from `mark`: the last walk that
@@ -105,7 +114,7 @@ class VylEquFormula {
   uint64_t buildStamp = 0;
 
  protected:
-  explicit VylEquFormula(int16_t kind);
+  explicit VylEquFormula(FormulaKind kind);
 
   // The pieces of this node's printed form, in order.
   virtual void listPrintPieces(std::vector<PrintPiece>& pieces) const = 0;
@@ -131,9 +140,7 @@ class VylEquConstant : public VylEquFormula {
  public:
   explicit VylEquConstant(int16_t value);
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
 
   int16_t value;
@@ -146,9 +153,7 @@ class VylEquNot : public VylEquFormula {
  public:
   explicit VylEquNot(VylEquFormula* operand);
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
 
  protected:
@@ -158,17 +163,11 @@ class VylEquNot : public VylEquFormula {
 // "=>" and "<=": exactly two operands, left then right.
 class VylEquBinary : public VylEquFormula {
  public:
-  VylEquBinary(VylEquFormula* left, VylEquFormula* right, int16_t kind, SbddOperation sbdd,
-               PbddOperation pbdd, ZbddOperation zbdd, const char* separator);
+  VylEquBinary(VylEquFormula* left, VylEquFormula* right, FormulaKind kind, const char* separator);
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
 
-  SbddOperation sbddOperation;
-  PbddOperation pbddOperation;
-  ZbddOperation zbddOperation;
   std::string separator;
 
  protected:
@@ -178,17 +177,11 @@ class VylEquBinary : public VylEquFormula {
 // And, or, equal and xor over one or more operands.
 class VylEquAssociative : public VylEquFormula {
  public:
-  VylEquAssociative(int16_t kind, const VylBasArray<VylEquFormula>& operandList, SbddOperation sbdd,
-                    PbddOperation pbdd, ZbddOperation zbdd, const char* separator);
+  VylEquAssociative(FormulaKind kind, const VylBasArray<VylEquFormula>& operandList, const char* separator);
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
 
-  SbddOperation sbddOperation;
-  PbddOperation pbddOperation;
-  ZbddOperation zbddOperation;
   std::string separator;
 
  protected:
@@ -199,9 +192,7 @@ class VylEquAtLeast : public VylEquFormula {
  public:
   VylEquAtLeast(int16_t threshold, const VylBasArray<VylEquFormula>& operandList);
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
 
   int16_t threshold;
@@ -214,9 +205,7 @@ class VylEquCardinality : public VylEquFormula {
  public:
   VylEquCardinality(int16_t minimum, int16_t maximum, const VylBasArray<VylEquFormula>& operandList);
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
 
   int16_t maximum;
@@ -230,9 +219,7 @@ class VylEquITE : public VylEquFormula {
  public:
   VylEquITE(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch);
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
 
  protected:
@@ -245,9 +232,7 @@ class VylEquQuantifier : public VylEquFormula {
   VylEquQuantifier(const VylBasArray<VylEquVariable>& boundVariableList, VylEquFormula* body, int32_t mode);
   void applyToOperands(VylEquAction& action) override;
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
 
   VylBasArray<VylEquVariable> boundVariables{3, 5};

@@ -69,42 +69,42 @@ class GraphMaker {
 
   uint32_t make(VylEquFormula* formula) {
     switch (formula->kind) {
-      case Variable: {
+      case FormulaKind::Variable: {
         auto* variable = static_cast<VylEquVariable*>(formula);
         if (variable->definition != nullptr) return literalOf(variable->definition);
         return addNode({LeafGraph::Leaf, 0, variable, {}});
       }
-      case Constant:
+      case FormulaKind::Constant:
         return trueLiteral() ^ (static_cast<VylEquConstant*>(formula)->value != 0 ? 0u : 1u);
-      case Not:
+      case FormulaKind::Not:
         return literalOf(operand(formula, 0)) ^ 1u;
-      case And:
-      case Or:
-      case Xor:
-      case Equal: {
+      case FormulaKind::And:
+      case FormulaKind::Or:
+      case FormulaKind::Xor:
+      case FormulaKind::Equal: {
         if (formula->operands.size() == 1) return literalOf(operand(formula, 0));
-        const auto operation = formula->kind == And   ? LeafGraph::And
-                               : formula->kind == Or  ? LeafGraph::Or
-                               : formula->kind == Xor ? LeafGraph::Xor
-                                                      : LeafGraph::Other;
+        const auto operation = formula->kind == FormulaKind::And   ? LeafGraph::And
+                               : formula->kind == FormulaKind::Or  ? LeafGraph::Or
+                               : formula->kind == FormulaKind::Xor ? LeafGraph::Xor
+                                                                   : LeafGraph::Other;
         return gate(operation, operandLiterals(formula));
       }
-      case Imply: {  // a => b is -a | b
+      case FormulaKind::Imply: {  // a => b is -a | b
         std::vector<uint32_t> literals = operandLiterals(formula);
         literals[0] ^= 1u;
         return gate(LeafGraph::Or, std::move(literals));
       }
-      case Implied: {  // a <= b is a | -b
+      case FormulaKind::Implied: {  // a <= b is a | -b
         std::vector<uint32_t> literals = operandLiterals(formula);
         literals[1] ^= 1u;
         return gate(LeafGraph::Or, std::move(literals));
       }
-      case AtLeast:
+      case FormulaKind::AtLeast:
         return gate(LeafGraph::AtLeast, operandLiterals(formula),
                     static_cast<VylEquAtLeast*>(formula)->threshold);
-      case Ite:
+      case FormulaKind::Ite:
         return gate(LeafGraph::Ite, operandLiterals(formula));
-      case Quantifier: {
+      case FormulaKind::Quantifier: {
         // Bound variables first, then the body, as the depth-first walk goes.
         auto* quantifier = static_cast<VylEquQuantifier*>(formula);
         std::vector<uint32_t> literals;

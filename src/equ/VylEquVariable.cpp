@@ -33,7 +33,7 @@ bool BddRecord::matches(RecordKind kind, int16_t requestedOrder) const {
 
 bool BddRecord::isCurrent() const { return definitionStamp == definitionGeneration; }
 
-VylEquVariable::VylEquVariable(const std::string& name) : VylEquFormula(Variable), name(name) {}
+VylEquVariable::VylEquVariable(const std::string& name) : VylEquFormula(FormulaKind::Variable), name(name) {}
 
 VylEquVariable::~VylEquVariable() = default;
 

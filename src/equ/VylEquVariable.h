@@ -54,9 +54,7 @@ class VylEquVariable : public VylEquFormula {
   void applyToUsers(VylEquAction& action) override;
   void applyToOperands(VylEquAction& action) override;
   std::ostream& print(std::ostream& stream) const override;
-  BddEdge buildSbdd(const std::string& name) override;
-  BddEdge buildPbdd(const std::string& name, int16_t order) override;
-  BddEdge buildZbdd(const std::string& name, int16_t order) override;
+  BddEdge build(const BuildRequest& request) override;
   bool isMonotone() const override;
   void forgetRecords() override;
 

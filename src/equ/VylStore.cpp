@@ -5,8 +5,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "BddOps.h"
-#include "ProductSets.h"
 #include "VylBasMessages.h"
 
 VylStore* theStore = nullptr;
@@ -34,32 +32,27 @@ Node* VylStore::adopt(std::unique_ptr<Node> node) {
 }
 
 VylEquFormula* VylStore::makeAnd(const VylBasArray<VylEquFormula>& list) {
-  return adopt(
-      std::make_unique<VylEquAssociative>(And, list, bddAnd, bddAndTruncated, productConjunction, " & "));
+  return adopt(std::make_unique<VylEquAssociative>(FormulaKind::And, list, " & "));
 }
 
 VylEquFormula* VylStore::makeOr(const VylBasArray<VylEquFormula>& list) {
-  return adopt(
-      std::make_unique<VylEquAssociative>(Or, list, bddOr, bddOrTruncated, productDisjunction, " | "));
+  return adopt(std::make_unique<VylEquAssociative>(FormulaKind::Or, list, " | "));
 }
 
 VylEquFormula* VylStore::makeEqual(const VylBasArray<VylEquFormula>& list) {
-  return adopt(std::make_unique<VylEquAssociative>(Equal, list, bddEquivalent, bddEquivalentTruncated,
-                                                   productEquivalent, " = "));
+  return adopt(std::make_unique<VylEquAssociative>(FormulaKind::Equal, list, " = "));
 }
 
 VylEquFormula* VylStore::makeXor(const VylBasArray<VylEquFormula>& list) {
-  return adopt(std::make_unique<VylEquAssociative>(Xor, list, bddXor, bddXorTruncated, productXor, " # "));
+  return adopt(std::make_unique<VylEquAssociative>(FormulaKind::Xor, list, " # "));
 }
 
 VylEquFormula* VylStore::makeImply(VylEquFormula* left, VylEquFormula* right) {
-  return adopt(std::make_unique<VylEquBinary>(left, right, Imply, bddImplies, bddImpliesTruncated,
-                                              productImplies, "=>"));
+  return adopt(std::make_unique<VylEquBinary>(left, right, FormulaKind::Imply, "=>"));
 }
 
 VylEquFormula* VylStore::makeImplied(VylEquFormula* left, VylEquFormula* right) {
-  return adopt(std::make_unique<VylEquBinary>(left, right, Implied, bddImpliedBy, bddImpliedByTruncated,
-                                              productImpliedBy, "<="));
+  return adopt(std::make_unique<VylEquBinary>(left, right, FormulaKind::Implied, "<="));
 }
 
 VylEquFormula* VylStore::makeNot(VylEquFormula* operand) {

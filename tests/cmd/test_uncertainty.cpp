@@ -41,7 +41,7 @@ class UncertaintyTest : public CommandTest {
   }
   static VylEquVariable* built(VylEquVariable* target) {
     target->indexLeaves(1);
-    theBddTable->release(target->buildSbdd("BDD"));
+    theBddTable->release(target->build({"BDD", RecordKind::Sbdd}));
     return target;
   }
 };

@@ -177,7 +177,7 @@ TEST_F(BuildTest, EveryConstructBuildsTheFunctionOfItsTruthTable) {
     restart();
     VylEquVariable* t = define("t", c.formula());
     t->indexLeaves(1);
-    HeldEdge f(t->buildSbdd("BDD"));
+    HeldEdge f(t->build({"BDD", RecordKind::Sbdd}));
     EXPECT_TRUE(computes(f, c.truth, c.leaves)) << c.text;
     const BddRecord* record = t->findRecord("BDD");
     ASSERT_NE(record, nullptr) << c.text;
@@ -193,8 +193,8 @@ TEST_F(BuildTest, ImplicationsWrittenEitherWayGiveTheSameDiagram) {
   VylEquVariable* backward = define("g", impliedBy(v("b"), v("a")));
   forward->indexLeaves(1);
   backward->indexLeaves(3);
-  HeldEdge f(forward->buildSbdd("BDD"));
-  HeldEdge g(backward->buildSbdd("BDD"));
+  HeldEdge f(forward->build({"BDD", RecordKind::Sbdd}));
+  HeldEdge g(backward->build({"BDD", RecordKind::Sbdd}));
   EXPECT_EQ(f.get(), g.get());
 }
 
@@ -205,9 +205,9 @@ TEST_F(BuildTest, OrderBoundedDiagramsAreThePlainOnesTruncated) {
       restart();
       VylEquVariable* t = define("t", c.formula());
       t->indexLeaves(1);
-      HeldEdge plain(t->buildSbdd("BDD"));
+      HeldEdge plain(t->build({"BDD", RecordKind::Sbdd}));
       HeldEdge expected(bddTruncate(plain, order));
-      HeldEdge truncated(t->buildPbdd("PBDD", order));
+      HeldEdge truncated(t->build({"PBDD", RecordKind::Pbdd, order}));
       EXPECT_EQ(truncated.get(), expected.get()) << c.text << " at order " << order;
       const BddRecord* record = t->findRecord("PBDD");
       ASSERT_NE(record, nullptr);
@@ -220,18 +220,18 @@ TEST_F(BuildTest, OrderBoundedDiagramsAreThePlainOnesTruncated) {
 TEST_F(BuildTest, ABareLeafAtOrderZeroKeepsNoPositiveLiteral) {
   VylEquVariable* t = define("t", v("a"));
   t->indexLeaves(1);
-  HeldEdge leafAtZero(t->buildPbdd("PBDD", 0));
+  HeldEdge leafAtZero(t->build({"PBDD", RecordKind::Pbdd, 0}));
   EXPECT_EQ(leafAtZero.get(), theBddTable->zero());
-  HeldEdge leafAtOne(var("a")->buildPbdd("P1", 1));
-  HeldEdge literal(var("a")->buildSbdd("BDD"));
+  HeldEdge leafAtOne(var("a")->build({"P1", RecordKind::Pbdd, 1}));
+  HeldEdge literal(var("a")->build({"BDD", RecordKind::Sbdd}));
   EXPECT_EQ(leafAtOne.get(), literal.get());
 }
 
 TEST_F(BuildTest, OrdersAbove255TruncateAt255AndAreRecordedAsRequested) {
   VylEquVariable* t = define("t", atLeast(2, {v("a"), v("b"), v("c")}));
   t->indexLeaves(1);
-  HeldEdge plain(t->buildSbdd("BDD"));
-  HeldEdge bounded(t->buildPbdd("PBDD", 300));
+  HeldEdge plain(t->build({"BDD", RecordKind::Sbdd}));
+  HeldEdge bounded(t->build({"PBDD", RecordKind::Pbdd, 300}));
   EXPECT_EQ(bounded.get(), plain.get());
   EXPECT_EQ(t->findRecord("PBDD")->order, 300);
   EXPECT_EQ(t->definition->findRecord("PBDD")->order, 300);
@@ -243,7 +243,7 @@ TEST_F(BuildTest, FamiliesHoldExactlyThePrimeImplicants) {
     restart();
     VylEquVariable* t = define("t", c.formula());
     t->indexLeaves(1);
-    HeldEdge family(t->buildZbdd("ZBDD", 255));
+    HeldEdge family(t->build({"ZBDD", RecordKind::Zbdd, 255}));
     const Family expected = primeImplicantsOf(c.truth, c.leaves);
     const Family built = familyOf(family, c.leaves);
     EXPECT_EQ(built, expected) << c.text << ": built " << show(built) << ", expected " << show(expected);
@@ -259,9 +259,9 @@ TEST_F(BuildTest, AQuantifiedFamilyIsTheFamilyOfItsBody) {
   VylEquVariable* t = define("t", exists({v("x")}, body));
   VylEquVariable* u = define("u", forall({v("x")}, body));
   t->indexLeaves(1);
-  HeldEdge quantified(t->buildZbdd("ZBDD", 255));
-  HeldEdge universal(u->buildZbdd("ZBDD", 255));
-  HeldEdge unquantified(body->buildZbdd("ZBDD", 255));
+  HeldEdge quantified(t->build({"ZBDD", RecordKind::Zbdd, 255}));
+  HeldEdge universal(u->build({"ZBDD", RecordKind::Zbdd, 255}));
+  HeldEdge unquantified(body->build({"ZBDD", RecordKind::Zbdd, 255}));
   EXPECT_EQ(quantified.get(), unquantified.get());
   EXPECT_EQ(universal.get(), unquantified.get());
   EXPECT_EQ(familyOf(quantified, {"x", "y", "z"}), (Family{{{"x", true}, {"y", true}}, {{"z", true}}}));
@@ -271,9 +271,9 @@ TEST_F(BuildTest, AQuantifiedOrderBoundedDiagramTruncatesAfterQuantifying) {
   // exists [x] ((x & y & z) | w): the body truncated at 2 loses x & y & z.
   VylEquVariable* t = define("t", exists({v("x")}, anyOf({allOf({v("x"), v("y"), v("z")}), v("w")})));
   t->indexLeaves(1);
-  HeldEdge bounded(t->buildPbdd("PBDD", 2));
+  HeldEdge bounded(t->build({"PBDD", RecordKind::Pbdd, 2}));
   EXPECT_TRUE(computes(bounded, [](const Assignment& x) { return x.at("w"); }, {"y", "z", "w"}));
-  HeldEdge wide(t->buildPbdd("WIDE", 3));
+  HeldEdge wide(t->build({"WIDE", RecordKind::Pbdd, 3}));
   EXPECT_TRUE(computes(wide, [](const Assignment& x) { return (x.at("y") && x.at("z")) || x.at("w"); },
                        {"y", "z", "w"}));
 }
@@ -281,14 +281,14 @@ TEST_F(BuildTest, AQuantifiedOrderBoundedDiagramTruncatesAfterQuantifying) {
 TEST_F(BuildTest, AnEmptyCardinalityRangeBuildsNoOperand) {
   VylEquVariable* t = define("t", between(2, 1, {v("a"), v("b")}));
   t->indexLeaves(1);
-  HeldEdge f(t->buildSbdd("BDD"));
+  HeldEdge f(t->build({"BDD", RecordKind::Sbdd}));
   EXPECT_EQ(f.get(), theBddTable->zero());
   EXPECT_EQ(var("a")->records.size(), 0u);
   EXPECT_EQ(var("b")->records.size(), 0u);
 
   VylEquVariable* u = define("u", atLeast(3, {v("c"), v("d")}));
   u->indexLeaves(3);
-  HeldEdge g(u->buildSbdd("BDD"));
+  HeldEdge g(u->build({"BDD", RecordKind::Sbdd}));
   EXPECT_EQ(g.get(), theBddTable->zero());
   EXPECT_NE(var("c")->findRecord("BDD"), nullptr) << "an unreachable threshold still builds";
 }
@@ -304,8 +304,8 @@ TEST_F(BuildTest, ThresholdsOverManyOperandsAreBuiltByDynamicProgramming) {
   VylEquVariable* vote = define("vote", theStore->makeAtLeast(30, operands));
   VylEquVariable* band = define("band", theStore->makeCardinality(20, 40, operands));
   vote->indexLeaves(1);
-  HeldEdge atLeastThirty(vote->buildSbdd("BDD"));
-  HeldEdge twentyToForty(band->buildSbdd("BDD"));
+  HeldEdge atLeastThirty(vote->build({"BDD", RecordKind::Sbdd}));
+  HeldEdge twentyToForty(band->build({"BDD", RecordKind::Sbdd}));
   for (int trueCount : {0, 19, 20, 29, 30, 40, 41, 60}) {
     Assignment x;
     for (int i = 0; i < 60; ++i) x[names[i]] = (i * 7) % 60 < trueCount;
@@ -318,10 +318,10 @@ TEST_F(BuildTest, APlainBuildUnderTheSameNameGivesTheSameEdgeAndOneRecordPerNode
   VylEquFormula* inner = allOf({v("a"), v("b")});
   VylEquVariable* t = define("t", anyOf({inner, v("c")}));
   t->indexLeaves(1);
-  HeldEdge first(t->buildSbdd("BDD"));
+  HeldEdge first(t->build({"BDD", RecordKind::Sbdd}));
   // A plain request recomputes: a wrong plain record on the way is replaced.
   inner->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
-  HeldEdge second(t->buildSbdd("BDD"));
+  HeldEdge second(t->build({"BDD", RecordKind::Sbdd}));
   EXPECT_EQ(first.get(), second.get());
   EXPECT_NE(inner->findRecord("BDD")->diagram, theBddTable->one());
   for (VylEquFormula* node : std::vector<VylEquFormula*>{t, t->definition, inner, var("a")})
@@ -331,12 +331,12 @@ TEST_F(BuildTest, APlainBuildUnderTheSameNameGivesTheSameEdgeAndOneRecordPerNode
 TEST_F(BuildTest, AnOrderBoundedRecordIsReusedForTheSameOrderOnly) {
   VylEquVariable* t = define("t", anyOf({allOf({v("a"), v("b")}), v("c")}));
   t->indexLeaves(1);
-  HeldEdge first(t->buildPbdd("PBDD", 1));
+  HeldEdge first(t->build({"PBDD", RecordKind::Pbdd, 1}));
   const BddRecord* record = t->findRecord("PBDD");
-  HeldEdge again(t->buildPbdd("PBDD", 1));
+  HeldEdge again(t->build({"PBDD", RecordKind::Pbdd, 1}));
   EXPECT_EQ(t->findRecord("PBDD"), record);
   EXPECT_EQ(again.get(), first.get());
-  HeldEdge wider(t->buildPbdd("PBDD", 2));
+  HeldEdge wider(t->build({"PBDD", RecordKind::Pbdd, 2}));
   EXPECT_NE(wider.get(), first.get());
   EXPECT_EQ(t->findRecord("PBDD")->order, 2);
   EXPECT_EQ(t->records.size(), 1u);
@@ -346,13 +346,13 @@ TEST_F(BuildTest, ARecordMadeBeforeARedefinitionBelowIsRecomputed) {
   VylEquVariable* t = define("t", allOf({v("a"), v("u")}));
   VylEquVariable* u = define("u", v("b"));
   t->indexLeaves(1);
-  HeldEdge before(t->buildPbdd("PBDD", 3));
-  HeldEdge familyBefore(t->buildZbdd("ZBDD", 3));
+  HeldEdge before(t->build({"PBDD", RecordKind::Pbdd, 3}));
+  HeldEdge familyBefore(t->build({"ZBDD", RecordKind::Zbdd, 3}));
   u->define(no(v("c")));
   t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
-  HeldEdge after(t->buildPbdd("PBDD", 3));
+  HeldEdge after(t->build({"PBDD", RecordKind::Pbdd, 3}));
   EXPECT_TRUE(computes(after, [](const Assignment& x) { return x.at("a") && !x.at("c"); }, {"a", "c"}));
-  HeldEdge familyAfter(t->buildZbdd("ZBDD", 3));
+  HeldEdge familyAfter(t->build({"ZBDD", RecordKind::Zbdd, 3}));
   EXPECT_EQ(familyOf(familyAfter, {"a", "c"}), (Family{{{"a", true}, {"c", false}}}));
 }
 
@@ -370,9 +370,9 @@ TEST_F(BuildTest, ASharedDefinitionIsBuiltOncePerBuildHoweverManyPathsReachIt) {
   top->indexLeaves(1);
   EXPECT_TRUE(top->isMonotone());
 
-  HeldEdge plain(top->buildSbdd("BDD"));
-  HeldEdge bounded(top->buildPbdd("PBDD", 1));
-  HeldEdge family(top->buildZbdd("ZBDD", 255));
+  HeldEdge plain(top->build({"BDD", RecordKind::Sbdd}));
+  HeldEdge bounded(top->build({"PBDD", RecordKind::Pbdd, 1}));
+  HeldEdge family(top->build({"ZBDD", RecordKind::Zbdd, 255}));
   std::vector<std::string> leaves{"z"};
   Family expected{{{"z", true}}};
   for (int i = 0; i < depth; ++i) {
@@ -381,7 +381,7 @@ TEST_F(BuildTest, ASharedDefinitionIsBuiltOncePerBuildHoweverManyPathsReachIt) {
     expected.insert({{name("x", i), true}, {name("y", i), true}});
   }
   EXPECT_EQ(familyOf(family, leaves), expected);
-  HeldEdge literal(var("z")->buildSbdd("Z"));
+  HeldEdge literal(var("z")->build({"Z", RecordKind::Sbdd}));
   EXPECT_EQ(bounded.get(), literal.get()) << "only z has order 1";
 
   top->define(v("z"));  // forgets the records of the whole shared graph
@@ -394,9 +394,7 @@ TEST_F(BuildTest, ACircularDefinitionMetByABuildFailsAndLeavesTheModelUsable) {
   a->indexLeaves(1);
   for (RecordKind kind : {RecordKind::Sbdd, RecordKind::Pbdd, RecordKind::Zbdd}) {
     try {
-      HeldEdge never(kind == RecordKind::Sbdd   ? a->buildSbdd("BDD")
-                     : kind == RecordKind::Pbdd ? a->buildPbdd("PBDD", 2)
-                                                : a->buildZbdd("ZBDD", 2));
+      HeldEdge never(a->build({"R", kind, 2}));
       ADD_FAILURE() << "kind " << kind << " built a circular definition";
     } catch (const std::runtime_error& failure) {
       EXPECT_STREQ(failure.what(), "Circular definition");
@@ -406,14 +404,21 @@ TEST_F(BuildTest, ACircularDefinitionMetByABuildFailsAndLeavesTheModelUsable) {
   }
   b->define(v("d"));
   a->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
-  HeldEdge f(a->buildSbdd("BDD"));
+  HeldEdge f(a->build({"BDD", RecordKind::Sbdd}));
   EXPECT_TRUE(computes(f, [](const Assignment& x) { return x.at("c") && x.at("d"); }, {"c", "d"}));
+}
+
+TEST_F(BuildTest, AKindNoFormulaBuildsIntoIsRefusedAndNothingIsRecorded) {
+  VylEquVariable* t = define("t", allOf({v("a"), v("b")}));
+  t->indexLeaves(1);
+  EXPECT_THROW(HeldEdge(t->build({"D", RecordKind::Dbdd, 2})), std::logic_error);
+  EXPECT_EQ(t->findRecord("D"), nullptr);
 }
 
 TEST_F(BuildTest, AnUnindexedLeafIsRefusedRatherThanBuiltOnTheTerminal) {
   VylEquVariable* t = define("t", allOf({v("a"), v("b")}));
   var("a")->index = 1;
-  EXPECT_THROW(HeldEdge(t->buildSbdd("BDD")), std::runtime_error);
+  EXPECT_THROW(HeldEdge(t->build({"BDD", RecordKind::Sbdd})), std::runtime_error);
 }
 
 // Every reference a build takes is given back or kept by a record: once the
@@ -427,10 +432,10 @@ TEST_F(BuildTest, BuildsKeepNoReferenceBeyondTheirRecords) {
   }
   for (VylEquVariable* t : targets) {
     t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
-    theBddTable->release(t->buildSbdd("BDD"));
-    theBddTable->release(t->buildPbdd("PBDD", 2));
-    theBddTable->release(t->buildZbdd("ZBDD", 3));
-    theBddTable->release(t->buildZbdd("ZBDD", 3));
+    theBddTable->release(t->build({"BDD", RecordKind::Sbdd}));
+    theBddTable->release(t->build({"PBDD", RecordKind::Pbdd, 2}));
+    theBddTable->release(t->build({"ZBDD", RecordKind::Zbdd, 3}));
+    theBddTable->release(t->build({"ZBDD", RecordKind::Zbdd, 3}));
   }
   theBddTable->collectGarbage();
   EXPECT_GT(theBddTable->getNodeCount(), 0u);

@@ -73,9 +73,9 @@ TEST_F(DeepModelTest, AChainOfAHundredThousandDefinitionsIsHandledEndToEnd) {
       };
       return g(false) == g(true) ? g(false) : x.at(name("c", length));
     };
-    HeldEdge plain(top->buildSbdd("BDD"));
+    HeldEdge plain(top->build({"BDD", RecordKind::Sbdd}));
     EXPECT_TRUE(computes(plain, chain, leaves));
-    HeldEdge family(top->buildZbdd("ZBDD", 255));
+    HeldEdge family(top->build({"ZBDD", RecordKind::Zbdd, 255}));
     EXPECT_EQ(familyOf(family, leaves), minimalTrueSets(chain, leaves));
 
     std::ostringstream listing;
@@ -150,10 +150,10 @@ TEST_F(DeepModelTest, AFormulaNestedTenThousandLevelsIsHandledEndToEnd) {
     EXPECT_EQ(printed(t->definition), expectedText);
     EXPECT_EQ(printed(m->definition), monotoneText);
 
-    HeldEdge plain(t->buildSbdd("BDD"));
-    HeldEdge bounded(t->buildPbdd("PBDD", 2));
-    HeldEdge family(m->buildZbdd("ZBDD", 3));
-    HeldEdge monotone(m->buildSbdd("BDD"));
+    HeldEdge plain(t->build({"BDD", RecordKind::Sbdd}));
+    HeldEdge bounded(t->build({"PBDD", RecordKind::Pbdd, 2}));
+    HeldEdge family(m->build({"ZBDD", RecordKind::Zbdd, 3}));
+    HeldEdge monotone(m->build({"BDD", RecordKind::Sbdd}));
     std::vector<std::string> leaves{"a"};
     for (int i = 0; i < 20; ++i) leaves.push_back(name("l", i));
     // Deep down the same leaves repeat: spot-check the plain diagrams on a

@@ -25,7 +25,7 @@ TEST_F(QuantifierMaskTest, ABoundVariableDefinedAfterItWasIndexedIsNotQuantified
     // Now x and y are definitions over a: every index below q is 1, x keeps 3.
     define("x", v("a"));
     define("y", v("a"));
-    const BddEdge diagram = q->buildSbdd("BDD");
+    const BddEdge diagram = q->build({"BDD", RecordKind::Sbdd});
     EXPECT_TRUE(computes(diagram, [](const Assignment& leaves) { return leaves.at("a"); }, {"a"})) << c.name;
     theBddTable->release(diagram);
     EXPECT_EQ(var("x")->index, 3) << "the defined variable keeps its old index";

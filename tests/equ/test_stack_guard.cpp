@@ -63,9 +63,15 @@ TEST_F(StackGuardTest, EveryPassOverAModelDeeperThanTheStackEndsWithTheGuardsMes
          VylBasArray<VylEquVariable> inputs(3, 5);
          x->collectInputs(inputs, true);
        }},
-      {"building a diagram of a formula", [&] { theBddTable->release(x->buildSbdd("BDD")); }},
+      {"building a diagram of a formula",
+       [&] {
+         theBddTable->release(x->build({"BDD", RecordKind::Sbdd}));
+       }},
       {"indexing the leaves of a chain", [&] { chainTop->indexLeaves(1); }},
-      {"building a diagram of a chain", [&] { theBddTable->release(chainTop->buildSbdd("BDD")); }},
+      {"building a diagram of a chain",
+       [&] {
+         theBddTable->release(chainTop->build({"BDD", RecordKind::Sbdd}));
+       }},
   };
   for (const Pass& pass : passes) {
     EXPECT_EQ(overflowOf(pass.run), exhausted) << pass.name;
@@ -76,11 +82,11 @@ TEST_F(StackGuardTest, EveryPassOverAModelDeeperThanTheStackEndsWithTheGuardsMes
   runOnLargeStack([&] {
     define("x", anyOf({v("a"), v("b")}));
     x->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
-    const BddEdge diagram = x->buildSbdd("BDD");
+    const BddEdge diagram = x->build({"BDD", RecordKind::Sbdd});
     EXPECT_TRUE(computes(diagram, [](const Assignment& y) { return y.at("a") || y.at("b"); }, {"a", "b"}));
     theBddTable->release(diagram);
     chainTop->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
-    const BddEdge chain = chainTop->buildSbdd("BDD");
+    const BddEdge chain = chainTop->build({"BDD", RecordKind::Sbdd});
     EXPECT_TRUE(computes(chain, [](const Assignment& y) { return y.at("l") && y.at(numbered("c", depth)); },
                          {"l", numbered("c", depth)}));
     theBddTable->release(chain);

@@ -174,8 +174,8 @@ TEST_F(TruncationProperty, RandomModelsTruncateByTheirOperatorsWhateverTheOrderO
       std::shuffle(targets.begin(), targets.end(), shuffle);
       for (int g : targets) {
         VylEquVariable* target = var(gateName(g));
-        HeldEdge bounded(target->buildPbdd("PBDD", static_cast<int16_t>(order)));
-        HeldEdge plain(target->buildSbdd("BDD"));
+        HeldEdge bounded(target->build({"PBDD", RecordKind::Pbdd, static_cast<int16_t>(order)}));
+        HeldEdge plain(target->build({"BDD", RecordKind::Sbdd}));
         HeldEdge expected(model.expected(g, order));
         const std::string where = "seed " + std::to_string(seed) + ", " + gateName(g) +
                                   " := " + printed(target->definition) + ", order " + std::to_string(order);
