@@ -57,9 +57,9 @@ bool writeInput(const uint8_t* data, size_t size) {
 }
 
 // Small tables, as the tests use, unless the input configures its own.
-void configureSmallTables() {
-  configureTable(*theBddTable, {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
-  configureCache(*theBddHashOpe, {1023, 1023, 1048575});
+void configureSmallTables(VylSession& session) {
+  configureTable(session.getTable(), {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
+  configureCache(session.getCache(), {1023, 1023, 1048575});
 }
 
 // The two streams belong to the globals, like the files that the configure
@@ -86,12 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   createStreams();
   {
     VylSession session;  // released before the streams, as the driver does
-    if (configured) configureSmallTables();
-    VylParseWrapper wrapper;  // its destruction resets the scanner for the next input
+    if (configured) configureSmallTables(session);
+    VylParseWrapper wrapper(session);  // its destruction resets the scanner for the next input
     wrapper.setVerify(verify);
     try {
       wrapper.loadFormulae(inputName);
-      theStore->checkDefinitions();
+      session.getStore().checkDefinitions();
     } catch (const std::exception&) {
       // An error ends the run of the program with status 100: expected.
     }

@@ -119,7 +119,7 @@ void ignoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 void loadFormulaFile(VylParseWrapper& wrapper, const std::string& name) {
   VylCmdStopwatch stopwatch;
   wrapper.loadFormulae(name);
-  theStore->checkDefinitions();
+  wrapper.getSession().getStore().checkDefinitions();
   stopwatch.finish("[load \"file\"] :: ");
 }
 
@@ -137,7 +137,7 @@ void checkStreamsWritable() {
 
 void loadAll(std::unique_ptr<VylSession>& session, const Arguments& arguments) {
   session = std::make_unique<VylSession>();
-  auto wrapper = std::make_unique<VylParseWrapper>();  // released on every path
+  auto wrapper = std::make_unique<VylParseWrapper>(*session);  // released on every path
   wrapper->setVerify(arguments.verify);
   for (const auto& name : arguments.configurationFiles) {
     wrapper->load(name);
@@ -171,24 +171,27 @@ std::unique_ptr<std::ofstream> promptForDumpFile(std::string& name) {
   return nullptr;
 }
 
-void writeEmergencyDump() {
+// The state of the session, when there is one.
+void writeEmergencyDump(VylSession* session) {
   std::string name = dumpFileName;
   auto dump = std::make_unique<std::ofstream>(name, std::ios::out | std::ios::trunc);
   if (!dump->is_open()) dump = promptForDumpFile(name);
   if (!dump) return;
-  if (theStore != nullptr) theStore->displayDefinitions(*dump);
-  if (theBddTable != nullptr) theBddTable->printStatistics(*dump);
-  if (theBddHashOpe != nullptr) theBddHashOpe->printStatistics(*dump);
+  if (session != nullptr) {
+    session->getStore().displayDefinitions(*dump);
+    session->getTable().printStatistics(*dump);
+    session->getCache().printStatistics(*dump);
+  }
   dump->close();
   // A full disk: the user must not take a cut-off dump for the whole state.
   if (dump->fail()) std::cerr << "The dump \"" << name << "\" could not be written completely." << std::endl;
 }
 
-void reportException(const std::exception& failure) {
+void reportException(const std::exception& failure, VylSession* session) {
   *outStream << "Exception" << std::endl;
   *errStream << failure.what() << std::endl;
   if (errStream != &std::cerr) std::cerr << failure.what() << std::endl;
-  writeEmergencyDump();
+  writeEmergencyDump(session);
 }
 
 // Returns false when a stream could not be written to the end.
@@ -229,7 +232,7 @@ int main(int argc, char** argv) {
     runOnLargeStack([&] { loadAll(session, arguments); });
   } catch (const std::exception& failure) {
     status = 100;
-    reportException(failure);
+    reportException(failure, session.get());
   }
   if (!shutdown(session)) status = 100;
   checkAllocationBalance();

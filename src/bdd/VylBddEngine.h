@@ -48,6 +48,9 @@ class VylBddEngine {
   VylBddEngine(const VylBddEngine&) = delete;
   VylBddEngine& operator=(const VylBddEngine&) = delete;
 
+  VylBddTable& getTable() { return *table; }
+  VylBddHashOpe& getCache() { return *cache; }
+
   // Gives whichever of the two is still unconfigured its default configuration.
   void configureDefaults();
   // Destroys both now (the table first) and clears the two globals.

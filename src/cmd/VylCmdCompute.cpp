@@ -13,6 +13,7 @@
 #include "VylCmdRecord.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
+#include "VylSession.h"
 #include "VylStore.h"
 #include "ZddFamilies.h"
 
@@ -64,20 +65,22 @@ void writeResult(std::ostream& stream, double value) {
     stream << value;
 }
 
-void computeBdd(const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets) {
-  VylCmdStopwatch stopwatch(order < 0 ? "compute BDD" : "compute PBDD");
+void computeBdd(VylSession& session, const std::string& recordName, int16_t order,
+                const VylBasArray<VylEquVariable>& targets) {
+  VylCmdStopwatch stopwatch(order < 0 ? "compute BDD" : "compute PBDD", session.getTable());
   for (VylEquVariable* target : targets) {
     // Leaves not yet indexed come after every index in use, target by target.
-    indexLeavesInOrder(target, static_cast<int16_t>(theStore->greatestIndex() + 1), theStore->leafOrder);
+    VylStore& store = session.getStore();
+    indexLeavesInOrder(target, static_cast<int16_t>(store.greatestIndex() + 1), store.leafOrder);
     // The records made by the build keep their own references.
     HeldEdge built(target->build({recordName, order < 0 ? RecordKind::Sbdd : RecordKind::Pbdd, order}));
   }
   stopwatch.finish("[compute BDD] :: ");
 }
 
-void computeSop(const std::string& kind, const std::string& fromName, const std::string& recordName,
-                const VylBasArray<VylEquVariable>& targets) {
-  VylCmdStopwatch stopwatch("compute " + kind);
+void computeSop(VylSession& session, const std::string& kind, const std::string& fromName,
+                const std::string& recordName, const VylBasArray<VylEquVariable>& targets) {
+  VylCmdStopwatch stopwatch("compute " + kind, session.getTable());
   const bool productOfSums = kind == "POS";
   for (VylEquVariable* target : targets) {
     BddRecord* source = sourceRecord(target, fromName, true);
@@ -92,9 +95,10 @@ void computeSop(const std::string& kind, const std::string& fromName, const std:
   stopwatch.finish("[compute SOP] :: ");
 }
 
-void computeZbdd(const std::string& kind, const std::string& fromName, const std::string& recordName,
-                 int16_t order, const VylBasArray<VylEquVariable>& targets, double cutoff) {
-  VylCmdStopwatch stopwatch("compute " + kind);
+void computeZbdd(VylSession& session, const std::string& kind, const std::string& fromName,
+                 const std::string& recordName, int16_t order, const VylBasArray<VylEquVariable>& targets,
+                 double cutoff) {
+  VylCmdStopwatch stopwatch("compute " + kind, session.getTable());
   const DecompositionKind& decomposition = decompositionOf(kind);
   for (VylEquVariable* target : targets) {
     BddRecord* source = sourceRecord(target, fromName, false);

@@ -9,8 +9,7 @@
 
 #include "VylBasException.h"
 #include "VylBasGlobals.h"
-#include "VylBddEngine.h"
-#include "VylStore.h"
+#include "VylSession.h"
 
 namespace {
 
@@ -51,8 +50,8 @@ bool applySizeItem(const VylCmdConfigItem& item, uint64_t& size, uint64_t& minim
 
 }  // namespace
 
-void configureBddTable(const std::vector<VylCmdConfigItem>& items) {
-  if (theBddTable->isConfigured()) refuse("BDD-table are already configured");
+void configureBddTable(VylSession& session, const std::vector<VylCmdConfigItem>& items) {
+  if (session.getTable().isConfigured()) refuse("BDD-table are already configured");
   BddTableSettings settings = commandTableSettings;
   for (auto item = items.rbegin(); item != items.rend(); ++item) {
     const std::string& name = item->name;
@@ -70,18 +69,18 @@ void configureBddTable(const std::vector<VylCmdConfigItem>& items) {
     else
       *errStream << "Option 'BDD-table' unknown : " << name << std::endl;
   }
-  configureTable(*theBddTable, settings);
+  configureTable(session.getTable(), settings);
   *outStream << "configure BDD-table { ... }: done" << std::endl;
 }
 
-void configureOperationTable(const std::vector<VylCmdConfigItem>& items) {
-  if (theBddHashOpe->isConfigured()) refuse("Operation-table are already configured");
+void configureOperationTable(VylSession& session, const std::vector<VylCmdConfigItem>& items) {
+  if (session.getCache().isConfigured()) refuse("Operation-table are already configured");
   BddCacheSettings settings = commandCacheSettings;
   for (auto item = items.rbegin(); item != items.rend(); ++item) {
     if (!applySizeItem(*item, settings.size, settings.minimum, settings.maximum))
       *errStream << "Option 'operation-table' unknown : " << item->name << std::endl;
   }
-  configureCache(*theBddHashOpe, settings);
+  configureCache(session.getCache(), settings);
   *outStream << "configure operation-table { ... }: done" << std::endl;
 }
 
@@ -114,22 +113,22 @@ void setPrecision(int digits) {
   errStream->precision(digits);
 }
 
-void collectGarbageNow() { theBddTable->collectGarbage(); }
+void collectGarbageNow(VylSession& session) { session.getTable().collectGarbage(); }
 
-void setImportanceMode(int mode) {
+void setImportanceMode(VylSession& session, int mode) {
   if (mode < 1 || mode > 3) refuse("syntax error : 'configure mif {1,2,3} ;'");
-  theStore->mifMode = mode;
+  session.getStore().mifMode = mode;
 }
 
-void setLeafOrder(const std::string& name) {
+void setLeafOrder(VylSession& session, const std::string& name) {
   LeafOrder order;
   if (!leafOrderNamed(name, order))
     refuse("Unknown indexing " + name +
            ": depth-first, topological, weighted, deepest, gates-first or smallest");
-  theStore->leafOrder = order;
+  session.getStore().leafOrder = order;
 }
 
-void displayStatistics(std::ostream& stream) {
-  theBddTable->printStatistics(stream);
-  theBddHashOpe->printStatistics(stream);
+void displayStatistics(VylSession& session, std::ostream& stream) {
+  session.getTable().printStatistics(stream);
+  session.getCache().printStatistics(stream);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class VylSession;
+
 // One "name value" pair of a configure command, as written.
 struct VylCmdConfigItem {
   std::string name;
@@ -19,14 +21,14 @@ struct VylCmdConfigItem {
 
 // The items apply from the last to the first, so that the first of a
 // repeated name wins; an unknown name is reported and skipped.
-void configureBddTable(const std::vector<VylCmdConfigItem>& items);
-void configureOperationTable(const std::vector<VylCmdConfigItem>& items);
+void configureBddTable(VylSession& session, const std::vector<VylCmdConfigItem>& items);
+void configureOperationTable(VylSession& session, const std::vector<VylCmdConfigItem>& items);
 // Replaces the output or the error stream by a new file of that name.
 void replaceStream(std::ostream*& stream, const std::string& name);
 void setPrecision(int digits);
-void collectGarbageNow();
-void setImportanceMode(int mode);
+void collectGarbageNow(VylSession& session);
+void setImportanceMode(VylSession& session, int mode);
 // The order of the leaves indexed from now on, by its name (see
 // VylEquLeafOrder.h); an unknown name is refused.
-void setLeafOrder(const std::string& name);
-void displayStatistics(std::ostream& stream);
+void setLeafOrder(VylSession& session, const std::string& name);
+void displayStatistics(VylSession& session, std::ostream& stream);

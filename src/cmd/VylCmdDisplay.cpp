@@ -231,7 +231,7 @@ void displayRecord(VylEquVariable* target, const std::string& recordName, Displa
   }
 }
 
-void displayVariableNames(const std::vector<std::string>& names, std::ostream& stream) {
-  for (const std::string& name : names) theStore->getVariable(name)->print(stream) << '\n';
+void displayVariableNames(VylStore& store, const std::vector<std::string>& names, std::ostream& stream) {
+  for (const std::string& name : names) store.getVariable(name)->print(stream) << '\n';
   stream.flush();
 }

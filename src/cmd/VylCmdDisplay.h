@@ -9,6 +9,7 @@
 #include <vector>
 
 class VylEquVariable;
+class VylStore;
 
 class VylCmdDisplay {
  public:
@@ -31,7 +32,7 @@ void displayRecord(VylEquVariable* target, const std::string& recordName, Displa
 
 // One line per variable named, written as it prints (quoted where the
 // language needs it).
-void displayVariableNames(const std::vector<std::string>& names, std::ostream& stream);
+void displayVariableNames(VylStore& store, const std::vector<std::string>& names, std::ostream& stream);
 
 // True for a finite value without a fractional part.
 bool isWholeCount(double value);

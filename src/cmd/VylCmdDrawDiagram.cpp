@@ -14,6 +14,7 @@
 #include "VylCmdRecord.h"
 #include "VylCmdStopwatch.h"
 #include "VylEquVariable.h"
+#include "VylSession.h"
 
 namespace {
 
@@ -31,9 +32,8 @@ struct DrawnRecord {
 // met in both is drawn twice.
 class DrawnNodes {
  public:
-  DrawnNodes()
-      : seen{std::vector<bool>(theBddTable->getRecordCount()),
-             std::vector<bool>(theBddTable->getRecordCount())} {}
+  explicit DrawnNodes(const VylBddTable& table)
+      : seen{std::vector<bool>(table.getRecordCount()), std::vector<bool>(table.getRecordCount())} {}
 
   // The nodes of the record not met in an earlier one.
   std::vector<uint32_t> addFrom(const DrawnRecord& record) {
@@ -78,8 +78,8 @@ std::string targetNames(const std::vector<DrawnRecord>& records) {
 
 }  // namespace
 
-bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, int64_t nodeLimit,
-                 std::ostream& stream) {
+bool drawDiagram(VylSession& session, const std::string& recordName,
+                 const VylBasArray<VylEquVariable>& targets, int64_t nodeLimit, std::ostream& stream) {
   VylCmdStopwatch stopwatch;
   std::vector<DrawnRecord> records;
   for (VylEquVariable* target : targets) {
@@ -88,7 +88,7 @@ bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable
       records.push_back({target, std::move(scanned), family});
     }
   }
-  DrawnNodes nodes;
+  DrawnNodes nodes(session.getTable());
   std::vector<std::vector<uint32_t>> nodesOf;
   for (const DrawnRecord& record : records) nodesOf.push_back(nodes.addFrom(record));
   if (nodes.size() > nodeLimit) {

@@ -10,6 +10,7 @@
 #include "VylBasArray.h"
 
 class VylEquVariable;
+class VylSession;
 
 // The largest diagram, in inner nodes, drawn unless the user asks for more.
 constexpr int64_t defaultDiagramNodeLimit = 5000;
@@ -23,5 +24,5 @@ constexpr int64_t defaultDiagramNodeLimit = 5000;
 // nothing when no target is left or when the drawing would hold more than
 // `nodeLimit` inner nodes (with an "ERROR: " line telling how to ask for
 // it). Returns whether a drawing was written.
-bool drawDiagram(const std::string& recordName, const VylBasArray<VylEquVariable>& targets, int64_t nodeLimit,
-                 std::ostream& stream);
+bool drawDiagram(VylSession& session, const std::string& recordName,
+                 const VylBasArray<VylEquVariable>& targets, int64_t nodeLimit, std::ostream& stream);

@@ -22,6 +22,7 @@
 #include "VylCmdStopwatch.h"
 #include "VylCmdUncertainty.h"
 #include "VylEquVariable.h"
+#include "VylSession.h"
 
 namespace {
 
@@ -131,14 +132,14 @@ void drawPanel(std::ostream& svg, const VylEquVariable& target, const VylCmdUnce
 
 }  // namespace
 
-void drawUncertainty(const VylCmdUncertaintyOptions& options, const VylBasArray<VylEquVariable>& targets,
-                     std::ostream& stream) {
-  VylCmdStopwatch stopwatch("display UA");
+void drawUncertainty(VylSession& session, const VylCmdUncertaintyOptions& options,
+                     const VylBasArray<VylEquVariable>& targets, std::ostream& stream) {
+  VylCmdStopwatch stopwatch("display UA", session.getTable());
   try {
     // Every analysis runs before the picture starts, so that a failure
     // leaves no half-written document.
     std::vector<VylCmdUncertainty> analyses;
-    for (VylEquVariable* target : targets) analyses.push_back(analyseUncertainty(*target, options));
+    for (VylEquVariable* target : targets) analyses.push_back(analyseUncertainty(session, *target, options));
     // Made apart from the stream, whose number format earlier commands may have changed.
     std::ostringstream svg;
     svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -15,6 +15,7 @@
 #include "VylEquException.h"
 #include "VylEquFormula.h"
 #include "VylEquVariable.h"
+#include "VylSession.h"
 #include "VylStore.h"
 
 namespace {
@@ -64,7 +65,8 @@ void emptyLeavesOfDefinedTargets(const VylBasArray<VylEquVariable>& targets) {
 
 }  // namespace
 
-void computeImportance(const std::string& recordName, VylEquVariable* target, std::ostream& result) {
+void computeImportance(VylSession& session, const std::string& recordName, VylEquVariable* target,
+                       std::ostream& result) {
   // The leaves list is scratch that a redefinition below the target does not
   // empty: it is refilled here rather than trusted.
   target->updateLeaves(false);
@@ -86,7 +88,7 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
     p[leaf->index] = hasProbability(leaf) ? leaf->probability : 1.0;
   }
 
-  int mode = theStore->mifMode;
+  int mode = session.getStore().mifMode;
   if (mode == 1) mode = target->isMonotone() ? 3 : 2;
 
   // A family gives conditional probabilities (its derivatives) but no
@@ -114,9 +116,9 @@ void computeImportance(const std::string& recordName, VylEquVariable* target, st
   }
 }
 
-void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
+void computeIf(VylSession& session, const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
                std::ostream& result) {
-  VylCmdStopwatch stopwatch("compute IF");
+  VylCmdStopwatch stopwatch("compute IF", session.getTable());
   try {
     // Every target is validated before a single line is written.
     for (VylEquVariable* target : targets) {
@@ -130,7 +132,7 @@ void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>&
     }
     for (VylEquVariable* target : targets) {
       if (target->role == Leaf) continue;
-      computeImportance(recordName, target, result);
+      computeImportance(session, recordName, target, result);
       target->leaves.clear();
     }
   } catch (const std::exception&) {

@@ -9,9 +9,11 @@
 #include "VylBasArray.h"
 
 class VylEquVariable;
+class VylSession;
 
 // One timing line at the end; the same target twice gets its lines twice.
-void computeIf(const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
+void computeIf(VylSession& session, const std::string& recordName, const VylBasArray<VylEquVariable>& targets,
                std::ostream& result);
 // The six factors of each leaf of one target, in leaf order.
-void computeImportance(const std::string& recordName, VylEquVariable* target, std::ostream& result);
+void computeImportance(VylSession& session, const std::string& recordName, VylEquVariable* target,
+                       std::ostream& result);

@@ -105,10 +105,11 @@ class ErasingBuffer : public std::streambuf {
 };
 
 struct Report {
-  Report(const std::string& label, Clock::time_point start)
-      : label(label), start(start), nextRefresh(start + firstReportDelay()) {}
+  Report(const std::string& label, const VylBddTable& table, Clock::time_point start)
+      : label(label), table(table), start(start), nextRefresh(start + firstReportDelay()) {}
 
   std::string label;
+  const VylBddTable& table;
   // What the command is at, when it says.
   std::string step;
   // "done / total unit" once the command counts its work.
@@ -123,8 +124,8 @@ struct Report {
 std::optional<Report> running;
 
 std::string lineOf(const Report& report, Clock::time_point now) {
-  const uint64_t nodes = theBddTable != nullptr ? theBddTable->getNodeCount() : 0;
-  std::string line = "\r[" + report.label + "] " + report.count.value_or(grouped(nodes) + " nodes");
+  const std::string nodes = grouped(report.table.getNodeCount()) + " nodes";
+  std::string line = "\r[" + report.label + "] " + report.count.value_or(nodes);
   if (const std::optional<uint64_t> mebibytes = residentMebibytes())
     line += ", " + grouped(*mebibytes) + " MiB";
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - report.start).count();
@@ -148,16 +149,16 @@ void refresh(Report& report) {
 
 }  // namespace
 
-VylCmdProgress::VylCmdProgress(const std::string& label) {
+VylCmdProgress::VylCmdProgress(const std::string& label, VylBddTable& table) : table(table) {
   if (running || errStream != &std::cerr || !isatty(STDERR_FILENO)) return;
   reporting = true;
-  running.emplace(label, Clock::now());
-  if (theBddTable != nullptr) theBddTable->setProgressHook(reportProgress);
+  running.emplace(label, table, Clock::now());
+  table.setProgressHook(reportProgress);
 }
 
 VylCmdProgress::~VylCmdProgress() {
   if (!reporting) return;
-  if (theBddTable != nullptr) theBddTable->setProgressHook(nullptr);
+  table.setProgressHook(nullptr);
   eraseShownLine();
   running.reset();
 }

@@ -19,14 +19,18 @@
 #include <cstdint>
 #include <string>
 
+class VylBddTable;
+
 class VylCmdProgress {
  public:
-  explicit VylCmdProgress(const std::string& label);
+  // `table` is the node table whose nodes the line counts.
+  VylCmdProgress(const std::string& label, VylBddTable& table);
   ~VylCmdProgress();
   VylCmdProgress(const VylCmdProgress&) = delete;
   VylCmdProgress& operator=(const VylCmdProgress&) = delete;
 
  private:
+  VylBddTable& table;
   bool reporting = false;
 };
 

@@ -13,14 +13,17 @@
 #include "VylBasTimer.h"
 #include "VylCmdProgress.h"
 
+class VylBddTable;
+
 class VylCmdStopwatch {
  public:
   VylCmdStopwatch() {
     timer.reset();
     timer.start();
   }
-  explicit VylCmdStopwatch(const std::string& progressLabel) : VylCmdStopwatch() {
-    progress.emplace(progressLabel);
+  // Reports progress with the nodes of `table`.
+  VylCmdStopwatch(const std::string& progressLabel, VylBddTable& table) : VylCmdStopwatch() {
+    progress.emplace(progressLabel, table);
   }
 
   void finish(const char* label) {

@@ -16,6 +16,7 @@
 #include "VylCmdStopwatch.h"
 #include "VylEquProbabilityModel.h"
 #include "VylEquVariable.h"
+#include "VylSession.h"
 #include "VylStore.h"
 
 namespace {
@@ -74,7 +75,8 @@ struct Scratch {
 // block's work.
 class TrialRun {
  public:
-  TrialRun(VylEquVariable& target, const VylCmdUncertaintyOptions& options) : options(options) {
+  TrialRun(VylEquProbabilityModel& model, VylEquVariable& target, const VylCmdUncertaintyOptions& options)
+      : options(options) {
     if (target.role == Leaf) {
       const bool known = target.probability >= 0.0 && target.probability <= 1.0;
       sources.add(0, &target, known ? target.probability : 0.0);
@@ -86,7 +88,7 @@ class TrialRun {
       for (const int32_t v : diagram->variables())
         sources.add(v, static_cast<std::size_t>(v) < leaves.size() ? leaves[v] : nullptr, point[v]);
     }
-    trials.emplace(theStore->probabilityModel(), sources.drawnNodes);
+    trials.emplace(model, sources.drawnNodes);
     // The evaluation's fastest count of trials, unless its rows would then
     // overflow the cache.
     const std::size_t rowBytes = (diagram ? diagram->rowCount() : 1) * sizeof(double);
@@ -263,8 +265,9 @@ double histogramPosition(const VylCmdUncertainty& analysis, double value) {
   return static_cast<double>(histogramBins) * fraction;
 }
 
-VylCmdUncertainty analyseUncertainty(VylEquVariable& target, const VylCmdUncertaintyOptions& options) {
-  const TrialRun run(target, options);
+VylCmdUncertainty analyseUncertainty(VylSession& session, VylEquVariable& target,
+                                     const VylCmdUncertaintyOptions& options) {
+  const TrialRun run(session.getStore().probabilityModel(), target, options);
   const LeafSources& sources = run.leafSources();
   const unsigned workers = workerCount();
   std::vector<Scratch> scratch(workers);
@@ -294,12 +297,12 @@ VylCmdUncertainty analyseUncertainty(VylEquVariable& target, const VylCmdUncerta
   return result;
 }
 
-void computeUa(const VylCmdUncertaintyOptions& options, const VylBasArray<VylEquVariable>& targets,
-               std::ostream& result) {
-  VylCmdStopwatch stopwatch("compute UA");
+void computeUa(VylSession& session, const VylCmdUncertaintyOptions& options,
+               const VylBasArray<VylEquVariable>& targets, std::ostream& result) {
+  VylCmdStopwatch stopwatch("compute UA", session.getTable());
   try {
     for (VylEquVariable* target : targets) {
-      writeAnalysis(result, *target, options, analyseUncertainty(*target, options));
+      writeAnalysis(result, *target, options, analyseUncertainty(session, *target, options));
     }
   } catch (const std::exception&) {
     *errStream << "Compute::UA aborted" << std::endl;

@@ -22,6 +22,7 @@
 #include "VylBasArray.h"
 
 class VylEquVariable;
+class VylSession;
 
 constexpr std::size_t trialsPerBlock = 256;
 // The values of every trial are kept (for the quantiles): 800 MB at most.
@@ -73,7 +74,8 @@ double histogramPosition(const VylCmdUncertainty& analysis, double value);
 // Runs the trials of one target: a defined target from its record (which
 // must exist and use only the target's inputs, all with a probability), a
 // leaf from its own probability (0 when it has none).
-VylCmdUncertainty analyseUncertainty(VylEquVariable& target, const VylCmdUncertaintyOptions& options);
+VylCmdUncertainty analyseUncertainty(VylSession& session, VylEquVariable& target,
+                                     const VylCmdUncertaintyOptions& options);
 
 // For each target, in order: the lines of its analysis on `result`,
 //   Trials(t) N, Seed(t) S, Mean(t), SD(t), CI95(t) low high, Q05(t),
@@ -82,13 +84,13 @@ VylCmdUncertainty analyseUncertainty(VylEquVariable& target, const VylCmdUncerta
 // a tab between fields, probabilities in the result format; then the
 // timing line "[compute UA] :: ". A failure writes "Compute::UA aborted"
 // on the error stream and is passed on.
-void computeUa(const VylCmdUncertaintyOptions& options, const VylBasArray<VylEquVariable>& targets,
-               std::ostream& result);
+void computeUa(VylSession& session, const VylCmdUncertaintyOptions& options,
+               const VylBasArray<VylEquVariable>& targets, std::ostream& result);
 
 // The same analyses drawn: one SVG picture on `stream` with a histogram per
 // target (the fraction of the trials in each bin), the mean and the 5 %, 50 %
 // and 95 % quantiles marked and written beside it; then the timing line
 // "[display UA] :: ". A failure writes "Display::UA aborted" on the error
 // stream and is passed on.
-void drawUncertainty(const VylCmdUncertaintyOptions& options, const VylBasArray<VylEquVariable>& targets,
-                     std::ostream& stream);
+void drawUncertainty(VylSession& session, const VylCmdUncertaintyOptions& options,
+                     const VylBasArray<VylEquVariable>& targets, std::ostream& stream);

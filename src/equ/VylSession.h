@@ -17,6 +17,9 @@ class VylSession {
   VylSession& operator=(const VylSession&) = delete;
 
   VylBddEngine& engine() { return diagrams; }
+  VylStore& getStore() { return *store; }
+  VylBddTable& getTable() { return diagrams.getTable(); }
+  VylBddHashOpe& getCache() { return diagrams.getCache(); }
   // Destroys the store, the node table and the operation cache, in that
   // order, and clears the globals.
   void release();

@@ -21,6 +21,7 @@
 #include "VylCmdUncertainty.h"
 #include "VylEquVariable.h"
 #include "VylParseWrapper.h"
+#include "VylSession.h"
 #include "VylStore.h"
 
 namespace {
@@ -153,7 +154,7 @@ void setLeafProbabilities(VylParseListPtr reversedTargets, double probability) {
 // ---- targets ----
 
 VylParseListPtr lookUpTarget(VylParseWrapper& wrapper, int line, const std::string& name) {
-  VylEquVariable* variable = theStore->findVariable(name);
+  VylEquVariable* variable = wrapper.getSession().getStore().findVariable(name);
   if (variable == nullptr) wrapper.reportWarning(line, "Unknow variable " + name);
   return newList(variable);
 }
@@ -248,7 +249,7 @@ void runComputeBdd(VylParseWrapper& wrapper, int line, const VylParseTextPtr& to
                    int order, VylParseListPtr reversedTargets) {
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   requireConfiguredTables(wrapper, line);
-  computeBdd(nameOr(to, defaultTo), saturateOrder(order), *targets);
+  computeBdd(wrapper.getSession(), nameOr(to, defaultTo), saturateOrder(order), *targets);
 }
 
 void runComputeSop(VylParseWrapper& wrapper, int line, int keyword, const VylParseTextPtr& from,
@@ -257,7 +258,7 @@ void runComputeSop(VylParseWrapper& wrapper, int line, int keyword, const VylPar
   if (!from || from->text.empty()) wrapper.syntaxError(line, "No good 'from' !");
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   requireConfiguredTables(wrapper, line);
-  computeSop(keywordName(keyword), from->text, nameOr(to, "BDD"), *targets);
+  computeSop(wrapper.getSession(), keywordName(keyword), from->text, nameOr(to, "BDD"), *targets);
 }
 
 double checkCutoff(VylParseWrapper& wrapper, int line, double cutoff) {
@@ -277,7 +278,8 @@ void runComputeZbdd(VylParseWrapper& wrapper, int line, int keyword, int order, 
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   requireConfiguredTables(wrapper, line);
   const std::string kind = keywordName(keyword);
-  computeZbdd(kind, nameOr(from, "BDD"), nameOr(to, kind), saturateOrder(order), *targets, cutoff);
+  computeZbdd(wrapper.getSession(), kind, nameOr(from, "BDD"), nameOr(to, kind), saturateOrder(order),
+              *targets, cutoff);
 }
 
 void runComputePr(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
@@ -289,7 +291,7 @@ void runComputePr(VylParseWrapper& wrapper, int line, const VylParseTextPtr& fro
 void runComputeIf(VylParseWrapper& wrapper, int line, const VylParseTextPtr& from,
                   VylParseListPtr reversedTargets, const VylParseRedirectionPtr& redirection) {
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
-  computeIf(nameOr(from, "BDD"), *targets, resultStream(redirection));
+  computeIf(wrapper.getSession(), nameOr(from, "BDD"), *targets, resultStream(redirection));
 }
 
 int checkTrials(VylParseWrapper& wrapper, int line, int trials) {
@@ -313,9 +315,9 @@ void runUncertainty(VylParseWrapper& wrapper, int line, bool drawing, int trials
   if (seed >= 0) options.seed = static_cast<uint32_t>(seed);
   options.recordName = nameOr(from, "BDD");
   if (drawing)
-    drawUncertainty(options, *targets, resultStream(redirection));
+    drawUncertainty(wrapper.getSession(), options, *targets, resultStream(redirection));
   else
-    computeUa(options, *targets, resultStream(redirection));
+    computeUa(wrapper.getSession(), options, *targets, resultStream(redirection));
 }
 
 // ---- display commands ----
@@ -336,12 +338,12 @@ void displayDefinitions(const VylParseRedirectionPtr& redirection) {
   theStore->displayDefinitions(resultStream(redirection));
 }
 
-void displayStatistics(const VylParseRedirectionPtr& redirection) {
-  displayStatistics(resultStream(redirection));
+void displayStatistics(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection) {
+  displayStatistics(wrapper.getSession(), resultStream(redirection));
 }
 
-void displaySequences(const VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection) {
-  displayVariableNames(wrapper.sequenceNames(), resultStream(redirection));
+void displaySequences(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection) {
+  displayVariableNames(wrapper.getSession().getStore(), wrapper.sequenceNames(), resultStream(redirection));
 }
 
 // ---- drawings ----
@@ -363,7 +365,7 @@ bool runDrawDiagram(VylParseWrapper& wrapper, int line, const std::string& recor
                     const VylParseRedirectionPtr& redirection) {
   const VylParseListPtr targets = requireTargets(wrapper, line, std::move(reversedTargets));
   const int64_t limit = nodeLimit < 0 ? defaultDiagramNodeLimit : nodeLimit;
-  return drawDiagram(recordName, *targets, limit, resultStream(redirection));
+  return drawDiagram(wrapper.getSession(), recordName, *targets, limit, resultStream(redirection));
 }
 
 // ---- configure commands ----

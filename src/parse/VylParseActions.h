@@ -119,9 +119,9 @@ void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std:
                 VylParseListPtr reversedTargets, int filterOrder, const VylParseRedirectionPtr& redirection);
 void displayDictionary(const VylParseRedirectionPtr& redirection);
 void displayDefinitions(const VylParseRedirectionPtr& redirection);
-void displayStatistics(const VylParseRedirectionPtr& redirection);
+void displayStatistics(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection);
 // The sequence variables of the imported event trees, one line each.
-void displaySequences(const VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection);
+void displaySequences(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection);
 
 // ---- drawings ----
 

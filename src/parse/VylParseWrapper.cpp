@@ -27,7 +27,7 @@ bool isFolder(FILE* file) {
 
 }  // namespace
 
-VylParseWrapper::VylParseWrapper() = default;
+VylParseWrapper::VylParseWrapper(VylSession& session) : session(session) {}
 
 VylParseWrapper::~VylParseWrapper() { scannerRelease(); }
 

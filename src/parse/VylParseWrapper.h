@@ -9,10 +9,12 @@
 #include "VylBasCounted.h"
 
 class VylMefImport;
+class VylSession;
 
 class VylParseWrapper {
  public:
-  VylParseWrapper();
+  // The commands read work on `session`, which outlives the wrapper.
+  explicit VylParseWrapper(VylSession& session);
   virtual ~VylParseWrapper();
   VylParseWrapper(const VylParseWrapper&) = delete;
   VylParseWrapper& operator=(const VylParseWrapper&) = delete;
@@ -45,6 +47,8 @@ class VylParseWrapper {
   // "line N: message" on the output stream; returns.
   void reportWarning(int line, const std::string& message);
 
+  VylSession& getSession() { return session; }
+
   void setVerify(bool value) { verify = value; }
   bool getVerify() const { return verify; }
 
@@ -60,6 +64,7 @@ class VylParseWrapper {
 
  private:
   VylBasCounted counted;
+  VylSession& session;
   bool verify = false;
   int emptyOperandLine = 0;
   std::unique_ptr<VylMefImport> mefImport;

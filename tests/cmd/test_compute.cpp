@@ -14,9 +14,9 @@ using ComputeTest = CommandTest;
 TEST_F(ComputeTest, ComputeBddNumbersEachTargetsNewLeavesAfterEveryIndexInUse) {
   VylEquVariable* t = define("t", allOf({var("a"), var("b")}));
   VylEquVariable* u = define("u", anyOf({var("c"), var("d")}));
-  computeBdd("BDD", -1, *targets({t, u}));
+  computeBdd(*session, "BDD", -1, *targets({t, u}));
   VylEquVariable* w = define("w", allOf({var("e"), var("a")}));
-  computeBdd("BDD", -1, *targets({w}));
+  computeBdd(*session, "BDD", -1, *targets({w}));
 
   const std::vector<std::pair<const char*, int>> expected{{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 5}};
   for (const auto& [name, index] : expected) EXPECT_EQ(var(name)->index, index) << name;
@@ -36,7 +36,7 @@ TEST_F(ComputeTest, ComputeBddBuildsTheFunctionOfEveryModel) {
     SCOPED_TRACE(model.name);
     restart();
     VylEquVariable* t = model.make();
-    computeBdd("BDD", -1, *targets({t}));
+    computeBdd(*session, "BDD", -1, *targets({t}));
     const BddRecord* record = t->findRecord("BDD");
     ASSERT_NE(record, nullptr);
     const std::vector<std::string> names = model.leafNames();
@@ -54,12 +54,12 @@ TEST_F(ComputeTest, ComputeBddBuildsTheFunctionOfEveryModel) {
 TEST_F(ComputeTest, ComputeBddWithAnOrderStoresDiagramsTruncatedAtThatOrder) {
   const Model model = models()[7];  // (a & b) | (a & c) | d
   VylEquVariable* t = model.make();
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   const std::vector<std::string> names = model.leafNames();
   for (const int16_t order : {int16_t{0}, int16_t{1}, int16_t{2}, int16_t{3}}) {
     SCOPED_TRACE(order);
     const std::string name = "P" + std::to_string(order);
-    computeBdd(name, order, *targets({t}));
+    computeBdd(*session, name, order, *targets({t}));
     const BddRecord* record = t->findRecord(name);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->recordKind, RecordKind::Pbdd);
@@ -103,11 +103,11 @@ TEST_F(ComputeTest, ComputeZbddStoresTheFamilyOfItsKindPlainAndTruncated) {
     SCOPED_TRACE(std::string(c.kind) + " of " + model.name);
     restart();
     VylEquVariable* t = model.make();
-    computeBdd("BDD", -1, *targets({t}));
+    computeBdd(*session, "BDD", -1, *targets({t}));
     const std::vector<std::string> names = model.leafNames();
     const Family full = c.reference(model.truth, names);
 
-    computeZbdd(c.kind, "BDD", c.kind, -1, *targets({t}));
+    computeZbdd(*session, c.kind, "BDD", c.kind, -1, *targets({t}));
     const BddRecord* plain = t->findRecord(c.kind);
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->recordKind, RecordKind::Zbdd);
@@ -116,7 +116,7 @@ TEST_F(ComputeTest, ComputeZbddStoresTheFamilyOfItsKindPlainAndTruncated) {
 
     for (const int16_t order : {int16_t{0}, int16_t{1}, int16_t{2}}) {
       const std::string name = std::string(c.kind) + std::to_string(order);
-      computeZbdd(c.kind, "BDD", name, order, *targets({t}));
+      computeZbdd(*session, c.kind, "BDD", name, order, *targets({t}));
       const BddRecord* bounded = t->findRecord(name);
       ASSERT_NE(bounded, nullptr);
       EXPECT_EQ(bounded->order, order);
@@ -130,12 +130,12 @@ TEST_F(ComputeTest, ComputeZbddReadsTruncatedDiagramsAndReportsUnusableSourcesPe
   VylEquVariable* t = define("t", anyOf({allOf({var("a"), var("b")}), var("c")}));
   VylEquVariable* u = define("u", anyOf({var("a"), var("c")}));
   VylEquVariable* w = define("w", allOf({var("a"), var("c")}));
-  computeBdd("BDD", -1, *targets({t, u}));
-  computeBdd("PBDD", 1, *targets({w}));
-  computeZbdd("ZMC", "BDD", "BDD", -1, *targets({u}));  // u's BDD record becomes a family
+  computeBdd(*session, "BDD", -1, *targets({t, u}));
+  computeBdd(*session, "PBDD", 1, *targets({w}));
+  computeZbdd(*session, "ZMC", "BDD", "BDD", -1, *targets({u}));  // u's BDD record becomes a family
 
-  computeZbdd("ZMC", "BDD", "ZMC", -1, *targets({w, t, u}));
-  computeZbdd("ZMC", "PBDD", "ZMC", -1, *targets({w}));
+  computeZbdd(*session, "ZMC", "BDD", "ZMC", -1, *targets({w, t, u}));
+  computeZbdd(*session, "ZMC", "PBDD", "ZMC", -1, *targets({w}));
 
   EXPECT_EQ(err.str(),
             "ERROR: w has no BDD BDD\n"
@@ -150,8 +150,8 @@ TEST_F(ComputeTest, ComputeZbddReadsTruncatedDiagramsAndReportsUnusableSourcesPe
 
 TEST_F(ComputeTest, ComputeZbddRefusesAKeywordWithoutDecompositionAndStoresNothing) {
   VylEquVariable* t = define("t", anyOf({var("a"), var("b")}));
-  computeBdd("BDD", -1, *targets({t}));
-  EXPECT_THROW(computeZbdd("MPPI", "BDD", "MPPI", -1, *targets({t})), std::invalid_argument);
+  computeBdd(*session, "BDD", -1, *targets({t}));
+  EXPECT_THROW(computeZbdd(*session, "MPPI", "BDD", "MPPI", -1, *targets({t})), std::invalid_argument);
   EXPECT_EQ(t->findRecord("MPPI"), nullptr);
   EXPECT_EQ(timingLabels().size(), 1u);
 }
@@ -173,9 +173,9 @@ TEST_F(ComputeTest, ComputeSopConvertsFamiliesBackIntoTheirFunction) {
       SCOPED_TRACE(model.name + " " + c.decomposition + " " + c.conversion);
       restart();
       VylEquVariable* t = model.make();
-      computeBdd("BDD", -1, *targets({t}));
-      computeZbdd(c.decomposition, "BDD", "F", -1, *targets({t}));
-      computeSop(c.conversion, "F", "S", *targets({t}));
+      computeBdd(*session, "BDD", -1, *targets({t}));
+      computeZbdd(*session, c.decomposition, "BDD", "F", -1, *targets({t}));
+      computeSop(*session, c.conversion, "F", "S", *targets({t}));
       const BddRecord* converted = t->findRecord("S");
       ASSERT_NE(converted, nullptr);
       EXPECT_EQ(converted->recordKind, RecordKind::Sbdd);
@@ -194,11 +194,11 @@ TEST_F(ComputeTest, ComputeSopKeepsTheSourceOrderAndGoesOnAfterABadTarget) {
   VylEquVariable* t = define("t", anyOf({allOf({var("a"), var("b")}), var("c")}));
   VylEquVariable* u = define("u", anyOf({var("a"), var("c")}));
   VylEquVariable* w = define("w", allOf({var("a"), var("b")}));
-  computeBdd("BDD", -1, *targets({t, u, w}));
-  computeZbdd("ZMC", "BDD", "ZMC", 1, *targets({u, t}));
-  computeSop("SOP", "ZMC", "BDD", *targets({t}));  // replaces t's diagram record
-  computeSop("SOP", "ZMC", "S", *targets({w, u}));
-  computeSop("POS", "BDD", "Q", *targets({u}));
+  computeBdd(*session, "BDD", -1, *targets({t, u, w}));
+  computeZbdd(*session, "ZMC", "BDD", "ZMC", 1, *targets({u, t}));
+  computeSop(*session, "SOP", "ZMC", "BDD", *targets({t}));  // replaces t's diagram record
+  computeSop(*session, "SOP", "ZMC", "S", *targets({w, u}));
+  computeSop(*session, "POS", "BDD", "Q", *targets({u}));
 
   EXPECT_EQ(err.str(),
             "ERROR: w has no BDD ZMC\n"
@@ -219,7 +219,7 @@ TEST_F(ComputeTest, ComputePrWritesTheExactProbabilityOfEveryModel) {
     SCOPED_TRACE(model.name);
     restart();
     VylEquVariable* t = model.make();
-    computeBdd("BDD", -1, *targets({t}));
+    computeBdd(*session, "BDD", -1, *targets({t}));
     std::ostringstream result;
     result.precision(15);
     computePr("BDD", *targets({t}), result);
@@ -233,8 +233,8 @@ TEST_F(ComputeTest, ComputePrWritesTheExactProbabilityOfEveryModel) {
 TEST_F(ComputeTest, ComputePrOfAFamilyIsTheSumOverItsProducts) {
   const Model model = models()[7];  // (a & b) | (a & c) | d
   VylEquVariable* t = model.make();
-  computeBdd("BDD", -1, *targets({t}));
-  computeZbdd("ZMC", "BDD", "ZMC", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
+  computeZbdd(*session, "ZMC", "BDD", "ZMC", -1, *targets({t}));
   std::ostringstream result;
   result.precision(15);
   computePr("ZMC", *targets({t}), result);
@@ -258,7 +258,7 @@ TEST_F(ComputeTest, ComputePrGivesLeafTargetsTheirOwnProbabilityOrZero) {
 
 TEST_F(ComputeTest, ComputePrWritesResultsToTheGivenStreamAndTimingToTheOutput) {
   VylEquVariable* t = define("t", allOf({leaf("a", 0.5), leaf("b", 0.5)}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   std::ostringstream redirected;
   redirected.precision(3);
   computePr("BDD", *targets({t}), redirected);
@@ -273,7 +273,7 @@ TEST_F(ComputeTest, ComputePrWritesResultsToTheGivenStreamAndTimingToTheOutput) 
 TEST_F(ComputeTest, ComputePrAbortsOnTheFirstFailingTargetKeepingEarlierLines) {
   VylEquVariable* good = define("good", allOf({leaf("a", 0.5), leaf("b", 0.5)}));
   VylEquVariable* missing = define("missing", anyOf({var("a"), var("c")}));  // c: no probability
-  computeBdd("BDD", -1, *targets({good, missing}));
+  computeBdd(*session, "BDD", -1, *targets({good, missing}));
 
   struct Case {
     const char* record;

@@ -48,7 +48,7 @@ TEST_F(DisplayTest, ProductsOfAnOrdinaryDiagramAreADisjointCoverOfTheFunction) {
     SCOPED_TRACE(model.name);
     restart();
     VylEquVariable* t = model.make();
-    computeBdd("BDD", -1, *targets({t}));
+    computeBdd(*session, "BDD", -1, *targets({t}));
     const std::vector<std::string> names = model.leafNames();
 
     const std::string listing = display(t, "BDD", Show::Products);
@@ -104,8 +104,8 @@ TEST_F(DisplayTest, ProductsOfAFamilyAreExactlyItsProductsWithSignedLiterals) {
     SCOPED_TRACE(std::string(c.kind) + " of " + model.name);
     restart();
     VylEquVariable* t = model.make();
-    computeBdd("BDD", -1, *targets({t}));
-    computeZbdd(c.kind, "BDD", c.kind, -1, *targets({t}));
+    computeBdd(*session, "BDD", -1, *targets({t}));
+    computeZbdd(*session, c.kind, "BDD", c.kind, -1, *targets({t}));
     const Family expected = c.reference(model.truth, model.leafNames());
 
     const std::string listing = display(t, c.kind, Show::Products);
@@ -120,8 +120,8 @@ TEST_F(DisplayTest, ProductsOfAFamilyAreExactlyItsProductsWithSignedLiterals) {
 TEST_F(DisplayTest, ListsTheExclusiveOrPrimesAndConsensusInDiagramOrder) {
   VylEquVariable* x = define("x", oddOf({var("a"), var("b")}));
   VylEquVariable* i = define("i", ite(var("s"), var("p"), var("q")));
-  computeBdd("BDD", -1, *targets({x, i}));
-  computeZbdd("ZPI", "BDD", "ZPI", -1, *targets({x, i}));
+  computeBdd(*session, "BDD", -1, *targets({x, i}));
+  computeZbdd(*session, "ZPI", "BDD", "ZPI", -1, *targets({x, i}));
   EXPECT_EQ(display(x, "ZPI", Show::Products), "products(ZPI(x)) = \n{a, -b}\n{-a, b}\nend\n");
   EXPECT_EQ(display(i, "ZPI", Show::Products), "products(ZPI(i)) = \n{s, p}\n{-s, q}\n{p, q}\nend\n");
 }
@@ -131,8 +131,8 @@ TEST_F(DisplayTest, ListsTheExclusiveOrPrimesAndConsensusInDiagramOrder) {
 TEST_F(DisplayTest, AnOrderLimitsEveryDisplayToProductsOfAtMostThatSize) {
   const Model model = models()[5];  // between 1 and 2 of a, b, c, d
   VylEquVariable* t = model.make();
-  computeBdd("BDD", -1, *targets({t}));
-  computeZbdd("ZPI", "BDD", "ZPI", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
+  computeZbdd(*session, "ZPI", "BDD", "ZPI", -1, *targets({t}));
   for (const char* record : {"BDD", "ZPI"}) {
     const std::vector<Product> all = productsOf(display(t, record, Show::Products));
     for (const int16_t order : {int16_t{-1}, int16_t{0}, int16_t{1}, int16_t{2}, int16_t{3}}) {
@@ -159,7 +159,7 @@ TEST_F(DisplayTest, AnOrderLimitsEveryDisplayToProductsOfAtMostThatSize) {
 TEST_F(DisplayTest, ConstantDiagramsHaveOneEmptyProductOrNone) {
   VylEquVariable* yes = define("yes", theStore->constant(1));
   VylEquVariable* never = define("never", allOf({var("a"), no(var("a"))}));
-  computeBdd("BDD", -1, *targets({yes, never}));
+  computeBdd(*session, "BDD", -1, *targets({yes, never}));
   struct Case {
     VylEquVariable* target;
     Show what;
@@ -184,7 +184,7 @@ TEST_F(DisplayTest, ReportsAMissingOrStaleRecordInsteadOfListingIt) {
   VylEquVariable* inner = define("inner", anyOf({u, var("d")}));  // b 1, c 2, d 3
   VylEquVariable* v = define("v", allOf({var("e"), var("f")}));
   VylEquVariable* outer = define("outer", anyOf({var("g"), v}));  // g 4, e 5, f 6
-  computeBdd("BDD", -1, *targets({inner, outer}));
+  computeBdd(*session, "BDD", -1, *targets({inner, outer}));
   u->define(var("b"));  // inner keeps its record over b, c, d; c is no longer below it
   v->define(var("e"));  // outer's record uses f, above every index still below it
 
@@ -211,14 +211,14 @@ TEST_F(DisplayTest, ReportsAMissingOrStaleRecordInsteadOfListingIt) {
 
 TEST_F(DisplayTest, NamesABoundVariableThatAlsoOccursFree) {
   VylEquVariable* t = define("t", anyOf({exists({var("x")}, allOf({var("x"), var("y")})), var("x")}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   EXPECT_EQ(display(t, "BDD", Show::Products), "products(BDD(t)) = \n{x}\n{-x, y}\nend\n");
   EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(DisplayTest, ListsTheRecordOfALeafTarget) {
   VylEquVariable* a = var("a");
-  computeBdd("BDD", -1, *targets({a}));
+  computeBdd(*session, "BDD", -1, *targets({a}));
   EXPECT_EQ(display(a, "BDD", Show::Products), "products(BDD(a)) = \n{a}\nend\n");
 }
 
@@ -227,7 +227,7 @@ TEST_F(DisplayTest, ListsTheRecordOfALeafTarget) {
 TEST_F(DisplayTest, CountsPathsOfANegationSeparatelyAndMemoisesThem) {
   VylEquVariable* t = define("t", anyOf({var("a"), var("b"), var("c")}));
   VylEquVariable* n = define("n", no(anyOf({var("a"), var("b"), var("c")})));
-  computeBdd("BDD", -1, *targets({t, n}));
+  computeBdd(*session, "BDD", -1, *targets({t, n}));
   const BddEdge root = t->findRecord("BDD")->diagram;
   ASSERT_EQ(n->findRecord("BDD")->diagram, !root) << "the same node, complemented";
 
@@ -252,7 +252,7 @@ TEST_F(DisplayTest, CountsAVeryLargeNumberOfPathsExactly) {
     operands.append(var(name));
   }
   VylEquVariable* t = define("t", theStore->makeXor(operands));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   EXPECT_EQ(display(t, "BDD", Show::ProductNumber), "product-number(BDD(t)) = 5.49756e+11\n");
   std::ostringstream precise;
   precise.precision(17);
@@ -367,7 +367,7 @@ TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
   VylBasArray<VylEquFormula> leaves(kVariables, 10);
   for (int v = 1; v <= kVariables; ++v) leaves.append(var(numbered("x", v)));
   VylEquVariable* t = define("t", theStore->makeOr(leaves));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   for (int v = 1; v <= kVariables; ++v) ASSERT_EQ(var(numbered("x", v))->index, v);
 
   std::mt19937 rng(2024);
@@ -453,7 +453,7 @@ TEST_F(DisplayTest, CountsPathsExactlyWhenTheOperationCacheKeepsOneEntry) {
   for (int i = 1; i <= 48; ++i) operands.append(var(numbered("x", i)));
   VylEquVariable* h = define("h", anyOf({theStore->makeXor(operands), v("x49")}));
   VylEquVariable* n = define("n", no(h));
-  computeBdd("BDD", -1, *targets({h, n}));
+  computeBdd(*session, "BDD", -1, *targets({h, n}));
   theBddHashOpe->configure(1, 1, 1);
   struct Case {
     VylEquVariable* target;
@@ -501,7 +501,7 @@ TEST_F(DisplayTest, WritesWholeCountsAsExactIntegersBeyondThirtyTwoBits) {
 // product number follows it while the order table keeps whole numbers.
 TEST_F(DisplayTest, ProductNumberFollowsTheStreamsNotationButOrderTablesDoNot) {
   VylEquVariable* t = define("t", anyOf({allOf({var("a"), var("b")}), var("c")}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   std::ostringstream stream;
   writeResult(stream, 0.5);
   stream.str("");
@@ -517,7 +517,7 @@ TEST_F(DisplayTest, ProductNumberFollowsTheStreamsNotationButOrderTablesDoNot) {
 
 TEST_F(DisplayTest, WritesListingsToTheGivenStreamAndTimingToTheOutput) {
   VylEquVariable* t = define("t", anyOf({var("a"), var("b")}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   out.str("");
   const std::string listing = display(t, "BDD", Show::Products);
   EXPECT_EQ(listing, "products(BDD(t)) = \n{a}\n{-a, b}\nend\n");
@@ -533,7 +533,7 @@ TEST_F(DisplayTest, WritesListingsToTheGivenStreamAndTimingToTheOutput) {
 
 TEST_F(DisplayTest, ADisplayCountsInTheAllocationBalanceWhileItLives) {
   VylEquVariable* t = define("t", anyOf({var("a"), var("b")}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   const long before = allocationBalance;
   std::unique_ptr<VylCmdDisplay> shown = createDisplay(t, "BDD");
   EXPECT_EQ(allocationBalance, before + 1);

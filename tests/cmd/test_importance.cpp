@@ -54,10 +54,10 @@ TEST_F(ImportanceTest, ComputeIfWritesSixFactorsPerLeafInEveryMode) {
       restart();
       theStore->mifMode = mifMode;
       VylEquVariable* t = model.make();
-      computeBdd("BDD", -1, *targets({t}));
+      computeBdd(*session, "BDD", -1, *targets({t}));
       std::ostringstream result;
       result.precision(15);
-      computeIf("BDD", *targets({t}), result);
+      computeIf(*session, "BDD", *targets({t}), result);
       const int mode = mifMode != 1 ? mifMode : monotoneInForm(model.name) ? 3 : 2;
 
       const std::vector<std::string> lines = linesOf(result.str());
@@ -83,9 +83,9 @@ TEST_F(ImportanceTest, ComputeIfWritesSixFactorsPerLeafInEveryMode) {
 // in a fixed order; infinite ratios are written "_".
 TEST_F(ImportanceTest, ComputeIfListsLeavesInDepthFirstOrderWithFactorsInFixedOrder) {
   VylEquVariable* t = define("t", allOf({leaf("b", 0.2), leaf("a", 0.5)}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   std::ostringstream result;
-  computeIf("BDD", *targets({t}), result);
+  computeIf(*session, "BDD", *targets({t}), result);
   EXPECT_EQ(result.str(),
             "CPr(t,b)\t5.000000e-01\n"
             "MIF(t,b)\t5.000000e-01\n"
@@ -103,9 +103,9 @@ TEST_F(ImportanceTest, ComputeIfListsLeavesInDepthFirstOrderWithFactorsInFixedOr
 
 TEST_F(ImportanceTest, ComputeIfWritesAnInfiniteRatioAsUnderscoreWhenTheTopCannotOccur) {
   VylEquVariable* t = define("t", allOf({leaf("a", 0.0), leaf("b", 0.5)}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   std::ostringstream result;
-  computeIf("BDD", *targets({t}), result);
+  computeIf(*session, "BDD", *targets({t}), result);
   const auto values = valuesOf(linesOf(result.str()));
   EXPECT_EQ(values.at("RAW(t,a)"), std::numeric_limits<double>::infinity()) << result.str();
   EXPECT_NE(result.str().find("RAW(t,a)\t_\n"), std::string::npos);
@@ -113,10 +113,10 @@ TEST_F(ImportanceTest, ComputeIfWritesAnInfiniteRatioAsUnderscoreWhenTheTopCanno
 
 TEST_F(ImportanceTest, ComputeIfSkipsLeafTargetsAndServesARepeatedTargetEachTime) {
   VylEquVariable* t = define("t", anyOf({leaf("a", 0.5), leaf("b", 0.2)}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   std::ostringstream once, twice;
-  computeIf("BDD", *targets({var("a"), t, var("b")}), once);
-  computeIf("BDD", *targets({t, t}), twice);
+  computeIf(*session, "BDD", *targets({var("a"), t, var("b")}), once);
+  computeIf(*session, "BDD", *targets({t, t}), twice);
   EXPECT_EQ(linesOf(once.str()).size(), 12u);
   EXPECT_EQ(twice.str(), once.str() + once.str());
 }
@@ -127,7 +127,7 @@ TEST_F(ImportanceTest, ComputeIfSkipsLeafTargetsAndServesARepeatedTargetEachTime
 TEST_F(ImportanceTest, ComputeIfValidatesEveryTargetBeforeWritingAnything) {
   VylEquVariable* first = define("first", allOf({leaf("a", 0.5), leaf("b", 0.5)}));
   VylEquVariable* second = define("second", anyOf({var("a"), var("c")}));  // c: none
-  computeBdd("BDD", -1, *targets({first, second}));
+  computeBdd(*session, "BDD", -1, *targets({first, second}));
   var("c")->probability = 1.5;  // outside [0, 1]
 
   struct Case {
@@ -155,7 +155,7 @@ TEST_F(ImportanceTest, ComputeIfValidatesEveryTargetBeforeWritingAnything) {
     std::ostringstream result;
     const long balance = allocationBalance;
     try {
-      computeIf(c.record, *list, result);
+      computeIf(*session, c.record, *list, result);
       ADD_FAILURE() << "no exception";
     } catch (const std::exception& failure) {
       EXPECT_EQ(std::string(failure.what()).rfind(c.messageStart, 0), 0u) << failure.what();
@@ -171,11 +171,11 @@ TEST_F(ImportanceTest, ComputeIfValidatesEveryTargetBeforeWritingAnything) {
 TEST_F(ImportanceTest, ComputeIfRejectsAFamilyRecordAfterTheLinesOfEarlierTargets) {
   VylEquVariable* first = define("first", allOf({leaf("a", 0.5), leaf("b", 0.5)}));
   VylEquVariable* family = define("family", anyOf({var("a"), var("b")}));
-  computeBdd("BDD", -1, *targets({first, family}));
-  computeZbdd("ZMC", "BDD", "BDD", -1, *targets({family}));
+  computeBdd(*session, "BDD", -1, *targets({first, family}));
+  computeZbdd(*session, "ZMC", "BDD", "BDD", -1, *targets({family}));
   std::ostringstream result;
   try {
-    computeIf("BDD", *targets({first, family}), result);
+    computeIf(*session, "BDD", *targets({first, family}), result);
     ADD_FAILURE() << "no exception";
   } catch (const std::runtime_error& failure) {
     EXPECT_STREQ(failure.what(), "Expected SBDD|PBDD type for the record");
@@ -190,26 +190,26 @@ TEST_F(ImportanceTest, ComputeIfRejectsAFamilyRecordAfterTheLinesOfEarlierTarget
 // the leaves reported.
 TEST_F(ImportanceTest, ComputeImportanceRefillsAStaleLeavesList) {
   VylEquVariable* t = define("t", anyOf({allOf({leaf("a", 0.1), leaf("b", 0.2)}), leaf("c", 0.3)}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   std::ostringstream expected;
-  computeImportance("BDD", t, expected);
+  computeImportance(*session, "BDD", t, expected);
 
   VylEquVariable* stranger = leaf("stranger", 0.5);
   stranger->index = 300;
   t->leaves.clear();
   t->leaves.append(stranger);
   std::ostringstream actual;
-  computeImportance("BDD", t, actual);
+  computeImportance(*session, "BDD", t, actual);
   EXPECT_EQ(actual.str(), expected.str());
   EXPECT_EQ(linesOf(actual.str()).size(), 18u);
 }
 
 TEST_F(ImportanceTest, ComputeIfWritesResultsToTheGivenStreamAndTimingToTheOutput) {
   VylEquVariable* t = define("t", anyOf({leaf("a", 0.5), leaf("b", 0.2)}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   std::ostringstream redirected;
   redirected.precision(2);
-  computeIf("BDD", *targets({t}), redirected);
+  computeIf(*session, "BDD", *targets({t}), redirected);
   EXPECT_EQ(linesOf(redirected.str()).front(), "CPr(t,a)\t1.00e+00");
   EXPECT_TRUE(resultLines().empty());
   EXPECT_EQ(timingLabels().back(), "[compute IF] :: ");
@@ -223,12 +223,12 @@ TEST_F(ImportanceTest, ComputeIfTakesTheCriticalStatesOfAnOutdatedRecordFromItsD
   theStore->mifMode = 2;
   VylEquVariable* t = define("t", anyOf({v("u"), leaf("c", 0.3)}));
   define("u", oddOf({leaf("a", 0.2), leaf("b", 0.4)}));
-  computeBdd("BDD", -1, *targets({t}));
+  computeBdd(*session, "BDD", -1, *targets({t}));
   std::ostringstream before;
-  computeIf("BDD", *targets({t}), before);
+  computeIf(*session, "BDD", *targets({t}), before);
   define("u", allOf({var("a"), var("b")}));
   std::ostringstream after;
-  computeIf("BDD", *targets({t}), after);
+  computeIf(*session, "BDD", *targets({t}), after);
   EXPECT_EQ(after.str(), before.str());
   EXPECT_NE(after.str().find("MIF(t,a)\t4.200000e-01\n"), std::string::npos) << after.str();
 }

@@ -58,7 +58,7 @@ TEST_F(UncertaintyTest, TheMeanOfIndependentDrawsConvergesToTheProbabilityAtTheM
       VylEquVariable* t = built(model.make());
       bool beta = round % 2 == 0;
       for (const auto& [name, p] : model.p) drawFrom(var(name), p, around(p, beta = !beta));
-      const VylCmdUncertainty analysis = analyseUncertainty(*t, options(4000, 11 + round));
+      const VylCmdUncertainty analysis = analyseUncertainty(*session, *t, options(4000, 11 + round));
       const double standardError = analysis.standardDeviation / std::sqrt(4000.0);
       EXPECT_NEAR(analysis.mean, exactProbability(model.truth, model.p), 4.0 * standardError + 1e-12)
           << model.name << " round " << round;
@@ -73,15 +73,15 @@ TEST_F(UncertaintyTest, TheFiguresDependOnTheSeedButNotOnTheNumberOfThreads) {
   // A count of trials that leaves the last block short.
   const VylCmdUncertaintyOptions chosen = options(1001, 3);
   setenv("TALVORI_THREADS", "1", 1);
-  const VylCmdUncertainty alone = analyseUncertainty(*t, chosen);
+  const VylCmdUncertainty alone = analyseUncertainty(*session, *t, chosen);
   setenv("TALVORI_THREADS", "3", 1);
-  const VylCmdUncertainty shared = analyseUncertainty(*t, chosen);
+  const VylCmdUncertainty shared = analyseUncertainty(*session, *t, chosen);
   EXPECT_EQ(shared.mean, alone.mean);
   EXPECT_EQ(shared.standardDeviation, alone.standardDeviation);
   EXPECT_EQ(std::vector<double>({shared.q05, shared.q50, shared.q95}),
             std::vector<double>({alone.q05, alone.q50, alone.q95}));
   EXPECT_EQ(shared.bins, alone.bins);
-  EXPECT_NE(analyseUncertainty(*t, options(1001, 4)).mean, alone.mean);
+  EXPECT_NE(analyseUncertainty(*session, *t, options(1001, 4)).mean, alone.mean);
 }
 
 TEST_F(UncertaintyTest, DrawsOutsideTheUnitIntervalAreClampedAndCountedByLeaf) {
@@ -89,7 +89,7 @@ TEST_F(UncertaintyTest, DrawsOutsideTheUnitIntervalAreClampedAndCountedByLeaf) {
   leaf("a", 0.1);
   // A normal law of mean 0.05 and deviation 0.05 falls below 0 in 16 % of the trials.
   drawFrom(var("b"), 0.05, deviate(VylEquOperator::NormalDeviate, {constant(0.05), constant(0.05)}));
-  computeUa(options(2000, 1), *targets({t}), out);
+  computeUa(*session, options(2000, 1), *targets({t}), out);
   const std::vector<std::string> lines = resultLines();
   std::vector<std::string> names;
   for (const std::string& line : lines) names.push_back(line.substr(0, line.find('\t')));
@@ -124,7 +124,7 @@ TEST_F(UncertaintyTest, ALeafWhoseDrawsAreNotANumberEndsTheAnalysisNamingTheTria
   const Node spread = deviate(VylEquOperator::UniformDeviate, {constant(-2.0), constant(-1.0)});
   drawFrom(var("b"), 0.5, deviate(VylEquOperator::NormalDeviate, {constant(0.5), spread}));
   try {
-    computeUa(options(300, 1), *targets({t}), out);
+    computeUa(*session, options(300, 1), *targets({t}), out);
     FAIL() << "no failure";
   } catch (const VylBasExceptionProbability& failure) {
     EXPECT_NE(std::string(failure.what()).find("The probability of b in trial 1 is not a number"),

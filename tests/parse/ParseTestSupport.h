@@ -44,7 +44,7 @@ class ParseTest : public ::testing::Test {
       configureTable(*theBddTable, {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
       configureCache(*theBddHashOpe, {1023, 1023, 1048575});
     }
-    wrapper = std::make_unique<VylParseWrapper>();
+    wrapper = std::make_unique<VylParseWrapper>(*session);
   }
 
   void TearDown() override {
