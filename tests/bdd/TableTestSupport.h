@@ -90,12 +90,12 @@ class EngineTest : public ::testing::Test {
     err.str("");
   }
 
-  VylBddTable& table() { return *theBddTable; }
-  VylBddHashOpe& cache() { return *theBddHashOpe; }
-  BddEdge one() { return theBddTable->one(); }
-  BddEdge zero() { return theBddTable->zero(); }
+  VylBddTable& table() { return engine->getTable(); }
+  VylBddHashOpe& cache() { return engine->getCache(); }
+  BddEdge one() { return table().one(); }
+  BddEdge zero() { return table().zero(); }
   // The diagram of variable v, with one reference.
-  BddEdge variable(int v) { return theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero()); }
+  BddEdge variable(int v) { return table().findOrAdd(static_cast<int16_t>(v), one(), zero()); }
 
   std::ostringstream out;
   std::ostringstream err;

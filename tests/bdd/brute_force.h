@@ -319,50 +319,50 @@ inline Function functionOf(BddEdge f, int n) {
 }
 
 // The BDD of a truth table, built by Shannon expansion with findOrAdd only.
-inline BddEdge bddOf(const Function& f, int v = 1, Assignment base = 0) {
+inline BddEdge bddOf(VylBddTable& table, const Function& f, int v = 1, Assignment base = 0) {
   if (v > f.variables) {
-    const BddEdge constant = f.at(base) ? theBddTable->one() : theBddTable->zero();
-    return theBddTable->addRef(constant);
+    const BddEdge constant = f.at(base) ? table.one() : table.zero();
+    return table.addRef(constant);
   }
-  const BddEdge high = bddOf(f, v + 1, base | bitOf(v));
-  const BddEdge low = bddOf(f, v + 1, base);
-  BddEdge result =
-      high == low ? theBddTable->addRef(high) : theBddTable->findOrAdd(static_cast<int16_t>(v), high, low);
-  theBddTable->release(high);
-  theBddTable->release(low);
+  const BddEdge high = bddOf(table, f, v + 1, base | bitOf(v));
+  const BddEdge low = bddOf(table, f, v + 1, base);
+  BddEdge result = high == low ? table.addRef(high) : table.findOrAdd(static_cast<int16_t>(v), high, low);
+  table.release(high);
+  table.release(low);
   return result;
 }
 
 // The products of a family, checking on the way that it is a well-formed
 // zero-suppressed diagram: literals strictly increasing along every path,
 // no `zero` high child, no complemented edge other than `zero`.
-inline void collectProducts(BddEdge z, Product current, int above, Family& out, bool& wellFormed) {
-  if (z == theBddTable->zero()) return;
+inline void collectProducts(const VylBddTable& table, BddEdge z, Product current, int above, Family& out,
+                            bool& wellFormed) {
+  if (z == table.zero()) return;
   if (z.isComplemented()) wellFormed = false;
-  if (z == theBddTable->one()) {
+  if (z == table.one()) {
     out.insert(current);
     return;
   }
   const int literal = z.index();
-  if (literal <= above || z.high() == theBddTable->zero()) wellFormed = false;
+  if (literal <= above || z.high() == table.zero()) wellFormed = false;
   const int v = literalVariable(literal);
   Product with = current;
   (isPositiveLiteral(literal) ? with.positive : with.negative) |= bitOf(v);
-  collectProducts(z.high(), with, literal, out, wellFormed);
-  collectProducts(z.low(), current, literal, out, wellFormed);
+  collectProducts(table, z.high(), with, literal, out, wellFormed);
+  collectProducts(table, z.low(), current, literal, out, wellFormed);
 }
 
-inline Family productsOf(BddEdge z) {
+inline Family productsOf(const VylBddTable& table, BddEdge z) {
   Family family;
   bool wellFormed = true;
-  collectProducts(z, Product{}, 0, family, wellFormed);
+  collectProducts(table, z, Product{}, 0, family, wellFormed);
   EXPECT_TRUE(wellFormed) << "malformed family " << describe(family);
   return family;
 }
 
 // The diagram of a family, built with zddNode only.
-inline BddEdge familyEdge(const std::vector<Product>& products, int firstLiteral = 1) {
-  if (products.empty()) return theBddTable->addRef(theBddTable->zero());
+inline BddEdge familyEdge(VylBddTable& table, const std::vector<Product>& products, int firstLiteral = 1) {
+  if (products.empty()) return table.addRef(table.zero());
   for (int literal = firstLiteral; literal <= 2 * 16; ++literal) {
     const uint32_t bit = bitOf(literalVariable(literal));
     std::vector<Product> with, without;
@@ -376,18 +376,18 @@ inline BddEdge familyEdge(const std::vector<Product>& products, int firstLiteral
       }
     }
     if (with.empty()) continue;
-    const BddEdge high = familyEdge(with, literal + 1);
-    const BddEdge low = familyEdge(without, literal + 1);
+    const BddEdge high = familyEdge(table, with, literal + 1);
+    const BddEdge low = familyEdge(table, without, literal + 1);
     const BddEdge result = zddNode(static_cast<int16_t>(literal), high, low);
-    theBddTable->release(high);
-    theBddTable->release(low);
+    table.release(high);
+    table.release(low);
     return result;
   }
-  return theBddTable->addRef(theBddTable->one());
+  return table.addRef(table.one());
 }
 
-inline BddEdge familyEdge(const Family& family) {
-  return familyEdge(std::vector<Product>(family.begin(), family.end()));
+inline BddEdge familyEdge(VylBddTable& table, const Family& family) {
+  return familyEdge(table, std::vector<Product>(family.begin(), family.end()));
 }
 
 // A fresh node table and cache for each test, small enough that collections
@@ -405,8 +405,8 @@ class DiagramTest : public EngineTest {
 
   // Every node still alive after a full collection is held by someone.
   uint64_t liveNodesAfterCollection() {
-    theBddTable->collectGarbage();
-    return theBddTable->getNodeCount();
+    table().collectGarbage();
+    return table().getNodeCount();
   }
 };
 

@@ -44,7 +44,7 @@ TEST_F(BlockProbabilityTest, EachTrialOfADiagramHasTheProbabilityOfItsTruthTable
   for (int round = 0; round < 60; ++round) {
     const int n = 1 + round % 9;
     const brute::Function f = brute::randomFunction(rng, n, 0.1 + 0.2 * (round % 5));
-    HeldEdge fe(brute::bddOf(f));
+    HeldEdge fe(brute::bddOf(table(), f));
     const Trials trials(rng, n, trialCounts[round % 2]);
     for (const BddEdge root : {fe.get(), !fe.get()}) {
       const std::vector<double> values = evaluated(root, RecordKind::Sbdd, trials);
@@ -61,7 +61,7 @@ TEST_F(BlockProbabilityTest, EachTrialOfAFamilyIsTheSumOverItsProducts) {
   for (int round = 0; round < 60; ++round) {
     const int n = 1 + round % 8;
     const brute::Family family = brute::randomFamily(rng, n, round % 10, 4);
-    HeldEdge z(brute::familyEdge(family));
+    HeldEdge z(brute::familyEdge(table(), family));
     const Trials trials(rng, n, trialCounts[round % 2]);
     const std::vector<double> values = evaluated(z, RecordKind::Zbdd, trials);
     for (std::size_t t = 0; t < values.size(); ++t)

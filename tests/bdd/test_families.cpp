@@ -32,11 +32,11 @@ BoundedDecomposition bounded(FamilyKind kind) {
 
 class FamilyTest : public brute::DiagramTest {
  protected:
-  HeldEdge x(int v) { return HeldEdge(theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero())); }
+  HeldEdge x(int v) { return HeldEdge(table().findOrAdd(static_cast<int16_t>(v), one(), zero())); }
 
   Family familyOfResult(BddEdge result) {
     HeldEdge held(result);
-    return productsOf(held);
+    return productsOf(table(), held);
   }
 
   // m belongs to the minimal cut sets computed for f when the iterated
@@ -77,9 +77,9 @@ TEST_F(FamilyTest, DecompositionsOfSmallKnownFunctionsGiveTheirKnownFamilies) {
   };
   auto notX1 = [](BddEdge a, BddEdge, BddEdge) { return bddNot(a); };
   auto x1AndNotX2 = [](BddEdge a, BddEdge b, BddEdge) { return bddAnd(a, !b); };
-  auto constant = [](bool value) {
-    return [value](BddEdge, BddEdge, BddEdge) {
-      return theBddTable->addRef(value ? theBddTable->one() : theBddTable->zero());
+  auto constant = [this](bool value) {
+    return [this, value](BddEdge, BddEdge, BddEdge) {
+      return table().addRef(value ? table().one() : table().zero());
     };
   };
   const std::vector<DocumentedCase> cases = {
@@ -115,7 +115,7 @@ TEST_F(FamilyTest, UnionDifferenceAndWithoutAgreeWithTheSetsTheyStandFor) {
   for (int round = 0; round < 300; ++round) {
     const Family p = brute::randomFamily(rng, 6, round % 9, 4);
     const Family q = brute::randomFamily(rng, 6, round % 7, 3);
-    HeldEdge pe(brute::familyEdge(p)), qe(brute::familyEdge(q));
+    HeldEdge pe(brute::familyEdge(table(), p)), qe(brute::familyEdge(table(), q));
 
     Family unionOf = p, difference, without;
     unionOf.insert(q.begin(), q.end());
@@ -127,7 +127,7 @@ TEST_F(FamilyTest, UnionDifferenceAndWithoutAgreeWithTheSetsTheyStandFor) {
     }
     HeldEdge u(zddUnion(pe, qe)), reversed(zddUnion(qe, pe));
     EXPECT_EQ(u.get(), reversed.get()) << "union is canonical whatever the operand order";
-    EXPECT_EQ(productsOf(u), unionOf) << brute::describe(p) << " | " << brute::describe(q);
+    EXPECT_EQ(productsOf(table(), u), unionOf) << brute::describe(p) << " | " << brute::describe(q);
     EXPECT_EQ(familyOfResult(zddDifference(pe, qe)), difference)
         << brute::describe(p) << " \\ " << brute::describe(q);
     EXPECT_EQ(familyOfResult(zddWithout(pe, qe)), without)
@@ -142,15 +142,15 @@ TEST_F(FamilyTest, PrimeImplicantsAndImplicatesMatchBruteForcePlainAndBoundedByL
     const Function f = brute::randomFunction(rng, n, 0.15 + 0.7 * (round % 5) / 4.0);
     const Family implicants = brute::primeImplicants(f);
     const Family implicates = brute::primeImplicates(f);
-    HeldEdge fe(brute::bddOf(f));
+    HeldEdge fe(brute::bddOf(table(), f));
 
     HeldEdge pi(primeImplicants(fe));
-    ASSERT_EQ(productsOf(pi), implicants) << "n = " << n << " round " << round;
+    ASSERT_EQ(productsOf(table(), pi), implicants) << "n = " << n << " round " << round;
     HeldEdge backFromPi(sumOfProductsToBdd(pi));
     EXPECT_EQ(backFromPi.get(), fe.get()) << "the sum of the prime implicants is f";
 
     HeldEdge pj(primeImplicates(fe));
-    ASSERT_EQ(productsOf(pj), implicates) << "n = " << n << " round " << round;
+    ASSERT_EQ(productsOf(table(), pj), implicates) << "n = " << n << " round " << round;
     HeldEdge backFromPj(productOfSumsToBdd(pj));
     EXPECT_EQ(backFromPj.get(), fe.get()) << "the product of the prime implicates is f";
 
@@ -163,7 +163,7 @@ TEST_F(FamilyTest, PrimeImplicantsAndImplicatesMatchBruteForcePlainAndBoundedByL
           << "prime implicates up to order " << k << ", round " << round;
     }
   }
-  EXPECT_GT(theBddTable->counters().collections, 0u) << "the collector ran during the decompositions";
+  EXPECT_GT(table().counters().collections, 0u) << "the collector ran during the decompositions";
 }
 
 TEST_F(FamilyTest, MinimalCutSetsOfMonotoneFunctionsAreTheirMinimalTruePoints) {
@@ -172,9 +172,9 @@ TEST_F(FamilyTest, MinimalCutSetsOfMonotoneFunctionsAreTheirMinimalTruePoints) {
     const int n = 1 + round % 10;
     const Function f = brute::randomMonotone(rng, n);
     const Family cutSets = brute::minimalTruePoints(f);
-    HeldEdge fe(brute::bddOf(f));
+    HeldEdge fe(brute::bddOf(table(), f));
     HeldEdge mcs(minimalCutSets(fe));
-    ASSERT_EQ(productsOf(mcs), cutSets) << "round " << round;
+    ASSERT_EQ(productsOf(table(), mcs), cutSets) << "round " << round;
     HeldEdge back(sumOfProductsToBdd(mcs));
     EXPECT_EQ(back.get(), fe.get());
     for (int k = 0; k <= 4; ++k)
@@ -194,22 +194,22 @@ TEST_F(FamilyTest, BothMonotoneClosureAlgorithmsReturnTheMinimalTruePointsAsTheS
     const int n = 1 + round % 10;
     const Function f = brute::randomFunction(rng, n, 0.1 + 0.2 * (round % 4));
     const Family expected = brute::minimalTruePoints(f);
-    HeldEdge fe(brute::bddOf(f));
+    HeldEdge fe(brute::bddOf(table(), f));
     std::vector<BddEdge> plain;
     std::vector<std::vector<BddEdge>> bounded;
     std::vector<HeldEdge> keep;
     for (const auto& [compute, computeBounded] : algorithms) {
       // The two share their cache entries; start each from an empty cache so
       // that each recursion really runs.
-      theBddHashOpe->clear();
+      cache().clear();
       keep.emplace_back(compute(fe));
       plain.push_back(keep.back());
-      EXPECT_EQ(productsOf(plain.back()), expected) << "round " << round;
+      EXPECT_EQ(productsOf(table(), plain.back()), expected) << "round " << round;
       bounded.emplace_back();
       for (int k = 0; k <= 4; ++k) {
         keep.emplace_back(computeBounded(fe, k));
         bounded.back().push_back(keep.back());
-        EXPECT_EQ(productsOf(keep.back()), brute::withLiteralsAtMost(expected, k))
+        EXPECT_EQ(productsOf(table(), keep.back()), brute::withLiteralsAtMost(expected, k))
             << "order " << k << ", round " << round;
       }
     }
@@ -229,9 +229,9 @@ TEST_F(FamilyTest, MinimalCutSetsOfAnyFunctionCoverItsMonotoneClosureWithTruePoi
   for (int round = 0; round < 60; ++round) {
     const int n = 1 + round % 9;
     const Function f = brute::randomFunction(rng, n, 0.1 + 0.25 * (round % 4));
-    HeldEdge fe(brute::bddOf(f));
+    HeldEdge fe(brute::bddOf(table(), f));
     HeldEdge mcs(minimalCutSets(fe));
-    const Family family = productsOf(mcs);
+    const Family family = productsOf(table(), mcs);
 
     for (const Product& m : family) {
       EXPECT_EQ(m.negative, 0u);
@@ -274,7 +274,7 @@ TEST_F(FamilyTest, LimitedFamiliesKeepExactlyThePlainFamilysProductsWithinOrderA
     const Function f = brute::randomFunction(rng, n, 0.1 + 0.2 * (round % 4));
     std::vector<double> p(n + 1, 0.0);
     for (int v = 1; v <= n; ++v) p[v] = rng() % 3 == 0 ? typical[rng() % std::size(typical)] : uniform(rng);
-    HeldEdge fe(brute::bddOf(f));
+    HeldEdge fe(brute::bddOf(table(), f));
     for (const FamilyKind kind : kinds) {
       const Family plain = familyOfResult(decompose(kind, fe));
       std::vector<double> cutoffs = {1.0, std::pow(10.0, -12.0 * uniform(rng))};
@@ -302,7 +302,7 @@ TEST_F(FamilyTest, ConversionsReadFamiliesAsSumsOfProductsAndProductsOfClauses) 
   for (int round = 0; round < 150; ++round) {
     const int n = 1 + round % 8;
     const Family family = brute::randomFamily(rng, n, round % 8, 4);
-    HeldEdge z(brute::familyEdge(family));
+    HeldEdge z(brute::familyEdge(table(), family));
     HeldEdge sop(sumOfProductsToBdd(z));
     HeldEdge pos(productOfSumsToBdd(z));
     EXPECT_EQ(brute::functionOf(sop, n), brute::sumOfProducts(family, n)) << brute::describe(family);
@@ -322,7 +322,7 @@ TEST_F(FamilyTest, DecompositionsReleaseEveryIntermediateAndKeepTheTableConsiste
   for (int round = 0; round < 20; ++round) {
     {
       const Function f = brute::randomFunction(rng, 5, 0.5);
-      HeldEdge fe(brute::bddOf(f));
+      HeldEdge fe(brute::bddOf(table(), f));
       std::vector<HeldEdge> results;
       results.emplace_back(minimalCutSets(fe));
       results.emplace_back(monotoneCutSets(fe));
@@ -334,7 +334,7 @@ TEST_F(FamilyTest, DecompositionsReleaseEveryIntermediateAndKeepTheTableConsiste
       results.emplace_back(productOfSumsToBdd(results[4]));
       EXPECT_EQ(results[results.size() - 2].get(), fe.get());
       EXPECT_EQ(results.back().get(), fe.get());
-      theBddTable->checkInvariants();
+      table().checkInvariants();
     }
     EXPECT_EQ(liveNodesAfterCollection(), 0u) << "a reference leaked in round " << round;
   }

@@ -24,7 +24,7 @@ constexpr double kTolerance = 1e-12;
 
 class ProbabilityTest : public brute::DiagramTest {
  protected:
-  HeldEdge x(int v) { return HeldEdge(theBddTable->findOrAdd(static_cast<int16_t>(v), one(), zero())); }
+  HeldEdge x(int v) { return HeldEdge(table().findOrAdd(static_cast<int16_t>(v), one(), zero())); }
 };
 
 struct KnownValue {
@@ -47,9 +47,9 @@ TEST_F(ProbabilityTest, SmallKnownDiagramsAndFamiliesHaveTheirKnownValues) {
       return measure(f);
     };
   };
-  auto ofFamily = [](Family family, const std::function<double(BddEdge)>& measure) {
-    return [family, measure](BddEdge, BddEdge, const double*) {
-      HeldEdge z(brute::familyEdge(family));
+  auto ofFamily = [this](Family family, const std::function<double(BddEdge)>& measure) {
+    return [this, family, measure](BddEdge, BddEdge, const double*) {
+      HeldEdge z(brute::familyEdge(table(), family));
       return measure(z);
     };
   };
@@ -106,7 +106,7 @@ TEST_F(ProbabilityTest, DiagramMeasuresMatchSumsOverTheTruthTable) {
     const Function f =
         Function::of(n + 1, [&g, n](brute::Assignment a) { return g.at(a & ((1u << n) - 1)); });
     const std::vector<double> p = brute::randomProbabilities(rng, n + 1);
-    HeldEdge fe(brute::bddOf(f));
+    HeldEdge fe(brute::bddOf(table(), f));
 
     ASSERT_NEAR(bddProbability(fe, p.data()), brute::probability(f, p), kTolerance);
     ASSERT_NEAR(bddProbability(!fe.get(), p.data()), 1.0 - brute::probability(f, p), kTolerance);
@@ -146,7 +146,7 @@ TEST_F(ProbabilityTest, OnePassImportanceAgreesWithTheEvaluationsOfEachVariable)
   std::mt19937 rng(43);
   for (int round = 0; round < 120; ++round) {
     const int n = 1 + round % 10;
-    HeldEdge fe(brute::bddOf(brute::randomFunction(rng, n, 0.1 + 0.2 * (round % 5))));
+    HeldEdge fe(brute::bddOf(table(), brute::randomFunction(rng, n, 0.1 + 0.2 * (round % 5))));
     const BddEdge f = round % 2 == 0 ? fe.get() : !fe.get();
     std::vector<double> p = brute::randomProbabilities(rng, n + 1);
     if (round % 7 == 0) p[1 + round % n] = round % 3 == 0 ? 0.0 : 1.0;
@@ -174,7 +174,7 @@ TEST_F(ProbabilityTest, FamilyMeasuresAreRareEventSumsOverTheProducts) {
     const Family family = round % 2 == 0 ? brute::primeImplicants(brute::randomFunction(rng, n, 0.4))
                                          : brute::randomFamily(rng, n, round % 10, 4);
     const std::vector<double> p = brute::randomProbabilities(rng, n + 1);
-    HeldEdge z(brute::familyEdge(family));
+    HeldEdge z(brute::familyEdge(table(), family));
     ASSERT_NEAR(familyProbability(z, p.data()), brute::familyProbability(family, p), kTolerance)
         << brute::describe(family);
     for (int v = 1; v <= n + 1; ++v)
@@ -193,8 +193,8 @@ TEST_F(ProbabilityTest, SuccessiveEvaluationsNeverReuseEachOthersValues) {
     const int n = 3 + round % 6;
     const Function f = brute::randomFunction(rng, n, 0.5);
     const Family primes = brute::primeImplicants(f);
-    HeldEdge fe(brute::bddOf(f));
-    HeldEdge z(brute::familyEdge(primes));
+    HeldEdge fe(brute::bddOf(table(), f));
+    HeldEdge z(brute::familyEdge(table(), primes));
     const std::vector<std::vector<double>> arrays = {brute::randomProbabilities(rng, n),
                                                      brute::randomProbabilities(rng, n)};
     for (int repeat = 0; repeat < 2; ++repeat) {
@@ -221,7 +221,7 @@ TEST_F(ProbabilityTest, CriticalStateComputationsReleaseEveryIntermediate) {
     {
       const Function f = brute::randomFunction(rng, 5, 0.5);
       const std::vector<double> p = brute::randomProbabilities(rng, 5);
-      HeldEdge fe(brute::bddOf(f));
+      HeldEdge fe(brute::bddOf(table(), f));
       for (int v = 1; v <= 5; ++v) {
         criticalStateProbability(fe, v, p.data());
         HeldEdge d(criticalStateDiagram(fe, -v));

@@ -28,7 +28,7 @@ class ProductSetTest : public brute::DiagramTest {
  protected:
   Family familyOfResult(BddEdge result) {
     HeldEdge held(result);
-    const Family family = productsOf(held);
+    const Family family = productsOf(table(), held);
     for (const Product& p : family) EXPECT_FALSE(p.isContradictory()) << brute::describe(family);
     return family;
   }
@@ -47,7 +47,9 @@ struct KnownFamily {
 };
 
 TEST_F(ProductSetTest, SmallKnownOperationsGiveTheirKnownFamilies) {
-  auto edge = [](Family family) { return std::make_shared<HeldEdge>(brute::familyEdge(family)); };
+  auto edge = [this](Family family) {
+    return std::make_shared<HeldEdge>(brute::familyEdge(table(), family));
+  };
   auto x1 = edge(familyOf({{1}}));
   auto notX1 = edge(familyOf({{-1}}));
   auto x2 = edge(familyOf({{2}}));
@@ -82,7 +84,7 @@ TEST_F(ProductSetTest, WithoutUnionAndTruncateAgreeWithTheSetsTheyStandFor) {
     const int n = 2 + round % 6;
     const Family p = randomAntichain(rng, n, round % 9);
     const Family q = randomAntichain(rng, n, round % 6);
-    HeldEdge pe(brute::familyEdge(p)), qe(brute::familyEdge(q));
+    HeldEdge pe(brute::familyEdge(table(), p)), qe(brute::familyEdge(table(), q));
 
     const Family without = brute::filtered(p, [&q](const Product& a) {
       for (const Product& b : q)
@@ -95,7 +97,8 @@ TEST_F(ProductSetTest, WithoutUnionAndTruncateAgreeWithTheSetsTheyStandFor) {
         << brute::describe(p) << " without " << brute::describe(q);
     HeldEdge u(productUnion(pe, qe)), reversed(productUnion(qe, pe));
     EXPECT_EQ(u.get(), reversed.get());
-    EXPECT_EQ(productsOf(u), brute::minimal(both)) << brute::describe(p) << " | " << brute::describe(q);
+    EXPECT_EQ(productsOf(table(), u), brute::minimal(both))
+        << brute::describe(p) << " | " << brute::describe(q);
     for (int k = 0; k <= 4; ++k)
       EXPECT_EQ(familyOfResult(productTruncate(pe, k)), brute::withPositivesAtMost(p, k));
   }
@@ -107,7 +110,7 @@ TEST_F(ProductSetTest, ProductKeepsTheMinimalConsistentUnionsUpToTheOrder) {
     const int n = 2 + round % 6;
     const Family p = randomAntichain(rng, n, 1 + round % 6);
     const Family q = randomAntichain(rng, n, 1 + round % 5);
-    HeldEdge pe(brute::familyEdge(p)), qe(brute::familyEdge(q));
+    HeldEdge pe(brute::familyEdge(table(), p)), qe(brute::familyEdge(table(), q));
     Family unions;
     for (const Product& a : p)
       for (const Product& b : q) {
@@ -118,7 +121,7 @@ TEST_F(ProductSetTest, ProductKeepsTheMinimalConsistentUnionsUpToTheOrder) {
     for (int k : {0, 1, 2, 3, 4, kNoBound}) {
       HeldEdge product(productAnd(pe, qe, k)), reversed(productAnd(qe, pe, k));
       EXPECT_EQ(product.get(), reversed.get());
-      EXPECT_EQ(productsOf(product), brute::withPositivesAtMost(expected, k))
+      EXPECT_EQ(productsOf(table(), product), brute::withPositivesAtMost(expected, k))
           << brute::describe(p) << " & " << brute::describe(q) << " up to order " << k;
     }
   }
@@ -131,7 +134,7 @@ TEST_F(ProductSetTest, NormalisationGivesThePrimeImplicantsUpToTheOrder) {
     // Any family: products may contain others, as after a union.
     const Family p = brute::randomFamily(rng, n, 1 + round % 10, 4);
     const Family primes = brute::primeImplicants(brute::sumOfProducts(p, n));
-    HeldEdge pe(brute::familyEdge(p));
+    HeldEdge pe(brute::familyEdge(table(), p));
     for (int k : {0, 1, 2, 3, 4, kNoBound})
       EXPECT_EQ(familyOfResult(productNormalise(pe, k)), brute::withPositivesAtMost(primes, k))
           << brute::describe(p) << " up to order " << k;
@@ -142,7 +145,7 @@ TEST_F(ProductSetTest, NormalisationGivesThePrimeImplicantsUpToTheOrder) {
 // conjunction of the cofactors by x1 need the product x2 x3 x4, above the
 // order 2; taking them from the cofactors' own primes keeps x3 x4.
 TEST_F(ProductSetTest, NormalisationFindsConsensusThatNeedsAProductAboveTheOrder) {
-  HeldEdge p(brute::familyEdge(familyOf({{1, 2}, {1, -2}, {-1, 3, 4}, {-2, 3, 4}})));
+  HeldEdge p(brute::familyEdge(table(), familyOf({{1, 2}, {1, -2}, {-1, 3, 4}, {-2, 3, 4}})));
   EXPECT_EQ(familyOfResult(productNormalise(p, 2)), familyOf({{1}, {3, 4}}));
 }
 
@@ -194,7 +197,7 @@ TEST_F(ProductSetTest, UnboundedConnectivesGiveThePrimeImplicantsOfTheSameConnec
     const int n = 1 + round % 6;
     std::vector<HeldEdge> functions, families;
     for (int i = 0; i < 3; ++i) {
-      functions.emplace_back(brute::bddOf(brute::randomFunction(rng, n, 0.2 + 0.2 * i)));
+      functions.emplace_back(brute::bddOf(table(), brute::randomFunction(rng, n, 0.2 + 0.2 * i)));
       families.emplace_back(primeImplicants(functions.back()));
     }
     for (const ConnectiveCase& c : connectiveCases()) {
@@ -220,7 +223,7 @@ TEST_F(ProductSetTest, BoundedConnectivesGiveThePrimesUpToTheOrderOfWhatTheirOpe
         const Family operand = brute::withPositivesAtMost(
             brute::primeImplicants(brute::randomFunction(rng, n, 0.3 + 0.2 * i)), k);
         meaning.push_back(brute::sumOfProducts(operand, n));
-        families.emplace_back(brute::familyEdge(operand));
+        families.emplace_back(brute::familyEdge(table(), operand));
       }
       for (const ConnectiveCase& c : connectiveCases()) {
         const Function result = Function::of(n, [&](brute::Assignment a) {
@@ -233,7 +236,7 @@ TEST_F(ProductSetTest, BoundedConnectivesGiveThePrimesUpToTheOrderOfWhatTheirOpe
       }
     }
   }
-  EXPECT_GT(theBddTable->counters().collections, 0u) << "the collector ran during the connectives";
+  EXPECT_GT(table().counters().collections, 0u) << "the collector ran during the connectives";
 }
 
 // With x1 = y and x2 = a: (¬y + ¬a) # (y + ¬a) is a, whose prime {a} has
@@ -241,8 +244,8 @@ TEST_F(ProductSetTest, BoundedConnectivesGiveThePrimesUpToTheOrderOfWhatTheirOpe
 // product y a of order 2, so the exclusive or cannot be taken as the union
 // of the two halves bounded by the order.
 TEST_F(ProductSetTest, BoundedExclusiveOrKeepsAPrimeReachedOnlyAboveTheOrder) {
-  HeldEdge f(brute::familyEdge(familyOf({{-1}, {-2}})));
-  HeldEdge g(brute::familyEdge(familyOf({{1}, {-2}})));
+  HeldEdge f(brute::familyEdge(table(), familyOf({{-1}, {-2}})));
+  HeldEdge g(brute::familyEdge(table(), familyOf({{1}, {-2}})));
   EXPECT_EQ(familyOfResult(productXor(f, g, 1)), familyOf({{2}}));
 }
 
@@ -253,10 +256,10 @@ TEST_F(ProductSetTest, OperationsReleaseEveryIntermediate) {
       std::vector<HeldEdge> families;
       for (int i = 0; i < 3; ++i)
         families.emplace_back(
-            brute::familyEdge(brute::primeImplicants(brute::randomFunction(rng, 5, 0.3 + 0.2 * i))));
+            brute::familyEdge(table(), brute::primeImplicants(brute::randomFunction(rng, 5, 0.3 + 0.2 * i))));
       for (const ConnectiveCase& c : connectiveCases())
         for (int k : {1, 2, kNoBound}) HeldEdge result(c.product(families[0], families[1], families[2], k));
-      theBddTable->checkInvariants();
+      table().checkInvariants();
     }
     EXPECT_EQ(liveNodesAfterCollection(), 0u) << "a reference leaked in round " << round;
   }

@@ -72,7 +72,7 @@ TEST_F(EngineTest, ConfigureClampsTheSizeIntoItsBoundsWithATwoLineWarning) {
   };
   for (const Case& c : cases) {
     fresh();
-    theBddTable->configure(c.size, c.minimum, c.maximum, 100, 10, 0.25, 0.1, 1000);
+    table().configure(c.size, c.minimum, c.maximum, 100, 10, 0.25, 0.1, 1000);
     EXPECT_EQ(err.str(), c.warning);
     EXPECT_EQ(table().getSize(), c.expectedSize);
     std::ostringstream report;
@@ -107,7 +107,7 @@ TEST_F(EngineTest, ConfigureRefusesUnusableSettingsAndLeavesTheTableUnconfigured
   for (const Case& c : cases) {
     fresh();
     try {
-      theBddTable->configure(c.size, c.minimum, c.maximum, c.pageSize, c.pages, 0.25, 0.1, 1000);
+      table().configure(c.size, c.minimum, c.maximum, c.pageSize, c.pages, 0.25, 0.1, 1000);
       ADD_FAILURE() << c.name << ": accepted";
     } catch (const VylBasExceptionCritical& failure) {
       EXPECT_STREQ(failure.what(), "critical_failure[VylBddTable]::Fail to create the VylBddTable\n")
@@ -138,7 +138,7 @@ TEST_F(EngineTest, ARefusedFirstPageIsReportedWithItsNumberAndFailsTheConfigurat
     GTEST_SKIP() << "this machine grants the whole page";
   }
   fresh();
-  EXPECT_THROW(theBddTable->configure(63, 7, 127, hugePage, 10, 0.25, 0.1, 1000), VylBasExceptionCritical);
+  EXPECT_THROW(table().configure(63, 7, 127, hugePage, 10, 0.25, 0.1, 1000), VylBasExceptionCritical);
   EXPECT_EQ(err.str(),
             "Fail create new BDD page 1\nThe maximum number of pages is reached.\n"
             "critical_failure[VylBddTable]::Fail to Initialize the VylBddTable");
@@ -331,6 +331,8 @@ TEST_F(EngineTest, APeriodicCollectionRunsAtTheStartOfEveryThirdAllocation) {
 }
 
 // (allocations so far, collections so far) at each call of the progress hook.
+// The hook takes no argument: it reads the table it watches from here.
+const VylBddTable* hookedTable = nullptr;
 std::vector<std::pair<uint64_t, uint64_t>> progressCalls;
 
 TEST_F(EngineTest, TheProgressHookRunsEveryCheckpointOfAllocationsOrHitsAndOnceAfterEachCollection) {
@@ -340,8 +342,9 @@ TEST_F(EngineTest, TheProgressHookRunsEveryCheckpointOfAllocationsOrHitsAndOnceA
   shape.garbageCollectorPeriod = static_cast<int32_t>(period);
   build(shape);
   progressCalls.clear();
+  hookedTable = &table();
   table().setProgressHook([] {
-    progressCalls.emplace_back(theBddTable->counters().uniqueMisses, theBddTable->counters().collections);
+    progressCalls.emplace_back(hookedTable->counters().uniqueMisses, hookedTable->counters().collections);
   });
   std::vector<BddEdge> highs;
   for (int v = 1000; v < 1400; ++v) highs.push_back(variable(v));

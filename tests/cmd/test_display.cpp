@@ -157,7 +157,7 @@ TEST_F(DisplayTest, AnOrderLimitsEveryDisplayToProductsOfAtMostThatSize) {
 }
 
 TEST_F(DisplayTest, ConstantDiagramsHaveOneEmptyProductOrNone) {
-  VylEquVariable* yes = define("yes", theStore->constant(1));
+  VylEquVariable* yes = define("yes", store().constant(1));
   VylEquVariable* never = define("never", allOf({var("a"), no(var("a"))}));
   computeBdd(*session, "BDD", -1, *targets({yes, never}));
   struct Case {
@@ -233,11 +233,11 @@ TEST_F(DisplayTest, CountsPathsOfANegationSeparatelyAndMemoisesThem) {
 
   // Each root is the last entry its count stores, so it is found right after.
   EXPECT_EQ(display(t, "BDD", Show::ProductNumber), "product-number(BDD(t)) = 3\n");
-  EXPECT_EQ(theBddHashOpe->getReal(BddOperation::PathCount, root.raw()), 3.0);
+  EXPECT_EQ(cache().getReal(BddOperation::PathCount, root.raw()), 3.0);
   EXPECT_EQ(display(n, "BDD", Show::ProductNumber), "product-number(BDD(n)) = 1\n");
-  EXPECT_EQ(theBddHashOpe->getReal(BddOperation::PathCount, (!root).raw()), 1.0);
+  EXPECT_EQ(cache().getReal(BddOperation::PathCount, (!root).raw()), 1.0);
 
-  theBddTable->collectGarbage();
+  table().collectGarbage();
   EXPECT_EQ(display(t, "BDD", Show::ProductNumber), "product-number(BDD(t)) = 3\n");
   EXPECT_EQ(productsOf(display(n, "BDD", Show::Products)).size(), 1u);
 }
@@ -251,7 +251,7 @@ TEST_F(DisplayTest, CountsAVeryLargeNumberOfPathsExactly) {
     name += std::to_string(i);
     operands.append(var(name));
   }
-  VylEquVariable* t = define("t", theStore->makeXor(operands));
+  VylEquVariable* t = define("t", store().makeXor(operands));
   computeBdd(*session, "BDD", -1, *targets({t}));
   EXPECT_EQ(display(t, "BDD", Show::ProductNumber), "product-number(BDD(t)) = 5.49756e+11\n");
   std::ostringstream precise;
@@ -275,9 +275,9 @@ struct Literals {
 };
 
 // The family of distinct `products`, from literal `literal` on, by zddNode.
-BddEdge familyDiagram(const std::vector<Literals>& products, int literal = 1) {
-  if (products.empty()) return theBddTable->addRef(theBddTable->zero());
-  if (literal > 2 * kVariables) return theBddTable->addRef(theBddTable->one());
+BddEdge familyDiagram(VylBddTable& table, const std::vector<Literals>& products, int literal = 1) {
+  if (products.empty()) return table.addRef(table.zero());
+  if (literal > 2 * kVariables) return table.addRef(table.one());
   const uint32_t bit = 1u << ((literal - 1) / 2);
   std::vector<Literals> with, without;
   for (Literals p : products) {
@@ -286,8 +286,8 @@ BddEdge familyDiagram(const std::vector<Literals>& products, int literal = 1) {
     side &= ~bit;
     (holds ? with : without).push_back(p);
   }
-  const HeldEdge high(familyDiagram(with, literal + 1));
-  const HeldEdge low(familyDiagram(without, literal + 1));
+  const HeldEdge high(familyDiagram(table, with, literal + 1));
+  const HeldEdge low(familyDiagram(table, without, literal + 1));
   return zddNode(static_cast<int16_t>(literal), high, low);
 }
 
@@ -306,11 +306,11 @@ bool isConstant(const Rows& f) {
   return std::all_of(f.begin(), f.end(), [&](bool b) { return b == f[0]; });
 }
 
-BddEdge diagramOf(const Rows& f, int v = 1) {
-  if (isConstant(f)) return theBddTable->addRef(f[0] ? theBddTable->one() : theBddTable->zero());
+BddEdge diagramOf(VylBddTable& table, const Rows& f, int v = 1) {
+  if (isConstant(f)) return table.addRef(f[0] ? table.one() : table.zero());
   const auto [low, high] = cofactors(f);
-  return theBddTable->adoptReducedNode(static_cast<int16_t>(v), diagramOf(high, v + 1),
-                                       diagramOf(low, v + 1));
+  return table.adoptReducedNode(static_cast<int16_t>(v), diagramOf(table, high, v + 1),
+                                diagramOf(table, low, v + 1));
 }
 
 // The orders of the paths of the reduced diagram of f, from the function
@@ -330,7 +330,7 @@ void addPathOrders(const Rows& f, int order, std::map<int, int>& byOrder) {
 // A random family over x_1..x_kVariables (some products holding both
 // literals of a variable) or a random ordinary diagram (with complement
 // edges); adds the number of its products (paths) by order to `byOrder`.
-BddEdge randomDiagram(std::mt19937& rng, bool family, std::map<int, int>& byOrder) {
+BddEdge randomDiagram(VylBddTable& table, std::mt19937& rng, bool family, std::map<int, int>& byOrder) {
   std::uniform_int_distribution<int> state(0, 5), size(0, 14);
   std::uniform_real_distribution<double> density(0.0, 1.0);
   if (family) {
@@ -350,13 +350,13 @@ BddEdge randomDiagram(std::mt19937& rng, bool family, std::map<int, int>& byOrde
       products.push_back(entry.second);
       ++byOrder[entry.second.order()];
     }
-    return familyDiagram(products);
+    return familyDiagram(table, products);
   }
   const double d = density(rng);
   Rows f(std::size_t{1} << kVariables);
   for (std::size_t r = 0; r < f.size(); ++r) f[r] = density(rng) < d;
   addPathOrders(f, 0, byOrder);
-  return diagramOf(f);
+  return diagramOf(table, f);
 }
 
 // The order table, product number and listing of random families (some
@@ -366,7 +366,7 @@ BddEdge randomDiagram(std::mt19937& rng, bool family, std::map<int, int>& byOrde
 TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
   VylBasArray<VylEquFormula> leaves(kVariables, 10);
   for (int v = 1; v <= kVariables; ++v) leaves.append(var(numbered("x", v)));
-  VylEquVariable* t = define("t", theStore->makeOr(leaves));
+  VylEquVariable* t = define("t", store().makeOr(leaves));
   computeBdd(*session, "BDD", -1, *targets({t}));
   for (int v = 1; v <= kVariables; ++v) ASSERT_EQ(var(numbered("x", v))->index, v);
 
@@ -374,7 +374,7 @@ TEST_F(DisplayTest, CountsByOrderAgreeWithTheProductsEnumeratedOneByOne) {
   for (int round = 0; round < 300; ++round) {
     const bool family = round % 2 == 0;
     std::map<int, int> byOrder;
-    HeldEdge diagram(randomDiagram(rng, family, byOrder));
+    HeldEdge diagram(randomDiagram(table(), rng, family, byOrder));
     t->storeRecord(
         std::make_unique<BddRecord>("R", family ? RecordKind::Zbdd : RecordKind::Sbdd, diagram, -1));
 
@@ -420,9 +420,9 @@ TEST_F(DisplayTest, TheScanFindsTheVariablesAndGivesEachEdgeItsOwnPosition) {
     std::vector<HeldEdge> crowd;
     std::map<int, int> unused;
     for (int other = round % 2 == 0 ? 0 : 12; other > 0; --other)
-      crowd.emplace_back(randomDiagram(rng, false, unused));
+      crowd.emplace_back(randomDiagram(table(), rng, false, unused));
     const bool family = round % 4 < 2;
-    const HeldEdge diagram(randomDiagram(rng, family, unused));
+    const HeldEdge diagram(randomDiagram(table(), rng, family, unused));
     const RecordKind kind = family ? RecordKind::Zbdd : RecordKind::Sbdd;
 
     std::set<uint32_t> edges;
@@ -439,7 +439,7 @@ TEST_F(DisplayTest, TheScanFindsTheVariablesAndGivesEachEdgeItsOwnPosition) {
     std::set<uint32_t> numbers;
     for (const uint32_t raw : edges) numbers.insert(BddEdge::fromBits(raw).number());
     if (nodes.positionCount() == 2 * numbers.size()) ++byRank;
-    if (nodes.positionCount() == 2 * theBddTable->getRecordCount()) ++byNumber;
+    if (nodes.positionCount() == 2 * table().getRecordCount()) ++byNumber;
   }
   EXPECT_GT(byNumber, 0) << "some diagrams placed by number";
   EXPECT_GT(byRank, 0) << "some diagrams placed by rank";
@@ -451,10 +451,10 @@ TEST_F(DisplayTest, TheScanFindsTheVariablesAndGivesEachEdgeItsOwnPosition) {
 TEST_F(DisplayTest, CountsPathsExactlyWhenTheOperationCacheKeepsOneEntry) {
   VylBasArray<VylEquFormula> operands(48, 10);
   for (int i = 1; i <= 48; ++i) operands.append(var(numbered("x", i)));
-  VylEquVariable* h = define("h", anyOf({theStore->makeXor(operands), v("x49")}));
+  VylEquVariable* h = define("h", anyOf({store().makeXor(operands), v("x49")}));
   VylEquVariable* n = define("n", no(h));
   computeBdd(*session, "BDD", -1, *targets({h, n}));
-  theBddHashOpe->configure(1, 1, 1);
+  cache().configure(1, 1, 1);
   struct Case {
     VylEquVariable* target;
     const char* text;

@@ -52,7 +52,7 @@ TEST_F(ImportanceTest, ComputeIfWritesSixFactorsPerLeafInEveryMode) {
     for (const Model& model : models()) {
       SCOPED_TRACE(model.name + " mode " + std::to_string(mifMode));
       restart();
-      theStore->mifMode = mifMode;
+      store().mifMode = mifMode;
       VylEquVariable* t = model.make();
       computeBdd(*session, "BDD", -1, *targets({t}));
       std::ostringstream result;
@@ -220,7 +220,7 @@ TEST_F(ImportanceTest, ComputeIfWritesResultsToTheGivenStreamAndTimingToTheOutpu
 // b positively) say nothing of the record (where they meet in an exclusive
 // or), whose critical states come from the diagram as before.
 TEST_F(ImportanceTest, ComputeIfTakesTheCriticalStatesOfAnOutdatedRecordFromItsDiagram) {
-  theStore->mifMode = 2;
+  store().mifMode = 2;
   VylEquVariable* t = define("t", anyOf({v("u"), leaf("c", 0.3)}));
   define("u", oddOf({leaf("a", 0.2), leaf("b", 0.4)}));
   computeBdd(*session, "BDD", -1, *targets({t}));

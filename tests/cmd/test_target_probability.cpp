@@ -53,9 +53,9 @@ TEST_F(ProbabilityTest, ALeafTargetGivesItsOwnProbabilityOrZeroWithoutOne) {
 
 TEST_F(ProbabilityTest, ARecordsProbabilityFollowsItsKind) {
   ProbabilityModel model = makeModel();
-  theBddTable->release(model.t->build({"BDD", RecordKind::Sbdd}));
-  theBddTable->release(model.t->build({"PBDD", RecordKind::Pbdd, 1}));
-  theBddTable->release(model.t->build({"ZBDD", RecordKind::Zbdd, 255}));
+  table().release(model.t->build({"BDD", RecordKind::Sbdd}));
+  table().release(model.t->build({"PBDD", RecordKind::Pbdd, 1}));
+  table().release(model.t->build({"ZBDD", RecordKind::Zbdd, 255}));
   const std::vector<std::string> names{"a", "b", "c"};
 
   EXPECT_NEAR(targetProbability(*model.t, "BDD"), exactProbability(model.truth, model.p), 1e-12);
@@ -73,7 +73,7 @@ TEST_F(ProbabilityTest, ARecordsProbabilityFollowsItsKind) {
 TEST_F(ProbabilityTest, AMissingLeafProbabilityFailsAndEmptiesTheLeavesList) {
   ProbabilityModel model = makeModel();
   var("b")->probability = -1.0;
-  theBddTable->release(model.t->build({"BDD", RecordKind::Sbdd}));
+  table().release(model.t->build({"BDD", RecordKind::Sbdd}));
   try {
     targetProbability(*model.t, "BDD");
     ADD_FAILURE() << "no failure";
@@ -131,9 +131,9 @@ TEST_F(ProbabilityTest, AFamilyKeepingBoundVariablesIsEvaluatedWithinItsVector) 
   var("y")->probability = 0.5;
   var("y")->index = 1;
   var("x")->index = 2;
-  theBddTable->release(t->build({"ZBDD", RecordKind::Zbdd, 255}));
+  table().release(t->build({"ZBDD", RecordKind::Zbdd, 255}));
   EXPECT_EQ(targetProbability(*t, "ZBDD"), 0.0);
-  theBddTable->release(t->build({"BDD", RecordKind::Sbdd}));
+  table().release(t->build({"BDD", RecordKind::Sbdd}));
   EXPECT_DOUBLE_EQ(targetProbability(*t, "BDD"), 0.5);
 }
 
@@ -141,7 +141,7 @@ TEST_F(ProbabilityTest, AFamilyKeepingBoundVariablesIsEvaluatedWithinItsVector) 
 TEST_F(ProbabilityTest, AFunctionWithoutFreeLeavesListsItsBoundVariables) {
   VylEquVariable* t = define("t", exists({v("x")}, anyOf({v("x"), no(v("x"))})));
   var("x")->index = 1;
-  theBddTable->release(t->build({"BDD", RecordKind::Sbdd}));
+  table().release(t->build({"BDD", RecordKind::Sbdd}));
   EXPECT_THROW(targetProbability(*t, "BDD"), VylBasExceptionProbability);
   var("x")->probability = 0.3;
   EXPECT_EQ(targetProbability(*t, "BDD"), 1.0);

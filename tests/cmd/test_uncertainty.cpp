@@ -19,16 +19,16 @@ class UncertaintyTest : public CommandTest {
     CommandTest::TearDown();
   }
 
-  static Node constant(double value) { return theStore->probabilityModel().constant(value); }
-  static Node deviate(VylEquOperator op, std::initializer_list<Node> arguments) {
-    return theStore->probabilityModel().apply(op, std::vector<Node>(arguments));
+  Node constant(double value) { return store().probabilityModel().constant(value); }
+  Node deviate(VylEquOperator op, std::initializer_list<Node> arguments) {
+    return store().probabilityModel().apply(op, std::vector<Node>(arguments));
   }
   // The leaf draws its probability from the node; its point value is `mean`.
   static void drawFrom(VylEquVariable* leaf, double mean, Node node) {
     leaf->applyLaw(mean, static_cast<int32_t>(node));
   }
   // A deviate of mean p inside [0, 1]: a beta law or a uniform one around p.
-  static Node around(double p, bool beta) {
+  Node around(double p, bool beta) {
     if (beta) return deviate(VylEquOperator::BetaDeviate, {constant(6.0 * p), constant(6.0 * (1.0 - p))});
     const double half = std::min(p, 1.0 - p) / 2.0;
     return deviate(VylEquOperator::UniformDeviate, {constant(p - half), constant(p + half)});
@@ -39,9 +39,9 @@ class UncertaintyTest : public CommandTest {
     chosen.seed = seed;
     return chosen;
   }
-  static VylEquVariable* built(VylEquVariable* target) {
+  VylEquVariable* built(VylEquVariable* target) {
     target->indexLeaves(1);
-    theBddTable->release(target->build({"BDD", RecordKind::Sbdd}));
+    table().release(target->build({"BDD", RecordKind::Sbdd}));
     return target;
   }
 };

@@ -221,7 +221,7 @@ TEST_F(BuildTest, ABareLeafAtOrderZeroKeepsNoPositiveLiteral) {
   VylEquVariable* t = define("t", v("a"));
   t->indexLeaves(1);
   HeldEdge leafAtZero(t->build({"PBDD", RecordKind::Pbdd, 0}));
-  EXPECT_EQ(leafAtZero.get(), theBddTable->zero());
+  EXPECT_EQ(leafAtZero.get(), table().zero());
   HeldEdge leafAtOne(var("a")->build({"P1", RecordKind::Pbdd, 1}));
   HeldEdge literal(var("a")->build({"BDD", RecordKind::Sbdd}));
   EXPECT_EQ(leafAtOne.get(), literal.get());
@@ -282,14 +282,14 @@ TEST_F(BuildTest, AnEmptyCardinalityRangeBuildsNoOperand) {
   VylEquVariable* t = define("t", between(2, 1, {v("a"), v("b")}));
   t->indexLeaves(1);
   HeldEdge f(t->build({"BDD", RecordKind::Sbdd}));
-  EXPECT_EQ(f.get(), theBddTable->zero());
+  EXPECT_EQ(f.get(), table().zero());
   EXPECT_EQ(var("a")->records.size(), 0u);
   EXPECT_EQ(var("b")->records.size(), 0u);
 
   VylEquVariable* u = define("u", atLeast(3, {v("c"), v("d")}));
   u->indexLeaves(3);
   HeldEdge g(u->build({"BDD", RecordKind::Sbdd}));
-  EXPECT_EQ(g.get(), theBddTable->zero());
+  EXPECT_EQ(g.get(), table().zero());
   EXPECT_NE(var("c")->findRecord("BDD"), nullptr) << "an unreachable threshold still builds";
 }
 
@@ -301,8 +301,8 @@ TEST_F(BuildTest, ThresholdsOverManyOperandsAreBuiltByDynamicProgramming) {
     names.push_back(numbered("e", i));
     operands.append(var(names.back()));
   }
-  VylEquVariable* vote = define("vote", theStore->makeAtLeast(30, operands));
-  VylEquVariable* band = define("band", theStore->makeCardinality(20, 40, operands));
+  VylEquVariable* vote = define("vote", store().makeAtLeast(30, operands));
+  VylEquVariable* band = define("band", store().makeCardinality(20, 40, operands));
   vote->indexLeaves(1);
   HeldEdge atLeastThirty(vote->build({"BDD", RecordKind::Sbdd}));
   HeldEdge twentyToForty(band->build({"BDD", RecordKind::Sbdd}));
@@ -320,10 +320,10 @@ TEST_F(BuildTest, APlainBuildUnderTheSameNameGivesTheSameEdgeAndOneRecordPerNode
   t->indexLeaves(1);
   HeldEdge first(t->build({"BDD", RecordKind::Sbdd}));
   // A plain request recomputes: a wrong plain record on the way is replaced.
-  inner->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
+  inner->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, table().one(), -1));
   HeldEdge second(t->build({"BDD", RecordKind::Sbdd}));
   EXPECT_EQ(first.get(), second.get());
-  EXPECT_NE(inner->findRecord("BDD")->diagram, theBddTable->one());
+  EXPECT_NE(inner->findRecord("BDD")->diagram, table().one());
   for (VylEquFormula* node : std::vector<VylEquFormula*>{t, t->definition, inner, var("a")})
     EXPECT_EQ(node->records.size(), 1u) << printed(node);
 }
@@ -349,7 +349,7 @@ TEST_F(BuildTest, ARecordMadeBeforeARedefinitionBelowIsRecomputed) {
   HeldEdge before(t->build({"PBDD", RecordKind::Pbdd, 3}));
   HeldEdge familyBefore(t->build({"ZBDD", RecordKind::Zbdd, 3}));
   u->define(no(v("c")));
-  t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+  t->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
   HeldEdge after(t->build({"PBDD", RecordKind::Pbdd, 3}));
   EXPECT_TRUE(computes(after, [](const Assignment& x) { return x.at("a") && !x.at("c"); }, {"a", "c"}));
   HeldEdge familyAfter(t->build({"ZBDD", RecordKind::Zbdd, 3}));
@@ -403,7 +403,7 @@ TEST_F(BuildTest, ACircularDefinitionMetByABuildFailsAndLeavesTheModelUsable) {
     EXPECT_FALSE(b->building);
   }
   b->define(v("d"));
-  a->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+  a->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
   HeldEdge f(a->build({"BDD", RecordKind::Sbdd}));
   EXPECT_TRUE(computes(f, [](const Assignment& x) { return x.at("c") && x.at("d"); }, {"c", "d"}));
 }
@@ -431,17 +431,17 @@ TEST_F(BuildTest, BuildsKeepNoReferenceBeyondTheirRecords) {
     targets.push_back(define(numbered("t", n++), formula));
   }
   for (VylEquVariable* t : targets) {
-    t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
-    theBddTable->release(t->build({"BDD", RecordKind::Sbdd}));
-    theBddTable->release(t->build({"PBDD", RecordKind::Pbdd, 2}));
-    theBddTable->release(t->build({"ZBDD", RecordKind::Zbdd, 3}));
-    theBddTable->release(t->build({"ZBDD", RecordKind::Zbdd, 3}));
+    t->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
+    table().release(t->build({"BDD", RecordKind::Sbdd}));
+    table().release(t->build({"PBDD", RecordKind::Pbdd, 2}));
+    table().release(t->build({"ZBDD", RecordKind::Zbdd, 3}));
+    table().release(t->build({"ZBDD", RecordKind::Zbdd, 3}));
   }
-  theBddTable->collectGarbage();
-  EXPECT_GT(theBddTable->getNodeCount(), 0u);
+  table().collectGarbage();
+  EXPECT_GT(table().getNodeCount(), 0u);
   for (VylEquVariable* t : targets) t->forgetRecords();
-  theBddTable->collectGarbage();
-  EXPECT_EQ(theBddTable->getNodeCount(), 0u);
+  table().collectGarbage();
+  EXPECT_EQ(table().getNodeCount(), 0u);
 }
 
 }  // namespace

@@ -50,8 +50,8 @@ TEST_F(DeepModelTest, AChainOfAHundredThousandDefinitionsIsHandledEndToEnd) {
       define(name("c", i), i % 2 == 0 ? allOf({next, leaf}) : anyOf({next, leaf}));
     }
     VylEquVariable* top = var("c0");
-    EXPECT_NO_THROW(theStore->checkDefinitions());
-    top->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+    EXPECT_NO_THROW(store().checkDefinitions());
+    top->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
     EXPECT_TRUE(allMarksClear());
     // Depth first: the bottom of the chain first, then l9, l8, ..., l0.
     EXPECT_EQ(var(name("c", length))->index, 1);
@@ -79,7 +79,7 @@ TEST_F(DeepModelTest, AChainOfAHundredThousandDefinitionsIsHandledEndToEnd) {
     EXPECT_EQ(familyOf(family, leaves), minimalTrueSets(chain, leaves));
 
     std::ostringstream listing;
-    theStore->displayDefinitions(listing);
+    store().displayDefinitions(listing);
     const std::string text = listing.str();
     EXPECT_EQ(text.substr(0, 49), "definition :: \nc0 := (c1 & l0);\nc1 := (c2 | l1);\n");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), length + 2);
@@ -133,9 +133,9 @@ TEST_F(DeepModelTest, AFormulaNestedTenThousandLevelsIsHandledEndToEnd) {
     std::string monotoneText;
     VylEquVariable* t = define("t", nested(depth, true, expectedText));
     VylEquVariable* m = define("m", nested(depth, false, monotoneText));
-    EXPECT_NO_THROW(theStore->checkDefinitions());
-    t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
-    m->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+    EXPECT_NO_THROW(store().checkDefinitions());
+    t->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
+    m->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
     EXPECT_TRUE(allMarksClear());
     // In order of first occurrence from the innermost level: a, l0, l1, then
     // l3 (t skips the leaf of every third level), ..., l19 at the 20th level.

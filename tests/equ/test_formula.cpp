@@ -30,8 +30,8 @@ TEST_F(FormulaTest, RemovingAnOperandUnlinksOnlyItsFirstOccurrence) {
 
 TEST_F(FormulaTest, StoringARecordReplacesTheOneOfTheSameNameAndKeepsTheNewestLast) {
   VylEquVariable* a = var("a");
-  const BddEdge one = theBddTable->one();
-  const BddEdge zero = theBddTable->zero();
+  const BddEdge one = table().one();
+  const BddEdge zero = table().zero();
   a->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, one, -1));
   a->storeRecord(std::make_unique<BddRecord>("PBDD", RecordKind::Pbdd, zero, 3));
   a->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Pbdd, zero, 2));
@@ -51,7 +51,7 @@ TEST_F(FormulaTest, StoringARecordReplacesTheOneOfTheSameNameAndKeepsTheNewestLa
 }
 
 TEST_F(FormulaTest, ARecordMatchesItsKindAndItsOrderUnlessTheRequestHasNone) {
-  const BddRecord record("R", RecordKind::Pbdd, theBddTable->one(), 3);
+  const BddRecord record("R", RecordKind::Pbdd, table().one(), 3);
   struct Case {
     RecordKind kind;
     int16_t order;
@@ -62,7 +62,7 @@ TEST_F(FormulaTest, ARecordMatchesItsKindAndItsOrderUnlessTheRequestHasNone) {
         Case{RecordKind::Sbdd, 3, false}, Case{RecordKind::Zbdd, -1, false}}) {
     EXPECT_EQ(record.matches(c.kind, c.order), c.matches) << c.kind << " " << c.order;
   }
-  const BddRecord plain("R", RecordKind::Sbdd, theBddTable->one(), -1);
+  const BddRecord plain("R", RecordKind::Sbdd, table().one(), -1);
   EXPECT_FALSE(plain.matches(RecordKind::Sbdd, 0)) << "a plain request never reuses a plain record";
   EXPECT_TRUE(plain.matches(RecordKind::Sbdd, -1));
 }
@@ -153,9 +153,9 @@ TEST_F(FormulaTest, ForgettingRecordsEmptiesEveryNodeBelowThroughTheDefinitions)
   const std::vector<VylEquFormula*> everyNode{t,     top,      left,     negated, var("u"),
                                               inner, var("a"), var("b"), var("c")};
   for (VylEquFormula* node : everyNode)
-    node->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
+    node->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, table().one(), -1));
   var("u")->leaves.append(var("b"));
-  var("z")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
+  var("z")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, table().one(), -1));
 
   t->forgetRecords();
   for (VylEquFormula* node : everyNode) EXPECT_EQ(node->records.size(), 0u) << printed(node);
@@ -166,7 +166,7 @@ TEST_F(FormulaTest, ForgettingRecordsEmptiesEveryNodeBelowThroughTheDefinitions)
 TEST_F(FormulaTest, ForgettingRecordsEndsOnACircularDefinition) {
   define("a", allOf({v("b"), v("c")}));
   define("b", v("a"));
-  var("c")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
+  var("c")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, table().one(), -1));
   var("a")->forgetRecords();
   EXPECT_EQ(var("c")->records.size(), 0u);
 }

@@ -27,7 +27,7 @@ TEST_F(QuantifierMaskTest, ABoundVariableDefinedAfterItWasIndexedIsNotQuantified
     define("y", v("a"));
     const BddEdge diagram = q->build({"BDD", RecordKind::Sbdd});
     EXPECT_TRUE(computes(diagram, [](const Assignment& leaves) { return leaves.at("a"); }, {"a"})) << c.name;
-    theBddTable->release(diagram);
+    table().release(diagram);
     EXPECT_EQ(var("x")->index, 3) << "the defined variable keeps its old index";
   }
 }

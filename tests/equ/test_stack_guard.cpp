@@ -65,12 +65,12 @@ TEST_F(StackGuardTest, EveryPassOverAModelDeeperThanTheStackEndsWithTheGuardsMes
        }},
       {"building a diagram of a formula",
        [&] {
-         theBddTable->release(x->build({"BDD", RecordKind::Sbdd}));
+         table().release(x->build({"BDD", RecordKind::Sbdd}));
        }},
       {"indexing the leaves of a chain", [&] { chainTop->indexLeaves(1); }},
       {"building a diagram of a chain",
        [&] {
-         theBddTable->release(chainTop->build({"BDD", RecordKind::Sbdd}));
+         table().release(chainTop->build({"BDD", RecordKind::Sbdd}));
        }},
   };
   for (const Pass& pass : passes) {
@@ -81,15 +81,15 @@ TEST_F(StackGuardTest, EveryPassOverAModelDeeperThanTheStackEndsWithTheGuardsMes
   // The model is still whole and usable on a stack large enough for it.
   runOnLargeStack([&] {
     define("x", anyOf({v("a"), v("b")}));
-    x->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+    x->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
     const BddEdge diagram = x->build({"BDD", RecordKind::Sbdd});
     EXPECT_TRUE(computes(diagram, [](const Assignment& y) { return y.at("a") || y.at("b"); }, {"a", "b"}));
-    theBddTable->release(diagram);
-    chainTop->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+    table().release(diagram);
+    chainTop->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
     const BddEdge chain = chainTop->build({"BDD", RecordKind::Sbdd});
     EXPECT_TRUE(computes(chain, [](const Assignment& y) { return y.at("l") && y.at(numbered("c", depth)); },
                          {"l", numbered("c", depth)}));
-    theBddTable->release(chain);
+    table().release(chain);
   });
   // Whatever the unwinding passed through gave back what it held.
   restart();

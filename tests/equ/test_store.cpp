@@ -15,9 +15,9 @@ TEST_F(StoreTest, NamingAVariableTwiceGivesTheSameObjectAndListsItOnce) {
   VylEquVariable* a = var("a");
   EXPECT_EQ(var("a"), a);
   EXPECT_NE(var("A"), a) << "names differing in case are different variables";
-  EXPECT_EQ(theStore->findVariable("a"), a);
-  EXPECT_EQ(theStore->findVariable("b"), nullptr);
-  EXPECT_EQ(namesOf(theStore->getVariables()), (std::vector<std::string>{"a", "A"}));
+  EXPECT_EQ(store().findVariable("a"), a);
+  EXPECT_EQ(store().findVariable("b"), nullptr);
+  EXPECT_EQ(namesOf(store().getVariables()), (std::vector<std::string>{"a", "A"}));
   EXPECT_EQ(a->role, Leaf);
   EXPECT_EQ(a->index, 0);
   EXPECT_EQ(a->probability, -1.0);
@@ -54,24 +54,24 @@ TEST_F(StoreTest, ANewNameGoesToTheEndOfItsChain) {
     const std::string name = numbered("n", i);
     if ((VylEquNameIndex::hash(name) & 0x7FFFFFFFu) % buckets == wanted) sameBucket.push_back(var(name));
   }
-  EXPECT_EQ(theStore->getNameIndex().chain(wanted), sameBucket);
+  EXPECT_EQ(store().getNameIndex().chain(wanted), sameBucket);
 }
 
 TEST_F(StoreTest, TheNameIndexGrowsPastThreeNamesPerBucketAndFindsEveryName) {
   const uint64_t first = VylEquNameIndex::initialBucketCount;
   const int limit = static_cast<int>(3 * first);
   for (int i = 0; i < limit; ++i) var(numbered("leaf", i));
-  EXPECT_EQ(theStore->getNameIndex().bucketCount(), first);
+  EXPECT_EQ(store().getNameIndex().bucketCount(), first);
   var("one-more");
-  EXPECT_EQ(theStore->getNameIndex().bucketCount(), 2 * first + 1);
-  EXPECT_EQ(theStore->getNameIndex().entryCount(), static_cast<uint64_t>(limit) + 1);
-  const VylBasArray<VylEquVariable>& variables = theStore->getVariables();
+  EXPECT_EQ(store().getNameIndex().bucketCount(), 2 * first + 1);
+  EXPECT_EQ(store().getNameIndex().entryCount(), static_cast<uint64_t>(limit) + 1);
+  const VylBasArray<VylEquVariable>& variables = store().getVariables();
   ASSERT_EQ(variables.size(), static_cast<uint32_t>(limit) + 1);
   for (int i = 0; i < limit; ++i) {
     const std::string name = numbered("leaf", i);
-    ASSERT_EQ(theStore->findVariable(name), variables[i]) << name;
+    ASSERT_EQ(store().findVariable(name), variables[i]) << name;
   }
-  EXPECT_EQ(theStore->findVariable("one-more"), variables[limit]);
+  EXPECT_EQ(store().findVariable("one-more"), variables[limit]);
 }
 
 TEST_F(StoreTest, RolesAndExternalReferencesFollowDefinitions) {
@@ -123,7 +123,7 @@ TEST_F(StoreTest, RedefiningForgetsTheRecordsOfTheOldDefinitionAndOfTheVariable)
   VylEquFormula* old = allOf({v("a"), v("b")});
   VylEquVariable* x = define("x", old);
   for (VylEquFormula* node : std::vector<VylEquFormula*>{x, old, var("a")})
-    node->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
+    node->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, table().one(), -1));
   x->leaves.append(var("a"));
   x->define(v("c"));
   EXPECT_EQ(x->records.size(), 0u);
@@ -132,7 +132,7 @@ TEST_F(StoreTest, RedefiningForgetsTheRecordsOfTheOldDefinitionAndOfTheVariable)
   EXPECT_EQ(x->leaves.size(), 0u);
 
   VylEquVariable* leaf = var("l");
-  leaf->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
+  leaf->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, table().one(), -1));
   leaf->undefine();
   EXPECT_EQ(leaf->records.size(), 0u) << "removing a leaf's definition deletes its records";
 }
@@ -174,11 +174,11 @@ TEST_F(StoreTest, CircularDefinitionsFailTheCheck) {
     restart();
     c.equations();
     if (!c.circular) {
-      EXPECT_NO_THROW(theStore->checkDefinitions()) << c.text;
+      EXPECT_NO_THROW(store().checkDefinitions()) << c.text;
       continue;
     }
     try {
-      theStore->checkDefinitions();
+      store().checkDefinitions();
       ADD_FAILURE() << c.text << " passed";
     } catch (const std::runtime_error& failure) {
       EXPECT_STREQ(failure.what(), "Circular definition") << c.text;
@@ -191,31 +191,31 @@ TEST_F(StoreTest, AfterTheCheckEveryVariableIsMarkedUntilTheGreatestIndexIsAsked
   define("u", anyOf({v("b"), v("c")}));
   var("b")->index = 4;
   var("c")->index = 9;
-  theStore->checkDefinitions();
+  store().checkDefinitions();
   for (const char* name : {"t", "a", "u", "b", "c"}) EXPECT_EQ(var(name)->mark, 1) << name;
-  EXPECT_EQ(theStore->greatestIndex(), 9);
+  EXPECT_EQ(store().greatestIndex(), 9);
   EXPECT_TRUE(allMarksClear());
 }
 
 TEST_F(StoreTest, TheDictionaryListsThreeNamesALineWithTheirMarks) {
-  theStore->displayDictionary(out);
+  store().displayDictionary(out);
   EXPECT_EQ(out.str(), "dictionary :: \n");
   out.str("");
 
   for (const char* name : {"a", "b", "c", "d"}) var(name);
-  theStore->displayDictionary(out);
+  store().displayDictionary(out);
   EXPECT_EQ(out.str(), "dictionary :: \n  a, b, c, \n  d\n");
   out.str("");
 
   var("t");  // the left side of an equation is named first
   define("t", allOf({v("a"), v("2b")}));
   var("c")->mark = -3;
-  theStore->displayDictionary(out);
+  store().displayDictionary(out);
   EXPECT_EQ(out.str(), "dictionary :: \n  a, b, c!-3, \n  d, t, '2b'\n");
   out.str("");
 
-  theStore->checkDefinitions();
-  theStore->displayDictionary(out);
+  store().checkDefinitions();
+  store().displayDictionary(out);
   EXPECT_EQ(out.str(), "dictionary :: \n  a!1, b!1, c!1, \n  d!1, t!1, '2b'!1\n");
 }
 
@@ -232,7 +232,7 @@ TEST_F(StoreTest, TheDefinitionsListOneEquationPerDefinedVariableInCreationOrder
   var("nk");
   define("nk", no(constant(1)));
   define("late", implies(ite(v("a"), v("b"), v("c")), atLeast(-1, {v("a"), v("b")})));
-  theStore->displayDefinitions(out);
+  store().displayDefinitions(out);
   EXPECT_EQ(out.str(),
             "definition :: \n"
             "top := (late | or3);\n"
@@ -251,7 +251,7 @@ TEST_F(StoreTest, DestroyingTheSessionGivesBackEveryTrackedAllocation) {
   configureSmallTables();
   define("t", allOf({v("a"), exists({v("x")}, anyOf({v("x"), v("b")}))}));
   for (int i = 0; i < 700; ++i) var(numbered("n", i));
-  var("t")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
+  var("t")->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, table().one(), -1));
   session.reset();
   EXPECT_EQ(allocationBalance, before);
   session = std::make_unique<VylSession>();

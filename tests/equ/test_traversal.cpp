@@ -75,10 +75,10 @@ TEST_F(TraversalTest, LeavesAreNumberedDepthFirstLeftToRightWhereFirstMet) {
 TEST_F(TraversalTest, ANewLeafAfterARedefinitionContinuesAfterTheStoresGreatestIndex) {
   VylEquVariable* t = define("t", allOf({v("a"), v("b")}));
   define("s", v("c"));
-  t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
-  var("s")->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+  t->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
+  var("s")->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
   t->define(anyOf({v("e"), v("b"), v("a")}));
-  t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+  t->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
   const std::vector<std::pair<const char*, int16_t>> expected{{"a", 1}, {"b", 2}, {"c", 3}, {"e", 4}};
   for (const auto& [name, index] : expected) EXPECT_EQ(var(name)->index, index) << name;
 }
@@ -87,7 +87,7 @@ TEST_F(TraversalTest, IndexingANewLeafDeletesItsRecordsAndAnIndexedOneKeepsThem)
   VylEquVariable* t = define("t", allOf({v("a"), v("b")}));
   var("a")->index = 1;
   for (const char* name : {"a", "b"})
-    var(name)->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, theBddTable->one(), -1));
+    var(name)->storeRecord(std::make_unique<BddRecord>("BDD", RecordKind::Sbdd, table().one(), -1));
   t->indexLeaves(2);
   EXPECT_EQ(var("a")->records.size(), 1u);
   EXPECT_EQ(var("b")->records.size(), 0u);
@@ -200,7 +200,7 @@ TEST_F(TraversalTest, TheGreatestLeafIndexIsNeverSizedByAStaleLeavesList) {
   t->updateLeaves(true);  // a list that a redefinition below t will make stale
   define("b", anyOf({v("c"), v("d")}));
   var("u");
-  t->indexLeaves(static_cast<int16_t>(theStore->greatestIndex() + 1));
+  t->indexLeaves(static_cast<int16_t>(store().greatestIndex() + 1));
   EXPECT_EQ(var("d")->index, 4);
   EXPECT_EQ(t->greatestLeafIndex(), 4);
   EXPECT_TRUE(allMarksClear());

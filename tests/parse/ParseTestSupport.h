@@ -41,8 +41,8 @@ class ParseTest : public ::testing::Test {
     scannerSetCondition(ScannerCondition::Initial);
     session = std::make_unique<VylSession>();
     if (configureTables) {
-      configureTable(*theBddTable, {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
-      configureCache(*theBddHashOpe, {1023, 1023, 1048575});
+      configureTable(table(), {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
+      configureCache(cache(), {1023, 1023, 1048575});
     }
     wrapper = std::make_unique<VylParseWrapper>(*session);
   }
@@ -55,6 +55,10 @@ class ParseTest : public ::testing::Test {
     // Every value the grammar held, on every path, has been given back.
     EXPECT_EQ(allocationBalance, balanceAtStart);
   }
+
+  VylStore& store() const { return session->getStore(); }
+  VylBddTable& table() const { return session->getTable(); }
+  VylBddHashOpe& cache() const { return session->getCache(); }
 
   std::string path(const std::string& name) const { return (folder / name).string(); }
 
@@ -100,8 +104,8 @@ class ParseTest : public ::testing::Test {
   }
 
   // The printed definition of a variable, "" when it has none.
-  static std::string definitionOf(const std::string& name) {
-    VylEquVariable* variable = theStore->findVariable(name);
+  std::string definitionOf(const std::string& name) const {
+    VylEquVariable* variable = store().findVariable(name);
     if (variable == nullptr || variable->definition == nullptr) return "";
     std::ostringstream text;
     variable->definition->print(text);

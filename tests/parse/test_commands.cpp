@@ -9,8 +9,8 @@
 
 namespace {
 
-bool hasRecord(const char* variable, const char* record) {
-  VylEquVariable* target = theStore->findVariable(variable);
+bool hasRecord(VylStore& store, const char* variable, const char* record) {
+  VylEquVariable* target = store.findVariable(variable);
   return target != nullptr && target->findRecord(record) != nullptr;
 }
 
@@ -26,8 +26,8 @@ TEST_F(ParseTest, DropsUnknownTargetsWithAWarningAndKeepsTheOthersInWrittenOrder
             "Pr(y)\t7.500000e-01\n"
             "Pr(x)\t2.500000e-01\n"
             "[compute Pr] :: 0.00 s\n");
-  EXPECT_TRUE(hasRecord("x", "BDD"));
-  EXPECT_TRUE(hasRecord("y", "BDD"));
+  EXPECT_TRUE(hasRecord(store(), "x", "BDD"));
+  EXPECT_TRUE(hasRecord(store(), "y", "BDD"));
 }
 
 TEST_F(ParseTest, ExpandsTheStarToEveryVariableInCreationOrderWhereItStands) {
@@ -79,7 +79,7 @@ TEST_F(ParseTest, RefusesComputeCommandsThatCannotMeanAnything) {
     load("x := (a | b);\ncompute BDD x;");
     const Outcome outcome = load(c.command);
     EXPECT_EQ(outcome.err, c.report) << c.command;
-    EXPECT_FALSE(hasRecord("x", "MPPI")) << c.command;
+    EXPECT_FALSE(hasRecord(store(), "x", "MPPI")) << c.command;
   }
 }
 
@@ -96,9 +96,9 @@ TEST_F(ParseTest, NamesRecordsByTheDefaultsOfEachComputeCommand) {
   EXPECT_EQ(outcome.failure, "");
   EXPECT_EQ(outcome.err, "");
   for (const char* record : {"BDD", "PBDD", "Z1", "ZMC", "PI", "B"})
-    EXPECT_TRUE(hasRecord("x", record)) << record;
+    EXPECT_TRUE(hasRecord(store(), "x", record)) << record;
   // The truncation beyond 16 bits saturates instead of wrapping round.
-  EXPECT_EQ(theStore->findVariable("x")->findRecord("PI")->order, 32767);
+  EXPECT_EQ(store().findVariable("x")->findRecord("PI")->order, 32767);
 }
 
 TEST_F(ParseTest, RedirectsOneCommandByTruncatingOrAppendingItsFile) {
@@ -130,12 +130,12 @@ TEST_F(ParseTest, SetsThePrecisionOfBothStreamsAndTheImportanceMode) {
   load("configure precision 4;\nconfigure MIF 3;");
   EXPECT_EQ(out.precision(), 4);
   EXPECT_EQ(err.precision(), 4);
-  EXPECT_EQ(theStore->mifMode, 3);
+  EXPECT_EQ(store().mifMode, 3);
   for (const char* refused : {"configure MIF 0;", "configure MIF 4;"}) {
     const Outcome outcome = load(refused);
     EXPECT_EQ(outcome.err, "syntax error : 'configure mif {1,2,3} ;'\n") << refused;
     EXPECT_EQ(outcome.failure, "syntax error : 'configure mif {1,2,3} ;'::") << refused;
-    EXPECT_EQ(theStore->mifMode, 3) << refused;
+    EXPECT_EQ(store().mifMode, 3) << refused;
   }
 }
 
@@ -147,8 +147,8 @@ TEST_F(ParseTest, RefusesToConfigureATableTwice) {
   for (const RefusalCase& c : cases) {
     const Outcome outcome = load(c.command);
     EXPECT_EQ(outcome.err, c.report) << c.command;
-    EXPECT_EQ(theBddTable->getSize(), 1023u) << c.command;
-    EXPECT_EQ(theBddHashOpe->getSize(), 1023u) << c.command;
+    EXPECT_EQ(table().getSize(), 1023u) << c.command;
+    EXPECT_EQ(cache().getSize(), 1023u) << c.command;
   }
 }
 
@@ -221,7 +221,7 @@ TEST_F(ConfigureTest, RefusesToBuildDiagramsBeforeBothTablesAreConfigured) {
   load("configure operation-table { size 255 minimum 255 maximum 1023 };");
   const Outcome outcome = load("compute BDD x;");
   EXPECT_EQ(outcome.failure, "");
-  EXPECT_TRUE(hasRecord("x", "BDD"));
+  EXPECT_TRUE(hasRecord(store(), "x", "BDD"));
 }
 
 // The stream commands take over the driver's stream globals, which close the

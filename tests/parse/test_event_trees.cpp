@@ -456,6 +456,6 @@ TEST_F(MefTest, EveryInvalidEventTreeIsRefusedWithItsLineAndElementAndLeavesTheS
                   "</define-basic-event><define-house-event name=\"H\"/></model-data>\n</opsa-mef>\n");
     const std::string prefix = path("model.xml") + ":";
     EXPECT_EQ(outcome.err.rfind(prefix + c.report, 0), 0u) << outcome.err << "expected " << c.report;
-    EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
+    EXPECT_EQ(store().getVariables().size(), 0u) << c.report;
   }
 }

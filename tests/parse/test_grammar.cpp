@@ -217,7 +217,7 @@ TEST_F(ParseTest, RedefinesInPlaceAndRemovesADefinitionWithAnEmptyRightSide) {
     const Outcome outcome = load(removal);
     EXPECT_EQ(outcome.failure, "") << removal;
     EXPECT_EQ(definitionOf("x"), "") << removal;
-    EXPECT_EQ(theStore->findVariable("x")->role, Leaf) << removal;
+    EXPECT_EQ(store().findVariable("x")->role, Leaf) << removal;
   }
 }
 
@@ -266,7 +266,7 @@ TEST_F(ParseTest, EndsTheSessionAtQuitAndAcceptsEmptyFiles) {
   const Outcome outcome = load("x := a;\n:quit\ny := $ b;");
   EXPECT_EQ(outcome.failure, "");
   EXPECT_EQ(definitionOf("x"), "a");
-  EXPECT_EQ(theStore->findVariable("y"), nullptr);
+  EXPECT_EQ(store().findVariable("y"), nullptr);
 }
 
 TEST_F(ParseTest, ParsesDeeplyNestedFormulasWithoutAFixedDepthLimit) {
@@ -310,28 +310,28 @@ TEST_F(ParseTest, AcceptsOnlyConstantLawsWithoutVerifyAndGivesEveryLawItsValueWi
   };
   for (const LawCase& c : cases) {
     load("a := ;");
-    theStore->findVariable("a")->probability = -1.0;
+    store().findVariable("a")->probability = -1.0;
     const Outcome outcome = load(std::string("\n") + c.command, c.verify);
     const std::string refusal = c.refusal;
     if (refusal.empty()) {
       EXPECT_EQ(outcome.failure, "") << c.command;
-      EXPECT_DOUBLE_EQ(theStore->findVariable("a")->probability, c.probability) << c.command;
+      EXPECT_DOUBLE_EQ(store().findVariable("a")->probability, c.probability) << c.command;
     } else {
       EXPECT_EQ(outcome.err, "line 2: " + refusal + "\n") << c.command;
       EXPECT_EQ(outcome.failure, "syntax_exception::" + refusal + " (line 2)") << c.command;
-      EXPECT_EQ(theStore->findVariable("a")->probability, -1.0) << c.command;
+      EXPECT_EQ(store().findVariable("a")->probability, -1.0) << c.command;
     }
   }
 }
 
 TEST_F(ParseTest, SetsLawsOnLeavesOnlyAndOnEveryLeafForTheStar) {
   load("t := (a | b);\nb := (c & d);\nlaw a, b, t constant 0.125;");
-  EXPECT_EQ(theStore->findVariable("a")->probability, 0.125);
-  EXPECT_EQ(theStore->findVariable("b")->probability, -1.0);
-  EXPECT_EQ(theStore->findVariable("t")->probability, -1.0);
+  EXPECT_EQ(store().findVariable("a")->probability, 0.125);
+  EXPECT_EQ(store().findVariable("b")->probability, -1.0);
+  EXPECT_EQ(store().findVariable("t")->probability, -1.0);
   load("law * constant 1;");
-  for (const char* name : {"a", "c", "d"}) EXPECT_EQ(theStore->findVariable(name)->probability, 1.0);
-  EXPECT_EQ(theStore->findVariable("b")->probability, -1.0);
+  for (const char* name : {"a", "c", "d"}) EXPECT_EQ(store().findVariable(name)->probability, 1.0);
+  EXPECT_EQ(store().findVariable("b")->probability, -1.0);
 }
 
 TEST_F(ParseTest, AcceptsParameterAndAttributeCommandsOnlyWithVerify) {

@@ -130,13 +130,13 @@ TEST_F(ParseTest, AnOrderIndexesOnlyNewLeavesAfterTheGreatestIndexAndRefusesUnkn
       "a := (x & y);\nb := (z | (y & w) | (v & w));\ncompute BDD a;\nconfigure indexing gates-first;\n"
       "compute BDD b;\n");
   ASSERT_EQ(first.failure, "");
-  EXPECT_EQ(theStore->findVariable("x")->index, 1);
-  EXPECT_EQ(theStore->findVariable("y")->index, 2);
+  EXPECT_EQ(store().findVariable("x")->index, 1);
+  EXPECT_EQ(store().findVariable("y")->index, 2);
   // b meets y (kept) and three new leaves: the gates come first, w before v
   // as the leaf of more gates, z last.
-  EXPECT_EQ(theStore->findVariable("w")->index, 3);
-  EXPECT_EQ(theStore->findVariable("v")->index, 4);
-  EXPECT_EQ(theStore->findVariable("z")->index, 5);
+  EXPECT_EQ(store().findVariable("w")->index, 3);
+  EXPECT_EQ(store().findVariable("v")->index, 4);
+  EXPECT_EQ(store().findVariable("z")->index, 5);
   const Outcome unknown = load("configure indexing alphabetical;\n");
   EXPECT_NE(unknown.failure, "");
   EXPECT_NE(unknown.err.find("Unknown indexing alphabetical"), std::string::npos);

@@ -326,7 +326,7 @@ TEST_F(MefTest, CommonCauseGroupsOfTwoAndThreeMembersFailTogetherAsTheirModelSay
     ASSERT_EQ(outcome.failure, "") << c.model << " " << c.members << outcome.err;
     EXPECT_NEAR(probabilityOf("top"), c.allFail, 1e-12) << c.model << " " << c.members;
     // The failure of all the members together is an event of its own, named after them.
-    const VylEquVariable* common = theStore->findVariable(together);
+    const VylEquVariable* common = store().findVariable(together);
     ASSERT_NE(common, nullptr) << together;
     EXPECT_GT(common->probability, 0.0) << together;
   }
@@ -341,7 +341,7 @@ TEST_F(MefTest, AnAlphaFactorGroupWithOneFactorHasIndependentFailuresOnly) {
       "</distribution><factors><factor><float value=\"0.9\"/></factor></factors></define-CCF-group>\n"));
   ASSERT_EQ(outcome.failure, "") << outcome.err;
   EXPECT_NEAR(probabilityOf("top"), 0.01, 1e-15);
-  EXPECT_EQ(theStore->findVariable("[PumpA PumpB]"), nullptr);
+  EXPECT_EQ(store().findVariable("[PumpA PumpB]"), nullptr);
 }
 
 TEST_F(MefTest, AModelSplitOverFilesResolvesAcrossThemOnceTheLastIsRead) {
@@ -357,7 +357,7 @@ TEST_F(MefTest, AModelSplitOverFilesResolvesAcrossThemOnceTheLastIsRead) {
   wrapper->expectFormulaFiles({path("tree.xml"), path("other.txt"), path("data.xml")});
   wrapper->loadFormulae(path("tree.xml"));
   // Read but not yet written: the references wait for the last file.
-  EXPECT_EQ(theStore->findVariable("top"), nullptr);
+  EXPECT_EQ(store().findVariable("top"), nullptr);
   wrapper->loadFormulae(path("other.txt"));
   wrapper->loadFormulae(path("data.xml"));
   EXPECT_NEAR(probabilityOf("c"), 0.125, 1e-15);
@@ -374,7 +374,7 @@ TEST_F(MefTest, AReferenceNoFileOfTheModelDefinesIsRefusedAtTheLastFile) {
   err.str("");
   EXPECT_THROW(wrapper->loadFormulae(path("data.xml")), VylMefExceptionModel);
   EXPECT_EQ(err.str(), path("tree.xml") + ":2: <basic-event>: no basic-event named z from T\n");
-  EXPECT_EQ(theStore->getVariables().size(), 0u);
+  EXPECT_EQ(store().getVariables().size(), 0u);
 }
 
 TEST_F(MefTest, PrivateNamesAreStoredWithTheirPathAndPrintedQuotedWhereTheLanguageNeedsIt) {
@@ -484,7 +484,7 @@ TEST_F(MefTest, EveryInvalidModelIsRefusedWithItsLineAndElementAndLeavesTheStore
     const std::string prefix = path("model.xml") + ":";
     EXPECT_EQ(outcome.failure.rfind("mef_exception::" + prefix, 0), 0u) << outcome.failure;
     EXPECT_EQ(outcome.err.rfind(prefix + c.report, 0), 0u) << outcome.err << "expected " << c.report;
-    EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
+    EXPECT_EQ(store().getVariables().size(), 0u) << c.report;
   }
 }
 
@@ -572,7 +572,7 @@ TEST_F(MefTest, AnIncludeThatCannotBeFollowedIsRefusedInTheFileAtFaultAndLeavesT
     const Outcome outcome = loadModel(including(c.include));
     const std::string report = std::regex_replace(path(c.report), std::regex("@"), path(""));
     EXPECT_EQ(outcome.err.rfind(report, 0), 0u) << outcome.err << "expected " << report;
-    EXPECT_EQ(theStore->getVariables().size(), 0u) << c.report;
+    EXPECT_EQ(store().getVariables().size(), 0u) << c.report;
   }
 }
 

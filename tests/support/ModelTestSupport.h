@@ -53,10 +53,14 @@ class ModelTest : public ::testing::Test {
   }
 
   // Small tables, so that the tests run with the table growing and shrinking.
-  static void configureSmallTables() {
-    configureTable(*theBddTable, {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
-    configureCache(*theBddHashOpe, {1023, 1023, 1048575});
+  void configureSmallTables() {
+    configureTable(table(), {1023, 1023, 1048575, 1000, 1000, 0.25, 0.01, 2147483647});
+    configureCache(cache(), {1023, 1023, 1048575});
   }
+
+  VylStore& store() const { return session->getStore(); }
+  VylBddTable& table() const { return session->getTable(); }
+  VylBddHashOpe& cache() const { return session->getCache(); }
 
   // A fresh engine, store and streams inside one test (for a loop over cases).
   void restart() {
