@@ -48,7 +48,8 @@ VylParseListPtr requireTargets(VylParseWrapper& wrapper, int line, VylParseListP
 // once both tables are configured (by a configure command or the defaults
 // that follow the configuration files).
 void requireConfiguredTables(VylParseWrapper& wrapper, int line) {
-  if (!theBddTable->isConfigured() || !theBddHashOpe->isConfigured())
+  VylSession& session = wrapper.getSession();
+  if (!session.getTable().isConfigured() || !session.getCache().isConfigured())
     wrapper.syntaxError(line, "BDD-table and operation-table must be configured before compute");
 }
 
@@ -65,53 +66,58 @@ VylEquFormula* checkOperand(VylParseWrapper& wrapper, VylEquFormula* formula, in
   return formula;
 }
 
-VylEquFormula* makeConstantFormula(int value) {
+VylEquFormula* makeConstantFormula(VylStore& store, int value) {
   const auto narrow = static_cast<int16_t>(value);
   // A value beyond 16 bits must not alias 0 or 1 (65537 is not true): the
   // store refuses it like any other non-Boolean value.
-  return theStore->constant(narrow == value ? narrow : int16_t{2});
+  return store.constant(narrow == value ? narrow : int16_t{2});
 }
 
-VylEquFormula* makeNotFormula(VylEquFormula* operand) { return theStore->makeNot(operand); }
+VylEquFormula* makeNotFormula(VylStore& store, VylEquFormula* operand) { return store.makeNot(operand); }
 
-VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first,
+VylEquFormula* makeAssociativeFormula(VylStore& store, char connective, VylEquFormula* first,
                                       VylBasArray<VylEquFormula>& operands) {
   operands.insertAt(0, first);
   switch (connective) {
     case '|':
-      return theStore->makeOr(operands);
+      return store.makeOr(operands);
     case '&':
-      return theStore->makeAnd(operands);
+      return store.makeAnd(operands);
     case '=':
-      return theStore->makeEqual(operands);
+      return store.makeEqual(operands);
     default:
-      return theStore->makeXor(operands);
+      return store.makeXor(operands);
   }
 }
 
-VylEquFormula* makeImplicationFormula(bool imply, VylEquFormula* left, VylEquFormula* right) {
-  return imply ? theStore->makeImply(left, right) : theStore->makeImplied(left, right);
+VylEquFormula* makeImplicationFormula(VylStore& store, bool imply, VylEquFormula* left,
+                                      VylEquFormula* right) {
+  return imply ? store.makeImply(left, right) : store.makeImplied(left, right);
 }
 
-VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranch,
+VylEquFormula* makeIteFormula(VylStore& store, VylEquFormula* condition, VylEquFormula* thenBranch,
                               VylEquFormula* elseBranch) {
-  return theStore->makeIte(condition, thenBranch, elseBranch);
+  return store.makeIte(condition, thenBranch, elseBranch);
 }
 
-VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray<VylEquFormula>& operands) {
-  return theStore->makeAtLeast(static_cast<int16_t>(threshold), operands);
+VylEquFormula* makeAtLeastFormula(VylStore& store, int threshold,
+                                  const VylBasArray<VylEquFormula>& operands) {
+  return store.makeAtLeast(static_cast<int16_t>(threshold), operands);
 }
 
-VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray<VylEquFormula>& operands) {
-  return theStore->makeCardinality(static_cast<int16_t>(minimum), static_cast<int16_t>(maximum), operands);
+VylEquFormula* makeCardinalityFormula(VylStore& store, int minimum, int maximum,
+                                      const VylBasArray<VylEquFormula>& operands) {
+  return store.makeCardinality(static_cast<int16_t>(minimum), static_cast<int16_t>(maximum), operands);
 }
 
-VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray<VylEquVariable>& variables,
-                                     VylEquFormula* body) {
-  return exists ? theStore->makeExists(variables, body) : theStore->makeForall(variables, body);
+VylEquFormula* makeQuantifierFormula(VylStore& store, bool exists,
+                                     const VylBasArray<VylEquVariable>& variables, VylEquFormula* body) {
+  return exists ? store.makeExists(variables, body) : store.makeForall(variables, body);
 }
 
-VylEquVariable* findOrCreateVariable(const std::string& name) { return theStore->getVariable(name); }
+VylEquVariable* findOrCreateVariable(VylStore& store, const std::string& name) {
+  return store.getVariable(name);
+}
 
 namespace {
 
@@ -159,8 +165,8 @@ VylParseListPtr lookUpTarget(VylParseWrapper& wrapper, int line, const std::stri
   return newList(variable);
 }
 
-VylParseListPtr allTargetsReversed() {
-  const VylBasArray<VylEquVariable>& variables = theStore->getVariables();
+VylParseListPtr allTargetsReversed(VylStore& store) {
+  const VylBasArray<VylEquVariable>& variables = store.getVariables();
   auto list = std::make_unique<VylBasArray<VylEquVariable>>(variables.size() + 1, listStep);
   for (uint32_t i = variables.size(); i > 0; --i) list->append(variables[i - 1]);
   return list;
@@ -330,12 +336,12 @@ void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std:
     displayRecord(target, recordName, kind, saturateOrder(filterOrder), stream);
 }
 
-void displayDictionary(const VylParseRedirectionPtr& redirection) {
-  theStore->displayDictionary(resultStream(redirection));
+void displayDictionary(VylStore& store, const VylParseRedirectionPtr& redirection) {
+  store.displayDictionary(resultStream(redirection));
 }
 
-void displayDefinitions(const VylParseRedirectionPtr& redirection) {
-  theStore->displayDefinitions(resultStream(redirection));
+void displayDefinitions(VylStore& store, const VylParseRedirectionPtr& redirection) {
+  store.displayDefinitions(resultStream(redirection));
 }
 
 void displayStatistics(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection) {

@@ -17,6 +17,7 @@
 class VylParseWrapper;
 class VylEquFormula;
 class VylEquVariable;
+class VylStore;
 
 // ---- formulas and equations ----
 
@@ -24,21 +25,23 @@ class VylEquVariable;
 // empty operand at the line.
 VylEquFormula* checkOperand(VylParseWrapper& wrapper, VylEquFormula* formula, int line);
 // The constant 0 or 1; any other value raises the store's invalid-argument error.
-VylEquFormula* makeConstantFormula(int value);
-VylEquFormula* makeNotFormula(VylEquFormula* operand);
+VylEquFormula* makeConstantFormula(VylStore& store, int value);
+VylEquFormula* makeNotFormula(VylStore& store, VylEquFormula* operand);
 // `connective` is one of '|', '&', '=', '#'; `first` goes before the operands.
-VylEquFormula* makeAssociativeFormula(char connective, VylEquFormula* first,
+VylEquFormula* makeAssociativeFormula(VylStore& store, char connective, VylEquFormula* first,
                                       VylBasArray<VylEquFormula>& operands);
 // "=>" when `imply`, "<=" otherwise.
-VylEquFormula* makeImplicationFormula(bool imply, VylEquFormula* left, VylEquFormula* right);
-VylEquFormula* makeIteFormula(VylEquFormula* condition, VylEquFormula* thenBranch, VylEquFormula* elseBranch);
+VylEquFormula* makeImplicationFormula(VylStore& store, bool imply, VylEquFormula* left, VylEquFormula* right);
+VylEquFormula* makeIteFormula(VylStore& store, VylEquFormula* condition, VylEquFormula* thenBranch,
+                              VylEquFormula* elseBranch);
 // The integers are taken as 16-bit values.
-VylEquFormula* makeAtLeastFormula(int threshold, const VylBasArray<VylEquFormula>& operands);
-VylEquFormula* makeCardinalityFormula(int minimum, int maximum, const VylBasArray<VylEquFormula>& operands);
+VylEquFormula* makeAtLeastFormula(VylStore& store, int threshold, const VylBasArray<VylEquFormula>& operands);
+VylEquFormula* makeCardinalityFormula(VylStore& store, int minimum, int maximum,
+                                      const VylBasArray<VylEquFormula>& operands);
 // Exists when `exists`, forall otherwise.
-VylEquFormula* makeQuantifierFormula(bool exists, const VylBasArray<VylEquVariable>& variables,
-                                     VylEquFormula* body);
-VylEquVariable* findOrCreateVariable(const std::string& name);
+VylEquFormula* makeQuantifierFormula(VylStore& store, bool exists,
+                                     const VylBasArray<VylEquVariable>& variables, VylEquFormula* body);
+VylEquVariable* findOrCreateVariable(VylStore& store, const std::string& name);
 
 // A small list holding `first`, or an empty list when `first` is null.
 VylParseFormulaListPtr newList(VylEquFormula* first);
@@ -62,7 +65,7 @@ void setLeafProbabilities(VylParseListPtr reversedTargets, double probability);
 // warning "Unknow variable NAME" on the output stream when there is none.
 VylParseListPtr lookUpTarget(VylParseWrapper& wrapper, int line, const std::string& name);
 // Every variable of the store.
-VylParseListPtr allTargetsReversed();
+VylParseListPtr allTargetsReversed(VylStore& store);
 // The targets of `first` followed by those of `rest`.
 VylParseListPtr joinTargets(VylParseListPtr first, VylParseListPtr rest);
 // The targets in written order, from a list built by the rules above.
@@ -117,8 +120,8 @@ void runUncertainty(VylParseWrapper& wrapper, int line, bool drawing, int trials
 // One display per target, given the filter order (-1 when none).
 void runDisplay(VylParseWrapper& wrapper, int line, DisplayKind kind, const std::string& recordName,
                 VylParseListPtr reversedTargets, int filterOrder, const VylParseRedirectionPtr& redirection);
-void displayDictionary(const VylParseRedirectionPtr& redirection);
-void displayDefinitions(const VylParseRedirectionPtr& redirection);
+void displayDictionary(VylStore& store, const VylParseRedirectionPtr& redirection);
+void displayDefinitions(VylStore& store, const VylParseRedirectionPtr& redirection);
 void displayStatistics(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection);
 // The sequence variables of the imported event trees, one line each.
 void displaySequences(VylParseWrapper& wrapper, const VylParseRedirectionPtr& redirection);

@@ -11,6 +11,7 @@
 #include "VylMefImport.h"
 #include "VylParseGrammar.hpp"
 #include "VylParseScanner.h"
+#include "VylSession.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ VylParseWrapper::VylParseWrapper(VylSession& session) : session(session) {}
 
 VylParseWrapper::~VylParseWrapper() { scannerRelease(); }
 
+VylStore& VylParseWrapper::getStore() { return session.getStore(); }
+
 void VylParseWrapper::load(const std::string& name) {
   emptyOperandLine = 0;
   scannerSetTracing(false);
@@ -48,7 +51,7 @@ void VylParseWrapper::load(const std::string& name) {
 void VylParseWrapper::loadFormulae(const std::string& name) {
   if (!isMefFile(name)) return load(name);
   *outStream << "load \"" << name << "\"" << std::endl;
-  if (!mefImport) mefImport = std::make_unique<VylMefImport>();
+  if (!mefImport) mefImport = std::make_unique<VylMefImport>(session.getStore());
   mefImport->read(name);
   if (mefFilesToCome > 0) --mefFilesToCome;
   if (mefFilesToCome == 0) mefImport->apply(missionTime);

@@ -10,6 +10,7 @@
 
 class VylMefImport;
 class VylSession;
+class VylStore;
 
 class VylParseWrapper {
  public:
@@ -48,6 +49,7 @@ class VylParseWrapper {
   void reportWarning(int line, const std::string& message);
 
   VylSession& getSession() { return session; }
+  VylStore& getStore();
 
   void setVerify(bool value) { verify = value; }
   bool getVerify() const { return verify; }

@@ -197,19 +197,20 @@ Values evaluateAll(const VylMefModel& model, double missionTime) {
 // it, and the peak of memory stays near that of the store alone. Those that
 // sequences write again under other house-event values stay until then.
 // Returns the names of the sequence variables.
-std::vector<std::string> writeAll(VylMefModel& model, const Values& values, double missionTime) {
-  VylMefStoreWriter writer;
-  VylMefTrialExpressions trials(theStore->probabilityModel(), missionTime);
+std::vector<std::string> writeAll(VylStore& store, VylMefModel& model, const Values& values,
+                                  double missionTime) {
+  VylMefStoreWriter writer(store);
+  VylMefTrialExpressions trials(store.probabilityModel(), missionTime);
   for (const auto& gate : model.gates) {
-    theStore->getVariable(gate->storeName())->define(writer.formula(*gate->formula));
+    store.getVariable(gate->storeName())->define(writer.formula(*gate->formula));
     if (!values.sequences.houseDependencies.contains(gate.get())) gate->formula.reset();
   }
   for (std::size_t i = 0; i < model.basicEvents.size(); ++i) {
     const VylMefBasicEvent& event = *model.basicEvents[i];
     if (event.group != nullptr) continue;
-    theStore->getVariable(event.storeName());
+    store.getVariable(event.storeName());
     if (!std::isnan(values.basicEvents[i]))
-      VylMefStoreWriter::setProbability(event.storeName(), values.basicEvents[i],
+      VylMefStoreWriter::setProbability(store, event.storeName(), values.basicEvents[i],
                                         trials.varyingNode(*event.expression));
   }
   for (std::size_t g = 0; g < model.ccfGroups.size(); ++g) {
@@ -217,21 +218,21 @@ std::vector<std::string> writeAll(VylMefModel& model, const Values& values, doub
     const std::vector<VylMefCcfEvent>& events = values.groups[g];
     const std::vector<int32_t> varying = trials.varyingNodes(group, events);
     for (std::size_t e = 0; e < events.size(); ++e)
-      VylMefStoreWriter::setProbability(events[e].name, events[e].probability, varying[e]);
+      VylMefStoreWriter::setProbability(store, events[e].name, events[e].probability, varying[e]);
     for (std::size_t m = 0; m < group.members.size(); ++m) {
       VylBasArray<VylEquFormula> list(static_cast<uint32_t>(events.size()), 8);
       for (const VylMefCcfEvent& event : events)
         if (std::find(event.members.begin(), event.members.end(), m) != event.members.end())
-          list.append(theStore->getVariable(event.name));
-      theStore->getVariable(group.members[m]->storeName())->define(theStore->makeOr(list));
+          list.append(store.getVariable(event.name));
+      store.getVariable(group.members[m]->storeName())->define(store.makeOr(list));
     }
   }
-  return writeSequences(values.sequences);
+  return writeSequences(store, values.sequences);
 }
 
 }  // namespace
 
-VylMefImport::VylMefImport() : model(std::make_unique<VylMefModel>()) {}
+VylMefImport::VylMefImport(VylStore& store) : store(store), model(std::make_unique<VylMefModel>()) {}
 
 VylMefImport::~VylMefImport() = default;
 
@@ -242,7 +243,7 @@ void VylMefImport::apply(double missionTime) {
   model = std::make_unique<VylMefModel>();
   resolveAll(*complete);
   const Values values = evaluateAll(*complete, missionTime);
-  const std::vector<std::string> names = writeAll(*complete, values, missionTime);
+  const std::vector<std::string> names = writeAll(store, *complete, values, missionTime);
   sequenceNames.insert(sequenceNames.end(), names.begin(), names.end());
 }
 

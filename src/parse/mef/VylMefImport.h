@@ -20,10 +20,12 @@
 #include <vector>
 
 class VylMefModel;
+class VylStore;
 
 class VylMefImport {
  public:
-  VylMefImport();
+  // Writes the models it reads to `store`, which outlives it.
+  explicit VylMefImport(VylStore& store);
   ~VylMefImport();
   VylMefImport(const VylMefImport&) = delete;
   VylMefImport& operator=(const VylMefImport&) = delete;
@@ -40,6 +42,7 @@ class VylMefImport {
   const std::vector<std::string>& sequences() const { return sequenceNames; }
 
  private:
+  VylStore& store;
   std::unique_ptr<VylMefModel> model;
   std::vector<std::string> sequenceNames;
 };

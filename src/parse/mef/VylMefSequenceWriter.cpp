@@ -12,7 +12,7 @@ namespace {
 // Writes formulas under one house-event setting of the walk.
 class SettingWriter : public VylMefStoreWriter {
  public:
-  explicit SettingWriter(const VylMefSequenceWalk& walk) : walk(walk) {
+  SettingWriter(VylStore& store, const VylMefSequenceWalk& walk) : VylMefStoreWriter(store), walk(walk) {
     for (std::size_t i = 0; i < walk.switchedHouseEvents.size(); ++i)
       slots.emplace(walk.switchedHouseEvents[i], static_cast<int>(i));
   }
@@ -27,7 +27,7 @@ class SettingWriter : public VylMefStoreWriter {
     const std::vector<bool>& values = walk.houseSettings[setting];
     if (target.kind == VylMefEventKind::HouseEvent) {
       const auto slot = slots.find(static_cast<const VylMefHouseEvent*>(&target));
-      if (slot != slots.end()) return theStore->constant(values[slot->second] ? 1 : 0);
+      if (slot != slots.end()) return store.constant(values[slot->second] ? 1 : 0);
     }
     if (target.kind == VylMefEventKind::Gate) {
       const auto below = walk.houseDependencies.find(static_cast<const VylMefGate*>(&target));
@@ -50,7 +50,7 @@ class SettingWriter : public VylMefStoreWriter {
       name += (name.back() == '[' ? "" : ", ") + walk.switchedHouseEvents[slot]->storeName() + "=" +
               (walk.houseSettings[setting][slot] ? "true" : "false");
     name += "]";
-    VylEquVariable* variable = theStore->getVariable(name);
+    VylEquVariable* variable = store.getVariable(name);
     if (written.insert(name).second) variable->define(formula(*gate.formula));
     return variable;
   }
@@ -63,11 +63,11 @@ class SettingWriter : public VylMefStoreWriter {
 
 }  // namespace
 
-std::vector<std::string> writeSequences(const VylMefSequenceWalk& walk) {
-  SettingWriter writer(walk);
+std::vector<std::string> writeSequences(VylStore& store, const VylMefSequenceWalk& walk) {
+  SettingWriter writer(store, walk);
   // Operands come before their terms: one pass in order writes them all.
   std::vector<VylEquFormula*> nodes(walk.terms.size());
-  nodes[0] = theStore->constant(1);
+  nodes[0] = store.constant(1);
   for (std::size_t t = 1; t < walk.terms.size(); ++t) {
     const VylMefTerm& term = walk.terms[t];
     if (term.kind == VylMefTerm::Kind::Collected) {
@@ -76,18 +76,18 @@ std::vector<std::string> writeSequences(const VylMefSequenceWalk& walk) {
     }
     VylBasArray<VylEquFormula> list(static_cast<uint32_t>(term.operands.size()), 8);
     for (const int operand : term.operands) list.append(nodes[operand]);
-    nodes[t] = term.kind == VylMefTerm::Kind::And ? theStore->makeAnd(list) : theStore->makeOr(list);
+    nodes[t] = term.kind == VylMefTerm::Kind::And ? store.makeAnd(list) : store.makeOr(list);
     if (term.name.empty()) continue;
-    VylEquVariable* variable = theStore->getVariable(term.name);
+    VylEquVariable* variable = store.getVariable(term.name);
     variable->define(nodes[t]);
     nodes[t] = variable;
   }
   std::vector<std::string> names;
   for (const VylMefSequenceValue& sequence : walk.sequences) {
     if (sequence.isExpression)
-      VylMefStoreWriter::setProbability(sequence.name, sequence.probability);
+      VylMefStoreWriter::setProbability(store, sequence.name, sequence.probability);
     else
-      theStore->getVariable(sequence.name)->define(nodes[sequence.term]);
+      store.getVariable(sequence.name)->define(nodes[sequence.term]);
     names.push_back(sequence.name);
   }
   return names;

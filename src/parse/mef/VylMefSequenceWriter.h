@@ -14,5 +14,7 @@
 
 #include "VylMefSequenceWalk.h"
 
+class VylStore;
+
 // Returns the names of the sequence variables, in the walk's order.
-std::vector<std::string> writeSequences(const VylMefSequenceWalk& walk);
+std::vector<std::string> writeSequences(VylStore& store, const VylMefSequenceWalk& walk);

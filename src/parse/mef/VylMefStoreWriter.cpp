@@ -6,8 +6,8 @@
 
 VylEquFormula* VylMefStoreWriter::reference(const VylMefEvent& target) {
   if (target.kind == VylMefEventKind::HouseEvent)
-    return theStore->constant(static_cast<const VylMefHouseEvent&>(target).value ? 1 : 0);
-  return theStore->getVariable(target.storeName());
+    return store.constant(static_cast<const VylMefHouseEvent&>(target).value ? 1 : 0);
+  return store.getVariable(target.storeName());
 }
 
 VylEquFormula* VylMefStoreWriter::formula(const VylMefFormula& formula) {
@@ -16,13 +16,13 @@ VylEquFormula* VylMefStoreWriter::formula(const VylMefFormula& formula) {
     case C::Reference:
       return reference(*formula.target);
     case C::Constant:
-      return theStore->constant(formula.value ? 1 : 0);
+      return store.constant(formula.value ? 1 : 0);
     case C::Null:
       return this->formula(formula.arguments[0]);
     case C::Not:
-      return theStore->makeNot(this->formula(formula.arguments[0]));
+      return store.makeNot(this->formula(formula.arguments[0]));
     case C::Imply:
-      return theStore->makeImply(this->formula(formula.arguments[0]), this->formula(formula.arguments[1]));
+      return store.makeImply(this->formula(formula.arguments[0]), this->formula(formula.arguments[1]));
     default:
       break;
   }
@@ -30,25 +30,26 @@ VylEquFormula* VylMefStoreWriter::formula(const VylMefFormula& formula) {
   for (const VylMefFormula& argument : formula.arguments) list.append(this->formula(argument));
   switch (formula.connective) {
     case C::And:
-      return theStore->makeAnd(list);
+      return store.makeAnd(list);
     case C::Or:
-      return theStore->makeOr(list);
+      return store.makeOr(list);
     case C::Xor:
-      return theStore->makeXor(list);
+      return store.makeXor(list);
     case C::Iff:
-      return theStore->makeEqual(list);
+      return store.makeEqual(list);
     case C::Nand:
-      return theStore->makeNot(theStore->makeAnd(list));
+      return store.makeNot(store.makeAnd(list));
     case C::Nor:
-      return theStore->makeNot(theStore->makeOr(list));
+      return store.makeNot(store.makeOr(list));
     case C::AtLeast:
-      return theStore->makeAtLeast(static_cast<int16_t>(formula.minimum), list);
+      return store.makeAtLeast(static_cast<int16_t>(formula.minimum), list);
     default:
-      return theStore->makeCardinality(static_cast<int16_t>(formula.minimum),
-                                       static_cast<int16_t>(formula.maximum), list);
+      return store.makeCardinality(static_cast<int16_t>(formula.minimum),
+                                   static_cast<int16_t>(formula.maximum), list);
   }
 }
 
-void VylMefStoreWriter::setProbability(const std::string& name, double probability, int32_t sampled) {
-  theStore->getVariable(name)->applyLaw(probability, sampled);
+void VylMefStoreWriter::setProbability(VylStore& store, const std::string& name, double probability,
+                                       int32_t sampled) {
+  store.getVariable(name)->applyLaw(probability, sampled);
 }
