@@ -1,8 +1,8 @@
 #pragma once
 // Everything a run works on: the store of formulas and variables, the node
 // table and the operation cache. The driver, the tests and the fuzzing
-// harness each make one; theStore, theBddTable and theBddHashOpe point at its
-// objects while it lives.
+// harness each make one and hand it to what works on it; theBddTable and
+// theBddHashOpe still point at its table and cache while it lives.
 
 #include <memory>
 

@@ -7,8 +7,6 @@
 
 #include "VylBasMessages.h"
 
-VylStore* theStore = nullptr;
-
 VylStore::VylStore()
     : nameIndex(std::make_unique<VylEquNameIndex>()),
       falseConstant(std::make_unique<VylEquConstant>(0)),

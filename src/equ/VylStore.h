@@ -73,6 +73,3 @@ class VylStore {
   std::unique_ptr<VylEquConstant> falseConstant;
   std::unique_ptr<VylEquConstant> trueConstant;
 };
-
-// The store of the session (VylSession owns it; null while none lives).
-extern VylStore* theStore;

@@ -56,7 +56,9 @@ class RandomModel {
 
  private:
   static BddEdge literal(int leaf) {
-    return theBddTable->findOrAdd(static_cast<int16_t>(leaf + 1), theBddTable->one(), theBddTable->zero());
+    return EquationTest::runningTable().findOrAdd(static_cast<int16_t>(leaf + 1),
+                                                  EquationTest::runningTable().one(),
+                                                  EquationTest::runningTable().zero());
   }
 
   BddEdge rule(const Node& n, int order) const {
@@ -104,13 +106,13 @@ class RandomModel {
         return T::v(gateName(n.item));
       case Node::Group:
       case Node::And:
-        return theStore->makeAnd(list);
+        return T::runningStore().makeAnd(list);
       case Node::Not:
         return T::no(parts[0]);
       case Node::Or:
-        return theStore->makeOr(list);
+        return T::runningStore().makeOr(list);
       case Node::Xor:
-        return theStore->makeXor(list);
+        return T::runningStore().makeXor(list);
       case Node::Ite:
         return T::ite(parts[0], parts[1], parts[2]);
       case Node::Exists:

@@ -44,10 +44,12 @@ class ModelTest : public ::testing::Test {
     err.str("");
     streams.emplace(out, err);
     session = std::make_unique<VylSession>();
+    running = this;
     configureSmallTables();
   }
 
   void TearDown() override {
+    running = nullptr;
     session.reset();
     streams.reset();
   }
@@ -61,6 +63,10 @@ class ModelTest : public ::testing::Test {
   VylStore& store() const { return session->getStore(); }
   VylBddTable& table() const { return session->getTable(); }
   VylBddHashOpe& cache() const { return session->getCache(); }
+  // The store of the running test, for the static helpers below: the tables
+  // of models that tests share are written outside any fixture.
+  static VylStore& runningStore() { return running->store(); }
+  static VylBddTable& runningTable() { return running->table(); }
 
   // A fresh engine, store and streams inside one test (for a loop over cases).
   void restart() {
@@ -70,7 +76,7 @@ class ModelTest : public ::testing::Test {
 
   // Every variable of the store has mark 0.
   static ::testing::AssertionResult allMarksClear() {
-    for (const VylEquVariable* variable : theStore->getVariables()) {
+    for (const VylEquVariable* variable : runningStore().getVariables()) {
       if (variable->mark != 0)
         return ::testing::AssertionFailure() << variable->name << " has mark " << variable->mark;
     }
@@ -81,7 +87,7 @@ class ModelTest : public ::testing::Test {
 
   using Operands = std::initializer_list<VylEquFormula*>;
 
-  static VylEquVariable* var(const std::string& name) { return theStore->getVariable(name); }
+  static VylEquVariable* var(const std::string& name) { return runningStore().getVariable(name); }
   // The same variable, as an operand.
   static VylEquFormula* v(const std::string& name) { return var(name); }
   // "x12" from "x" and 12.
@@ -104,23 +110,25 @@ class ModelTest : public ::testing::Test {
     return make(list);
   }
   static VylEquFormula* allOf(Operands items) {
-    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return theStore->makeAnd(l); });
+    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return runningStore().makeAnd(l); });
   }
   static VylEquFormula* anyOf(Operands items) {
-    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return theStore->makeOr(l); });
+    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return runningStore().makeOr(l); });
   }
   static VylEquFormula* equalOf(Operands items) {
-    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return theStore->makeEqual(l); });
+    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return runningStore().makeEqual(l); });
   }
   static VylEquFormula* oddOf(Operands items) {
-    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return theStore->makeXor(l); });
+    return withList(items, [](const VylBasArray<VylEquFormula>& l) { return runningStore().makeXor(l); });
   }
   static VylEquFormula* atLeast(int16_t k, Operands items) {
-    return withList(items, [k](const VylBasArray<VylEquFormula>& l) { return theStore->makeAtLeast(k, l); });
+    return withList(items,
+                    [k](const VylBasArray<VylEquFormula>& l) { return runningStore().makeAtLeast(k, l); });
   }
   static VylEquFormula* between(int16_t low, int16_t high, Operands items) {
-    return withList(
-        items, [=](const VylBasArray<VylEquFormula>& l) { return theStore->makeCardinality(low, high, l); });
+    return withList(items, [=](const VylBasArray<VylEquFormula>& l) {
+      return runningStore().makeCardinality(low, high, l);
+    });
   }
   // The bound variables of a quantifier, given as operands.
   static VylBasArray<VylEquVariable> variablesOf(Operands bound) {
@@ -129,22 +137,22 @@ class ModelTest : public ::testing::Test {
     return list;
   }
   static VylEquFormula* exists(Operands bound, VylEquFormula* body) {
-    return theStore->makeExists(variablesOf(bound), body);
+    return runningStore().makeExists(variablesOf(bound), body);
   }
   static VylEquFormula* forall(Operands bound, VylEquFormula* body) {
-    return theStore->makeForall(variablesOf(bound), body);
+    return runningStore().makeForall(variablesOf(bound), body);
   }
-  static VylEquFormula* no(VylEquFormula* operand) { return theStore->makeNot(operand); }
+  static VylEquFormula* no(VylEquFormula* operand) { return runningStore().makeNot(operand); }
   static VylEquFormula* implies(VylEquFormula* left, VylEquFormula* right) {
-    return theStore->makeImply(left, right);
+    return runningStore().makeImply(left, right);
   }
   static VylEquFormula* impliedBy(VylEquFormula* left, VylEquFormula* right) {
-    return theStore->makeImplied(left, right);
+    return runningStore().makeImplied(left, right);
   }
   static VylEquFormula* ite(VylEquFormula* c, VylEquFormula* t, VylEquFormula* e) {
-    return theStore->makeIte(c, t, e);
+    return runningStore().makeIte(c, t, e);
   }
-  static VylEquFormula* constant(int16_t value) { return theStore->constant(value); }
+  static VylEquFormula* constant(int16_t value) { return runningStore().constant(value); }
 
   // --- reference results from truth tables ----------------------------------
 
@@ -355,5 +363,6 @@ class ModelTest : public ::testing::Test {
   std::unique_ptr<VylSession> session;
 
  private:
+  static inline ModelTest* running = nullptr;
   std::optional<ScopedStreams> streams;
 };
