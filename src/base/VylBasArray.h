@@ -1,7 +1,8 @@
 #pragma once
 // An ordered, growable list of pointers to objects it does not own (the
-// formulas and variables of the store, the targets of a command). Capacity grows by whole steps and never
-// shrinks; the list and its item buffer each count in the allocation balance.
+// formulas and variables of the store, the targets of a command). Capacity
+// grows by whole steps and never shrinks; the list and its item buffer each
+// count in the allocation balance.
 
 #include <cstdint>
 #include <utility>

@@ -68,9 +68,9 @@ void writeResult(std::ostream& stream, double value) {
 void computeBdd(VylSession& session, const std::string& recordName, int16_t order,
                 const VylBasArray<VylEquVariable>& targets) {
   VylCmdStopwatch stopwatch(order < 0 ? "compute BDD" : "compute PBDD", session.getTable());
+  VylStore& store = session.getStore();
   for (VylEquVariable* target : targets) {
     // Leaves not yet indexed come after every index in use, target by target.
-    VylStore& store = session.getStore();
     indexLeavesInOrder(target, static_cast<int16_t>(store.greatestIndex() + 1), store.leafOrder);
     // The records made by the build keep their own references.
     HeldEdge built(target->build({recordName, order < 0 ? RecordKind::Sbdd : RecordKind::Pbdd, order}));

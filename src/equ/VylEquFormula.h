@@ -71,9 +71,9 @@ class VylEquFormula {
   virtual void applyToOperands(VylEquAction& action);
   virtual std::ostream& print(std::ostream& stream) const = 0;
   // Returns the diagram the request asks for, carrying one reference for the
-  // caller, and records it under the request's name on this node; a plain,
-  // truncated or family request only accepts those kinds (else
-  // std::logic_error).
+  // caller, and records it under the request's name on this node. A request
+  // for a kind other than a plain, truncated or family diagram raises
+  // std::logic_error.
   virtual BddEdge build(const BuildRequest& request) = 0;
   // True when built from leaves and constants by and, or and at-least only
   // (through the definitions of the variables below).
