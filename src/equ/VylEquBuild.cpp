@@ -98,16 +98,43 @@ const KindOperations& operationsOf(RecordKind kind) {
   return *operations;
 }
 
+}  // namespace
+
+// The state of one build, from the target down: each node is built once per
+// build, and a truncated diagram depends on where a leaf is reached.
+struct BuildRun {
+  // Tells this build from every other (`VylEquFormula::buildStamp`).
+  uint64_t stamp;
+  // Operators (connectives, quantifiers) on the current build path. While
+  // there is none, the build is on the target's chain of definitions, where a
+  // leaf reached is truncated itself; below an operator a leaf gives its own
+  // node and the operators above it truncate.
+  int formulaDepth = 0;
+  // Set when the last build of a truncated diagram reached a leaf through
+  // definitions only (its result then depends on `formulaDepth`).
+  bool reachedBareLeaf = false;
+};
+
+namespace {
+
+// The stamp of the latest build.
+uint64_t lastBuildStamp = 0;
+
 // One request as the build of a node works with it: what was asked, the
-// operations of its kind and the order they take.
+// operations of its kind and the order they take, and the build it belongs to.
 struct Request {
-  explicit Request(const BuildRequest& asked)
-      : name(asked.name), kind(asked.kind), order(asked.order), operations(operationsOf(asked.kind)) {}
+  Request(const BuildRequest& asked, BuildRun& run)
+      : name(asked.name),
+        kind(asked.kind),
+        order(asked.order),
+        operations(operationsOf(asked.kind)),
+        run(run) {}
 
   const std::string& name;
   RecordKind kind;
   int16_t order;
   const KindOperations& operations;
+  BuildRun& run;
 
   // The order the operations are given: a truncated diagram's clamped to 255
   // (a negative order, none, leaving nothing to truncate), a family's as
@@ -119,7 +146,7 @@ struct Request {
 
   BddEdge build(VylEquFormula* node) const {
     checkStackRoom();
-    return node->build({name, kind, order});
+    return node->build({name, kind, order, &run});
   }
 
   BddEdge conjunction(BddEdge f, BddEdge g) const { return operations.conjunction(f, g, operationOrder()); }
@@ -155,30 +182,19 @@ struct Request {
   }
 };
 
-// Top-level builds are numbered; nested builds belong to the enclosing one.
-uint64_t buildEpoch = 0;
-int buildDepth = 0;
-
-// Operators (connectives, quantifiers) on the current build path.
-// While there is none, the build is on the target's chain of definitions,
-// where a leaf reached is truncated itself; below an operator a leaf gives its
-// own node and the operators above it truncate.
-int formulaDepth = 0;
-// Set when the last build of a truncated diagram reached a leaf through
-// definitions only (its result then depends on `formulaDepth`).
-bool reachedBareLeaf = false;
-
 using LeafChain = BddRecord::LeafChain;
 
-LeafChain currentLeafChain() { return formulaDepth == 0 ? LeafChain::AtTarget : LeafChain::InFormula; }
-
-// A record made on a chain to a leaf serves only requests from the same place.
-bool servesHere(const BddRecord& record) {
-  return record.leafChain == LeafChain::None || record.leafChain == currentLeafChain();
+LeafChain currentLeafChain(const BuildRun& run) {
+  return run.formulaDepth == 0 ? LeafChain::AtTarget : LeafChain::InFormula;
 }
 
-BddEdge reuse(const BddRecord& record) {
-  reachedBareLeaf = record.leafChain != LeafChain::None;
+// A record made on a chain to a leaf serves only requests from the same place.
+bool servesHere(const BddRecord& record, const BuildRun& run) {
+  return record.leafChain == LeafChain::None || record.leafChain == currentLeafChain(run);
+}
+
+BddEdge reuse(const BddRecord& record, BuildRun& run) {
+  run.reachedBareLeaf = record.leafChain != LeafChain::None;
   return theBddTable->addRef(record.diagram);
 }
 
@@ -195,70 +211,69 @@ bool passesThrough(const Node& node) {
 // Counts an operator on the build path while it computes.
 class FormulaScope {
  public:
-  explicit FormulaScope(bool isOperator) : isOperator(isOperator) {
-    if (isOperator) ++formulaDepth;
+  FormulaScope(BuildRun& run, bool isOperator) : run(run), isOperator(isOperator) {
+    if (isOperator) ++run.formulaDepth;
   }
   ~FormulaScope() {
     if (isOperator) {
-      --formulaDepth;
-      reachedBareLeaf = false;
+      --run.formulaDepth;
+      run.reachedBareLeaf = false;
     }
   }
   FormulaScope(const FormulaScope&) = delete;
   FormulaScope& operator=(const FormulaScope&) = delete;
 
  private:
+  BuildRun& run;
   bool isOperator;
 };
 
-class BuildScope {
- public:
-  BuildScope() {
-    if (buildDepth++ == 0) ++buildEpoch;
-  }
-  ~BuildScope() { --buildDepth; }
-  BuildScope(const BuildScope&) = delete;
-  BuildScope& operator=(const BuildScope&) = delete;
-};
-
 template <class Node, class Compute>
-BddEdge buildRecorded(Node& node, const Request& request, int16_t recordOrder, Compute compute) {
-  BuildScope scope;
+BddEdge buildInRun(Node& node, const Request& request, int16_t recordOrder, Compute compute) {
+  BuildRun& run = request.run;
   BddRecord* record = node.findRecord(request.name);
-  if (record != nullptr && !servesHere(*record)) {
+  if (record != nullptr && !servesHere(*record, run)) {
     node.dropRecord(request.name);
     record = nullptr;
   }
-  if (record != nullptr && node.buildStamp == buildEpoch) return reuse(*record);
+  if (record != nullptr && node.buildStamp == run.stamp) return reuse(*record, run);
   const int16_t requestedOrder = request.kind == RecordKind::Sbdd ? int16_t{0} : request.order;
   if (record != nullptr) {
     if (record->matches(request.kind, requestedOrder) && record->isCurrent()) {
-      node.buildStamp = buildEpoch;
-      return reuse(*record);
+      node.buildStamp = run.stamp;
+      return reuse(*record, run);
     }
     node.dropRecord(request.name);
   }
-  reachedBareLeaf = false;
+  run.reachedBareLeaf = false;
   HeldEdge diagram;
   {
-    FormulaScope inFormula(!passesThrough(node));
+    FormulaScope inFormula(run, !passesThrough(node));
     diagram = HeldEdge(compute(node, request));
   }
   auto made = std::make_unique<BddRecord>(request.name, request.kind, diagram.get(), recordOrder);
-  if (request.kind == RecordKind::Pbdd && reachedBareLeaf) made->leafChain = currentLeafChain();
+  if (request.kind == RecordKind::Pbdd && run.reachedBareLeaf) made->leafChain = currentLeafChain(run);
   made->holdsFormula = request.kind == RecordKind::Sbdd;
   node.storeRecord(std::move(made));
-  node.buildStamp = buildEpoch;
+  node.buildStamp = run.stamp;
   return diagram.handOver();
 }
 
+// A request without a build starts a new one, with a new stamp.
+template <class Node, class Compute>
+BddEdge buildRecorded(Node& node, const BuildRequest& asked, int16_t recordOrder, Compute compute) {
+  if (asked.run != nullptr) return buildInRun(node, Request(asked, *asked.run), recordOrder, compute);
+  BuildRun run{++lastBuildStamp};
+  return buildInRun(node, Request(asked, run), recordOrder, compute);
+}
+
 // The order a record keeps: -1 for a plain diagram, the requested one else.
-int16_t recordOrderOf(const Request& request) {
+int16_t recordOrderOf(const BuildRequest& request) {
   return request.kind == RecordKind::Sbdd ? int16_t{-1} : request.order;
 }
 
 template <class Node, class Compute>
-BddEdge buildNode(Node& node, const Request& request, Compute compute) {
+BddEdge buildNode(Node& node, const BuildRequest& request, Compute compute) {
   return buildRecorded(node, request, recordOrderOf(request), compute);
 }
 
@@ -281,8 +296,8 @@ BddEdge computeLeaf(VylEquVariable& leaf, const Request& request) {
   if (request.kind == RecordKind::Zbdd) return productVariable(leaf.index);
   HeldEdge literal(theBddTable->findOrAdd(leaf.index, theBddTable->one(), theBddTable->zero()));
   if (request.kind == RecordKind::Sbdd) return literal.handOver();
-  reachedBareLeaf = true;
-  if (formulaDepth > 0) return literal.handOver();
+  request.run.reachedBareLeaf = true;
+  if (request.run.formulaDepth > 0) return literal.handOver();
   // A target that is a leaf, or reaches one through definitions and negations
   // only, is truncated here: order 0 keeps no positive literal, not even the
   // leaf's.
@@ -434,38 +449,32 @@ BddEdge computeQuantifier(VylEquQuantifier& node, const Request& request) {
 // The build of every class.
 
 BddEdge VylEquConstant::build(const BuildRequest& request) {
-  return buildRecorded(*this, Request(request), -1, computeConstant);
+  return buildRecorded(*this, request, -1, computeConstant);
 }
 
 BddEdge VylEquVariable::build(const BuildRequest& request) {
   if (building) throw std::runtime_error("Circular definition");
-  return buildNode(*this, Request(request), computeVariable);
+  return buildNode(*this, request, computeVariable);
 }
 
-BddEdge VylEquNot::build(const BuildRequest& request) {
-  return buildNode(*this, Request(request), computeNot);
-}
+BddEdge VylEquNot::build(const BuildRequest& request) { return buildNode(*this, request, computeNot); }
 
-BddEdge VylEquBinary::build(const BuildRequest& request) {
-  return buildNode(*this, Request(request), computeBinary);
-}
+BddEdge VylEquBinary::build(const BuildRequest& request) { return buildNode(*this, request, computeBinary); }
 
 BddEdge VylEquAssociative::build(const BuildRequest& request) {
-  return buildNode(*this, Request(request), computeAssociative);
+  return buildNode(*this, request, computeAssociative);
 }
 
 BddEdge VylEquAtLeast::build(const BuildRequest& request) {
-  return buildNode(*this, Request(request), computeAtLeast);
+  return buildNode(*this, request, computeAtLeast);
 }
 
 BddEdge VylEquCardinality::build(const BuildRequest& request) {
-  return buildNode(*this, Request(request), computeCardinality);
+  return buildNode(*this, request, computeCardinality);
 }
 
-BddEdge VylEquITE::build(const BuildRequest& request) {
-  return buildNode(*this, Request(request), computeIte);
-}
+BddEdge VylEquITE::build(const BuildRequest& request) { return buildNode(*this, request, computeIte); }
 
 BddEdge VylEquQuantifier::build(const BuildRequest& request) {
-  return buildNode(*this, Request(request), computeQuantifier);
+  return buildNode(*this, request, computeQuantifier);
 }

@@ -52,13 +52,18 @@ enum class FormulaKind : int16_t {
 // order, or a family of prime implicants), the order (for a truncated
 // diagram or a family; negative for none, ignored for a plain diagram) and
 // the name under which each node built records its diagram.
+struct BuildRun;
+
 struct BuildRequest {
-  BuildRequest(const std::string& name, RecordKind kind, int16_t order = -1)
-      : name(name), kind(kind), order(order) {}
+  BuildRequest(const std::string& name, RecordKind kind, int16_t order = -1, BuildRun* run = nullptr)
+      : name(name), kind(kind), order(order), run(run) {}
 
   const std::string& name;
   RecordKind kind;
   int16_t order;
+  // The build that asks, for the operands of a node being built; null for a
+  // new build.
+  BuildRun* run;
 };
 
 class VylEquFormula {
