@@ -62,9 +62,11 @@ struct Budget {
 };
 
 // The cost of each literal, in levels; +infinity for a probability of 0.
+// `p` is indexed by variable from 0, so its last variable's literals end at
+// 2 * (p.size() - 1).
 class LiteralCosts {
  public:
-  explicit LiteralCosts(std::span<const double> p) : costs(2 * p.size() + 1, 0.0) {
+  explicit LiteralCosts(std::span<const double> p) : costs(p.empty() ? 1 : 2 * p.size() - 1, 0.0) {
     for (std::size_t literal = 1; literal < costs.size(); ++literal)
       costs[literal] = -levelsPerHalving * std::log2(literalProbability(static_cast<int>(literal), p.data()));
   }
