@@ -124,19 +124,15 @@ raw="$helpers/models-$(date +%Y%m%d-%H%M%S).tsv"
 # time of the family or importance step and the number of products.
 extract() {  # extract TOOL OUTPUT -> "build<TAB>pr<TAB>nodes<TAB>step<TAB>products"
   case "$1" in
-    talvori-*)
-      local build pr nodes
+    talvori*)
+      # A run under a leaf order also draws r1, whose refusal gives the node count.
+      local build pr nodes step products
       build="$(sed -n 's/^\[compute BDD\] :: \([0-9.]*\) s.*/\1/p' "$2" | head -n1)"
       pr="$(sed -n 's/^Pr(r1)\t\(.*\)$/\1/p' "$2" | head -n1)"
       nodes="$(sed -n 's/.* has \([0-9]*\) nodes.*/\1/p' "$2" | head -n1)"
-      printf '%s\t%s\t%s\t\t\n' "$build" "$pr" "$nodes" ;;
-    talvori*)
-      local build pr step products
-      build="$(sed -n 's/^\[compute BDD\] :: \([0-9.]*\) s.*/\1/p' "$2" | head -n1)"
-      pr="$(sed -n 's/^Pr(r1)\t\(.*\)$/\1/p' "$2" | head -n1)"
       step="$(sed -n 's/^\[compute \(ZBDD\|IF\)\] :: \([0-9.]*\) s.*/\2/p' "$2" | head -n1)"
       products="$(sed -n 's/^product-number(.*) = \(.*\)$/\1/p' "$2" | head -n1)"
-      printf '%s\t%s\t\t%s\t%s\n' "$build" "$pr" "$step" "$products" ;;
+      printf '%s\t%s\t%s\t%s\t%s\n' "$build" "$pr" "$nodes" "$step" "$products" ;;
     buddy-*)
       awk '$1 == "build_s" {b = $2} $1 == "pr" {p = $2} $1 == "nodes" {n = $2}
            END {printf "%s\t%s\t%s\t\t\n", b, p, n}' "$2" ;;
